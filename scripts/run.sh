@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Sets everything up, creates the embedded directory when there is none (with a few sample
+# entries), and runs the tool's main job against it: `tarne-tool find`.
+# Usage: scripts/run.sh [tarne-tool arguments...]   (default: find)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh release
+bin=build/release/bin
+export TARNE_DIRECTORY=${TARNE_DIRECTORY:-/var/lib/tarne/directory.db}
+
+if [ ! -e "$TARNE_DIRECTORY" ]; then
+  parent=$(dirname "$TARNE_DIRECTORY")
+  if ! mkdir -p "$parent" 2>/dev/null || [ ! -w "$parent" ]; then
+    sudo install -d -o "$(id -u)" -g "$(id -g)" -m 0755 "$parent"
+  fi
+  echo "Creating the embedded directory $TARNE_DIRECTORY" >&2
+  "$bin/tarne-admin" init >&2
+  scripts/sample-entries.sh "$bin/tarne-admin" >&2
+fi
+
+(($#)) || set -- find
+exec "$bin/tarne-tool" "$@"

@@ -1,0 +1,4 @@
+#include "cli/commands.h"
+#include "cli/not_available.h"
+
+int32_t Command_Find(const Settings &) { return Command_NotAvailable("find"); }

@@ -1,0 +1,12 @@
+#include "cli/settings.h"
+
+namespace {
+Settings processSettings;
+}  // namespace
+
+const Settings &CurrentSettings() {
+  return processSettings;
+}
+Settings &MutableSettings() {
+  return processSettings;
+}

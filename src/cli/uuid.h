@@ -1,0 +1,31 @@
+// UUID text, the two reserved names, and the exact query for an entry header.
+#ifndef TARNE_CLI_UUID_H
+#define TARNE_CLI_UUID_H
+
+#include "client/tarne_client.h"
+
+inline constexpr const char *kUuidSelfName = "OLVA_UUID_SELF";
+inline constexpr const char *kUuidNullName = "OLVA_UUID_NULL";
+inline constexpr OlvaUUID kUuidSelf = {{0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}};
+inline constexpr OlvaUUID kUuidNull = {};
+
+// The printf pattern of the text form, over bytes 0 to 15; UUID_TEXT_ARGS spreads them.
+#define UUID_TEXT_FORMAT                                                                     \
+  "%02hhx%02hhx%02hhx%02hhx-%02hhx%02hhx-%02hhx%02hhx-%02hhx%02hhx-%02hhx%02hhx%02hhx%02hhx" \
+  "%02hhx%02hhx"
+#define UUID_TEXT_ARGS(u)                                                                   \
+  (u).bytes[0], (u).bytes[1], (u).bytes[2], (u).bytes[3], (u).bytes[4], (u).bytes[5],       \
+      (u).bytes[6], (u).bytes[7], (u).bytes[8], (u).bytes[9], (u).bytes[10], (u).bytes[11], \
+      (u).bytes[12], (u).bytes[13], (u).bytes[14], (u).bytes[15]
+
+inline constexpr int kUuidTextLength = 36;
+
+bool ParseUUID(const char *text, OlvaUUID *uuid);
+// Writes the 36-character text form and a terminating zero into text[37].
+void Uuid_ToText(const OlvaUUID &uuid, char (&text)[kUuidTextLength + 1]);
+bool Uuid_Equal(const OlvaUUID &a, const OlvaUUID &b);
+bool Uuid_IsNull(const OlvaUUID &uuid);
+
+TarneQuery MakeExactQuery(const TarneEntry &header, OlvaUUID cluster);
+
+#endif  // TARNE_CLI_UUID_H

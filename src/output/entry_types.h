@@ -1,0 +1,17 @@
+// Names of entry types and health states.
+#ifndef TARNE_OUTPUT_ENTRY_TYPES_H
+#define TARNE_OUTPUT_ENTRY_TYPES_H
+
+#include <cstdint>
+#include <optional>
+
+inline constexpr int kEntryTypeCount = 83;  // named types are 1..83
+extern const char *const entryTypeNames[kEntryTypeCount + 1];
+
+// The printed name of the low seven bits of a type byte ("LOCK/SYMBOL" for 18).
+const char *EntryType_Name(uint8_t typeByte);
+// The type whose table name equals text exactly, or nothing.
+std::optional<uint8_t> EntryType_FromName(const char *text);
+const char *Health_Name(uint8_t flag);
+
+#endif  // TARNE_OUTPUT_ENTRY_TYPES_H

@@ -1,0 +1,80 @@
+#include "output/output.h"
+
+#include <sys/time.h>
+
+#include <cstdarg>
+#include <cstring>
+#include <ctime>
+#include <memory>
+
+#include "cli/settings.h"
+
+namespace {
+
+FILE *outStream = nullptr;  // nullptr: the process's standard output
+FILE *errStream = nullptr;  // nullptr: the process's standard error
+
+// One buffer per thread: remote-find results print on a library thread while the main
+// thread may take a timestamp of its own.
+thread_local char timestampBuffer[32];
+
+void WriteToErrorBehindTimestamp(const char *format, va_list args) {
+  const char *timestamp = Output_Timestamp();
+  const size_t prefixLength = std::strlen(timestamp);
+
+  // One write per text, so that lines from different threads do not interleave.
+  char local[1024];
+  std::memcpy(local, timestamp, prefixLength);
+  va_list copy;
+  va_copy(copy, args);
+  const int textLength =
+      std::vsnprintf(local + prefixLength, sizeof local - prefixLength, format, copy);
+  va_end(copy);
+  if (textLength < 0) return;
+  const size_t total = prefixLength + static_cast<size_t>(textLength);
+  if (total < sizeof local) {
+    std::fwrite(local, 1, total, Output_Err());
+    return;
+  }
+  std::unique_ptr<char[]> heap(new (std::nothrow) char[total + 1]);
+  if (!heap) return;  // like a failed write: nothing is checked
+  std::memcpy(heap.get(), timestamp, prefixLength);
+  std::vsnprintf(heap.get() + prefixLength, total + 1 - prefixLength, format, args);
+  std::fwrite(heap.get(), 1, total, Output_Err());
+}
+
+}  // namespace
+
+const char *Output_Timestamp() {
+  std::memset(timestampBuffer, 0, sizeof timestampBuffer);
+  timeval now{};
+  if (gettimeofday(&now, nullptr) != 0) return timestampBuffer;
+  const time_t seconds = now.tv_sec;
+  tm local{};
+  if (localtime_r(&seconds, &local) == nullptr) return timestampBuffer;
+  std::strftime(timestampBuffer, sizeof timestampBuffer, "%Y-%m-%dT%H:%M:%S: ", &local);
+  return timestampBuffer;
+}
+
+void Output_Printf(const char *format, ...) {
+  va_list args;
+  va_start(args, format);
+  if (CurrentSettings().command == CommandId::kDump) {
+    WriteToErrorBehindTimestamp(format, args);
+  } else {
+    std::vfprintf(Output_Out(), format, args);
+  }
+  va_end(args);
+}
+
+void Output_SetStreams(FILE *out, FILE *err) {
+  outStream = out;
+  errStream = err;
+}
+
+FILE *Output_Out() {
+  return outStream != nullptr ? outStream : stdout;
+}
+FILE *Output_Err() {
+  return errStream != nullptr ? errStream : stderr;
+}

@@ -1,0 +1,60 @@
+// The python format's entry printer: one dictionary per entry, each followed by a comma,
+// so that the listing is a list literal whatever entry comes first or last.
+#include <cstdio>
+
+#include "cli/uuid.h"
+#include "output/entry_types.h"
+#include "output/formats.h"
+#include "output/json_escape.h"
+#include "output/output.h"
+
+namespace {
+
+constexpr char kEntryDict[] =
+    "{\n"
+    "   \"uuid\": \"" UUID_TEXT_FORMAT
+    "\", \n"
+    "   \"owner\": \"" UUID_TEXT_FORMAT
+    "\", \n"
+    "   \"health\": \"%s\", \n"
+    "   \"revision\": \"%lu\",\n"
+    "   \"type\": \"%s\",\n"
+    "   \"flag\": \"%d\",\n"
+    "   \"minHostVersion\": \"%u\",\n"
+    "   \"md5sum\": \"%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x\",\n"
+    "   \"valueLen\": \"%d\",\n"
+    "   \"content\": \"%s\",\n"
+    "   \"errorStr\": \"%s\"\n"
+    "},\n";
+
+constexpr uint8_t kHasMinHostVersion = 0x80;
+
+// The digest bytes, in stored order.
+#define MD5_TEXT_ARGS(m)                                                                   \
+  (m)[0], (m)[1], (m)[2], (m)[3], (m)[4], (m)[5], (m)[6], (m)[7], (m)[8], (m)[9], (m)[10], \
+      (m)[11], (m)[12], (m)[13], (m)[14], (m)[15]
+
+}  // namespace
+
+void Python_PrintEntry(const char * /*prefix*/, int /*isFirst*/, const TarneEntry *entry,
+                       const char *content, uint32_t /*contentLength*/, const char *errorStr) {
+  // Content is always a quoted string here, object texts included.
+  EscapedContent escaped;
+  const char *contentText = "null";
+  if (content != nullptr) {
+    escaped = Json_EscapeContent(content);
+    if (escaped.Text() == nullptr) {
+      static_cast<void>(std::fputs(kEscapeFailedText, stderr));  // nothing to do if it fails
+      return;
+    }
+    contentText = escaped.Text();
+  }
+
+  const unsigned minHostVersion =
+      (entry->type & kHasMinHostVersion) != 0 ? entry->minHostVersion : 0u;
+  Output_Printf(kEntryDict, UUID_TEXT_ARGS(entry->uuid), UUID_TEXT_ARGS(entry->owner),
+                Health_Name(entry->flag), static_cast<unsigned long>(entry->revision),
+                EntryType_Name(entry->type), int{entry->flag}, minHostVersion,
+                MD5_TEXT_ARGS(entry->md5sum), static_cast<int32_t>(entry->valueLen), contentText,
+                errorStr != nullptr ? errorStr : "(null)");
+}
