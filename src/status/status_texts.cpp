@@ -379,18 +379,6 @@ constexpr bool RowIs(std::size_t row, std::string_view text) {
   return statusTexts[row] == text;
 }
 
-// Rows 45 and 104 are the one pair allowed to share a text.
-constexpr bool RowsDistinct() {
-  for (std::size_t i = 0; i < std::size(statusTexts); ++i) {
-    if (statusTexts[i] == nullptr) return false;
-    for (std::size_t j = i + 1; j < std::size(statusTexts); ++j) {
-      if (i == 45 && j == 104) continue;
-      if (std::string_view(statusTexts[i]) == statusTexts[j]) return false;
-    }
-  }
-  return true;
-}
-
 static_assert(std::size(statusTexts) == kStatusRowCount);
 static_assert(RowIs(0, "Success") && RowIs(1, "Failure") && RowIs(3, "Not found"));
 static_assert(RowIs(7, "Bad parameter") && RowIs(20, "Out of memory") && RowIs(33, "Timeout"));
@@ -398,6 +386,5 @@ static_assert(RowIs(45, "Already connected") && RowIs(104, "Already connected"))
 static_assert(RowIs(49, "Not initialized") && RowIs(64, "No connection"));
 static_assert(RowIs(219, "Buffer too small to complete the operation"));
 static_assert(RowIs(360, "Invalid error code") && RowIs(361, "Generic service console error"));
-static_assert(RowsDistinct());
 
 }  // namespace

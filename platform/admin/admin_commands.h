@@ -1,0 +1,51 @@
+// The commands of tarne-admin. Each takes the words after its name and returns the exit
+// status: 0 done, 1 failed, 2 a usage error (reported with the command's usage).
+#ifndef TARNE_ADMIN_ADMIN_COMMANDS_H
+#define TARNE_ADMIN_ADMIN_COMMANDS_H
+
+#include <span>
+#include <string_view>
+
+namespace olva::admin {
+
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+struct Command {
+  const char *name;
+  int (*run)(std::span<char *const> words);
+  const char *usage;  // the synopsis line(s), without the program name
+};
+
+int RunInit(std::span<char *const> words);
+int RunPut(std::span<char *const> words);
+int RunMembers(std::span<char *const> words);
+int RunInfo(std::span<char *const> words);
+
+inline constexpr Command kCommands[] = {
+    {"init", RunInit,
+     "init [--self UUID] [--cluster UUID]... [--force] [--directory PATH]\n"
+     "      create a directory (a random self UUID and one random cluster by default)"},
+    {"put", RunPut,
+     "put --uuid UUID [--owner UUID] --type TYPE [--revision N] [--cluster UUID]\n"
+     "    [--flag N] [--min-host-version N] [--file PATH | NAME=VALUE...] [--directory PATH]\n"
+     "      add an entry; its payload from the file, the fields, or standard input"},
+    {"members", RunMembers,
+     "members --cluster UUID [--generation N] [UUID...] [--directory PATH]\n"
+     "      write the sub-cluster's membership entry"},
+    {"info", RunInfo,
+     "info [--directory PATH]\n"
+     "      print the self UUID, the server sub-clusters and the entry count"},
+};
+
+const Command &CommandNamed(std::string_view name);  // one of kCommands, by name
+
+// The usage of one command, or of all when command is null, to standard error.
+void PrintUsage(const Command *command);
+// "tarne-admin: <what>" on standard error, then the command's usage; returns kExitUsage.
+int UsageError(const Command &command, const std::string_view what);
+
+}  // namespace olva::admin
+
+#endif  // TARNE_ADMIN_ADMIN_COMMANDS_H

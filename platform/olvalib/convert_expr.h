@@ -1,0 +1,19 @@
+// Renders a well-formed expression (the directory's own encoding of numbers, UUID lists and
+// nested expressions) through the library's expression scanner.
+#ifndef OLVALIB_CONVERT_EXPR_H
+#define OLVALIB_CONVERT_EXPR_H
+
+#include <cstdint>
+#include <span>
+
+#include "convert_render.h"
+#include "convert_sink.h"
+
+namespace olva {
+
+// True when the expression was rendered whole; false leaves the sink as it was.
+bool RenderExpression(TextSink &sink, std::span<const uint8_t> expression, RenderOptions options);
+
+}  // namespace olva
+
+#endif  // OLVALIB_CONVERT_EXPR_H

@@ -1,0 +1,22 @@
+// Blocking until a query has a match, whichever process adds it.
+#ifndef OLVALIB_DIRECTORY_CHANGE_WAIT_H
+#define OLVALIB_DIRECTORY_CHANGE_WAIT_H
+
+#include <chrono>
+#include <cstdint>
+
+#include "client/tarne_client.h"
+#include "query_plan.h"
+
+namespace olva::dir {
+
+// How often an idle wait asks the database whether anything was committed.
+inline constexpr std::chrono::milliseconds kChangePollInterval{10};
+
+// 0 once a match exists. Timeout: none within timeoutSeconds (0 waits for ever).
+// No connection: the library closed meanwhile. Failure: the database could not be read.
+PEK_ReturnStatus WaitForMatch(const MatchSpec &spec, uint32_t timeoutSeconds);
+
+}  // namespace olva::dir
+
+#endif  // OLVALIB_DIRECTORY_CHANGE_WAIT_H

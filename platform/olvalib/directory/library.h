@@ -1,0 +1,91 @@
+// The library's process-wide state between TARNE_Initialize and TARNE_Deinitialize: the
+// directory's identity, a pool of reading connections, the writer and the task thread.
+#ifndef OLVALIB_DIRECTORY_LIBRARY_H
+#define OLVALIB_DIRECTORY_LIBRARY_H
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "client/tarne_client.h"
+#include "directory_schema.h"
+#include "entry_store.h"
+#include "task_thread.h"
+#include "update_queue.h"
+
+namespace olva::dir {
+
+class Library {
+ public:
+  static Library &Instance();
+
+  // No connection: the directory is missing, unreadable or not of this format. Opening an
+  // open library only counts one more user.
+  PEK_ReturnStatus Open();
+  // No connection: not open. Busy: called from a callback that the library is running.
+  PEK_ReturnStatus Close();
+
+  // One operation of a caller; the library does not close while it runs.
+  class Operation {
+   public:
+    Operation() : admitted_(Instance().Enter()) {}
+    ~Operation() {
+      if (admitted_) Instance().Leave();
+    }
+    Operation(const Operation &) = delete;
+    Operation &operator=(const Operation &) = delete;
+    // False: the library is closed or closing; the operation returns No connection.
+    bool Admitted() const { return admitted_; }
+
+   private:
+    bool admitted_;
+  };
+
+  // A reading connection for one step; given back before any callback runs.
+  class StoreLease {
+   public:
+    explicit StoreLease(std::unique_ptr<EntryStore> store) : store_(std::move(store)) {}
+    ~StoreLease();
+    StoreLease(StoreLease &&) = default;
+    StoreLease &operator=(StoreLease &&) = delete;
+    EntryStore *operator->() const { return store_.get(); }
+    explicit operator bool() const { return store_ != nullptr; }
+
+   private:
+    std::unique_ptr<EntryStore> store_;
+  };
+  StoreLease LeaseStore();
+
+  // Valid while an operation runs, and on the library's own threads.
+  const DirectoryInfo &Info() const { return info_; }
+  UpdateQueue &Updates() { return updates_; }
+  TaskThread &Tasks() { return tasks_; }
+  bool Closing() const { return closing_.load(std::memory_order_relaxed); }
+  // Raised by every opening, so that what a thread kept from an earlier opening is not used.
+  uint64_t Generation() const { return generation_.load(std::memory_order_relaxed); }
+
+ private:
+  Library() = default;
+  bool Enter();
+  void Leave();
+  void GiveBack(std::unique_ptr<EntryStore> store);
+
+  std::mutex mutex_;  // guards everything below but the threads' own state
+  std::condition_variable idle_;
+  int users_ = 0;
+  int operations_ = 0;
+  std::atomic<bool> closing_{false};
+  std::atomic<uint64_t> generation_{0};
+  std::string path_;
+  DirectoryInfo info_;
+  std::vector<std::unique_ptr<EntryStore>> pool_;
+  UpdateQueue updates_;
+  TaskThread tasks_;
+};
+
+}  // namespace olva::dir
+
+#endif  // OLVALIB_DIRECTORY_LIBRARY_H

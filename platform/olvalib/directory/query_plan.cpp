@@ -1,0 +1,174 @@
+#include "query_plan.h"
+
+#include "sqlite_connection.h"
+#include "uuid_util.h"
+
+namespace olva::dir {
+namespace {
+
+constexpr std::array<const char *, kColumnCount> kColumnNames{"uuid", "owner", "type", "revision",
+                                                              "cluster"};
+
+constexpr ColumnOrder kTableOrder{Column::kUuid, Column::kOwner, Column::kType, Column::kRevision,
+                                  Column::kCluster};
+constexpr ColumnOrder kOwnerIndexOrder{Column::kOwner, Column::kType, Column::kUuid,
+                                       Column::kRevision, Column::kCluster};
+constexpr ColumnOrder kTypeIndexOrder{Column::kType, Column::kUuid, Column::kOwner,
+                                      Column::kRevision, Column::kCluster};
+
+// "?N" for a numbered parameter.
+std::string Parameter(int number) {
+  std::string text(1, '?');
+  text += std::to_string(number);
+  return text;
+}
+
+const char *Name(Column column) {
+  return kColumnNames[static_cast<size_t>(column)];
+}
+int Number(Column column) {
+  return static_cast<int>(column);
+}
+
+bool IsFixed(const MatchSpec &spec, Column column) {
+  switch (column) {
+    case Column::kUuid:
+      return spec.uuid.has_value();
+    case Column::kOwner:
+      return spec.owner.has_value();
+    case Column::kType:
+      return spec.type.has_value();
+    case Column::kRevision:
+      return spec.revision.has_value();
+    case Column::kCluster:
+      return spec.cluster.has_value();
+  }
+  return false;
+}
+
+template <typename T>
+int Compare(const T &a, const T &b) {
+  return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+// The cursor's column against the value the query fixes, in the column's stored order.
+int CompareWithFixed(const MatchSpec &spec, const EntryKey &cursor, Column column) {
+  switch (column) {
+    case Column::kUuid:
+      return CompareUuid(cursor.uuid, *spec.uuid);
+    case Column::kOwner:
+      return CompareUuid(cursor.owner, *spec.owner);
+    case Column::kType:
+      return Compare<int>(cursor.type, *spec.type);
+    case Column::kRevision:
+      return Compare(cursor.revision, *spec.revision);
+    case Column::kCluster:
+      return CompareUuid(cursor.cluster, *spec.cluster);
+  }
+  return 0;
+}
+
+uint32_t FixedMask(const MatchSpec &spec) {
+  uint32_t mask = 0;
+  for (Column column : kTableOrder) {
+    if (IsFixed(spec, column)) mask |= 1u << Number(column);
+  }
+  return mask;
+}
+
+}  // namespace
+
+MatchSpec ResolveQuery(const TarneQuery &query, const DirectoryInfo &info) {
+  MatchSpec spec;
+  if ((query.flags & TARNE_QUERY_ANY_UUID) == 0) spec.uuid = query.uuid;
+  if ((query.flags & TARNE_QUERY_ANY_OWNER) == 0) spec.owner = ResolveOwner(query.owner, info.self);
+  if ((query.flags & TARNE_QUERY_ANY_TYPE) == 0) spec.type = query.type;
+  spec.latest = (query.flags & TARNE_QUERY_LATEST_REVISION) != 0;
+  if (!spec.latest && (query.flags & TARNE_QUERY_ANY_REVISION) == 0) {
+    spec.revision = query.revision;
+  }
+  if ((query.flags & TARNE_QUERY_ALL_CLUSTERS) == 0) {
+    spec.cluster = IsNullUuid(query.cluster) ? info.clusters.front() : query.cluster;
+  }
+  return spec;
+}
+
+ColumnOrder MatchOrder(const MatchSpec &spec) {
+  if (spec.uuid) return kTableOrder;
+  if (spec.owner) return kOwnerIndexOrder;
+  if (spec.type) return kTypeIndexOrder;
+  return kTableOrder;
+}
+
+Resume ResumeAfter(const MatchSpec &spec, const EntryKey &cursor) {
+  const ColumnOrder order = MatchOrder(spec);
+  // Every match shares the leading fixed columns, so the cursor is placed by them alone
+  // until the first column that varies among matches.
+  for (size_t i = 0; i < order.size(); ++i) {
+    if (!IsFixed(spec, order[i])) return {Resume::From::kAfter, i};
+    const int comparison = CompareWithFixed(spec, cursor, order[i]);
+    if (comparison < 0) return {Resume::From::kStart, 0};
+    if (comparison > 0) return {Resume::From::kNothing, 0};
+  }
+  return {Resume::From::kNothing, 0};  // the cursor is the only possible match
+}
+
+std::string MatchSql(const MatchSpec &spec, const Resume &resume) {
+  const ColumnOrder order = MatchOrder(spec);
+  std::string sql =
+      "SELECT uuid, owner, type, revision, cluster, header, value FROM entries AS e WHERE 1";
+  // The leading fixed columns of the order are the index's search key. The other fixed
+  // columns are filters, written with a unary plus: as plain equalities the planner would drop
+  // them from the order it expects of the index, and sort.
+  size_t searched = 0;
+  while (searched < order.size() && IsFixed(spec, order[searched])) ++searched;
+  for (size_t i = 0; i < order.size(); ++i) {
+    if (!IsFixed(spec, order[i])) continue;
+    sql += i < searched ? " AND e." : " AND +e.";
+    sql += Name(order[i]);
+    sql += " = ";
+    sql += Parameter(kFixedParameter + Number(order[i]));
+  }
+  if (spec.latest) {
+    sql +=
+        " AND NOT EXISTS (SELECT 1 FROM entries AS n WHERE n.uuid = e.uuid AND n.owner = "
+        "e.owner AND n.type = e.type AND n.cluster = e.cluster AND n.revision > e.revision)";
+  }
+  if (resume.from == Resume::From::kAfter) {
+    std::string columns;
+    std::string values;
+    for (size_t i = resume.firstColumn; i < order.size(); ++i) {
+      if (!columns.empty()) {
+        columns += ", ";
+        values += ", ";
+      }
+      columns += "e.";
+      columns += Name(order[i]);
+      values += Parameter(kCursorParameter + Number(order[i]));
+    }
+    sql += " AND (";
+    sql += columns;
+    sql += ") > (";
+    sql += values;
+    sql += ")";
+  }
+  sql += " ORDER BY ";
+  for (size_t i = 0; i < order.size(); ++i) {
+    if (i != 0) sql += ", ";
+    sql += "e.";
+    sql += Name(order[i]);
+  }
+  sql += " LIMIT ";
+  sql += Parameter(kLimitParameter);
+  return sql;
+}
+
+uint32_t MatchStatementKey(const MatchSpec &spec, const Resume &resume) {
+  uint32_t key = FixedMask(spec) | (spec.latest ? 1u << kColumnCount : 0u);
+  if (resume.from == Resume::From::kAfter) {
+    key |= static_cast<uint32_t>(resume.firstColumn + 1) << (kColumnCount + 1);
+  }
+  return kFirstQueryKey + key;
+}
+
+}  // namespace olva::dir
