@@ -1,4 +1,45 @@
-#include "cli/commands.h"
-#include "cli/not_available.h"
+#include <cstdio>
 
-int32_t Command_Dump(const Settings &) { return Command_NotAvailable("dump"); }
+#include "cli/commands.h"
+#include "cli/entry_buffer.h"
+#include "cli/lookup.h"
+#include "client/tarne_status_codes.h"
+
+int32_t DumpFirstMatch(const TarneQuery &query) {
+  EntryBuffer buffer;
+  if (!buffer.Allocate(kFirstEntryBufferSize)) {
+    std::fputs("Failed to allocate entry buffer\n", stderr);
+    return -1;
+  }
+  const PEK_ReturnStatus status =
+      TARNE_FindEntryForCluster(&query, 0, buffer.entry, buffer.size, 0);
+  if (status != 0) {
+    std::fprintf(stderr, "Failed to find matching entry: %s\n", PEK_ReturnStatusToString(status));
+    return -1;
+  }
+  if (buffer.PayloadCut()) {
+    const PEK_ReturnStatus refetched =
+        RefetchWholeEntry(&buffer.entry, &buffer.size, query.cluster);
+    if (refetched == TARNE_STATUS_NOT_FOUND) {
+      std::fprintf(stderr, "Failed to find matching entry: %s\n",
+                   PEK_ReturnStatusToString(TARNE_STATUS_NOT_FOUND));
+    }
+    if (refetched != 0) return -1;
+  }
+
+  const uint32_t valueLen = buffer.entry->valueLen;
+  if (valueLen == 0) return 0;
+  // A short write may only show when the stream is flushed.
+  const bool written =
+      std::fwrite(TarneEntry_Payload(buffer.entry), 1, valueLen, stdout) == valueLen &&
+      std::fflush(stdout) == 0;
+  if (!written) {
+    std::fprintf(stderr, "Failed to write %u bytes to stdout\n", valueLen);
+    return -1;
+  }
+  return 0;
+}
+
+int32_t Command_Dump(const Settings &settings) {
+  return DumpFirstMatch(settings.query);
+}

@@ -1,4 +1,5 @@
 #include "cli/commands.h"
-#include "cli/not_available.h"
 
-int32_t Command_Wait(const Settings &) { return Command_NotAvailable("wait"); }
+int32_t Command_Wait(const Settings &settings) {
+  return TARNE_WaitForEntryForCluster(&settings.query, settings.timeout, 0) == 0 ? 0 : -1;
+}

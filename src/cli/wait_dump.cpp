@@ -1,4 +1,7 @@
 #include "cli/commands.h"
-#include "cli/not_available.h"
+#include "cli/lookup.h"
 
-int32_t Command_WaitDump(const Settings &) { return Command_NotAvailable("waitdump"); }
+int32_t Command_WaitDump(const Settings &settings) {
+  if (TARNE_WaitForEntryForCluster(&settings.query, settings.timeout, 0) != 0) return -1;
+  return DumpFirstMatch(settings.query);  // looked up afresh after the wait
+}

@@ -1,4 +1,5 @@
 #include "cli/commands.h"
-#include "cli/not_available.h"
 
-int32_t Command_WaitForMembership(const Settings &) { return Command_NotAvailable("waitformembership"); }
+int32_t Command_WaitForMembership(const Settings &settings) {
+  return TARNE_WaitForMembershipForCluster(settings.timeout, settings.query.cluster) == 0 ? 0 : -1;
+}

@@ -1,4 +1,10 @@
 #include "cli/commands.h"
-#include "cli/not_available.h"
+#include "cli/uuid.h"
+#include "output/output.h"
 
-int32_t Command_Whoami(const Settings &) { return Command_NotAvailable("whoami"); }
+int32_t Command_Whoami(const Settings &) {
+  OlvaUUID self{};
+  if (TARNE_GetSelfUUID(&self) != 0) return -1;
+  Output_Printf(UUID_TEXT_FORMAT "\n", UUID_TEXT_ARGS(self));
+  return 0;
+}
