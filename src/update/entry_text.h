@@ -1,0 +1,26 @@
+// The "(owner=... )" description of an entry that the add and delete messages share.
+#ifndef TARNE_UPDATE_ENTRY_TEXT_H
+#define TARNE_UPDATE_ENTRY_TEXT_H
+
+#include <cstdint>
+
+#include "cli/uuid.h"
+#include "client/tarne_client.h"
+#include "output/entry_types.h"
+
+// A string literal, so that the messages built from it keep their format checks. There is no
+// blank between the owner UUID and "(Health:".
+#define ENTRY_TEXT_FORMAT                                          \
+  "(owner=" UUID_TEXT_FORMAT "(Health: %s) uuid=" UUID_TEXT_FORMAT \
+  " type=%s rev=%lu minHostVer=%u )"
+#define ENTRY_TEXT_ARGS(e)                                                       \
+  UUID_TEXT_ARGS((e)->owner), Health_Name((e)->flag), UUID_TEXT_ARGS((e)->uuid), \
+      EntryType_Name((e)->type), static_cast<unsigned long>((e)->revision),      \
+      EntryText_MinHostVersion(e)
+
+// The minimum host version as the messages show it: 0 unless the type byte announces one.
+inline unsigned EntryText_MinHostVersion(const TarneEntry *entry) {
+  return (entry->type & 0x80) != 0 ? entry->minHostVersion : 0u;
+}
+
+#endif  // TARNE_UPDATE_ENTRY_TEXT_H
