@@ -22,6 +22,7 @@ int RunInit(std::span<char *const> words);
 int RunPut(std::span<char *const> words);
 int RunMembers(std::span<char *const> words);
 int RunInfo(std::span<char *const> words);
+int RunDump(std::span<char *const> words);
 
 inline constexpr Command kCommands[] = {
     {"init", RunInit,
@@ -37,6 +38,10 @@ inline constexpr Command kCommands[] = {
     {"info", RunInfo,
      "info [--directory PATH]\n"
      "      print the self UUID, the server sub-clusters and the entry count"},
+    {"dump", RunDump,
+     "dump --output FILE [--header PATH] [--gzip-header] [--directory PATH]\n"
+     "      write every entry, from one snapshot, as a gzip dump file and its header file\n"
+     "      (by default /scratch/log/tarne.dump.hdr), as tarne-tool readdump reads them"},
 };
 
 const Command &CommandNamed(std::string_view name);  // one of kCommands, by name
