@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Sets everything up, creates the embedded directory when there is none (with a few sample
-# entries), and runs the tool's main job against it: `tarne-tool find`.
+# Sets everything up, creates the embedded directory when there is none, fills an empty one
+# with a few sample entries, and runs the tool's main job against it: `tarne-tool find`.
 # Usage: scripts/run.sh [tarne-tool arguments...]   (default: find)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,6 +16,9 @@ if [ ! -e "$TARNE_DIRECTORY" ]; then
   fi
   echo "Creating the embedded directory $TARNE_DIRECTORY" >&2
   "$bin/tarne-admin" init >&2
+fi
+if "$bin/tarne-admin" info | grep -qx 'entries: 0'; then
+  echo "Adding a few sample entries to the empty directory" >&2
   scripts/sample-entries.sh "$bin/tarne-admin" >&2
 fi
 
