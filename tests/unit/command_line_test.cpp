@@ -13,6 +13,7 @@
 namespace {
 
 struct Parsed {
+  std::vector<std::string> words;  // the settings may point into them (-d)
   CommandLineOutcome outcome;
   Settings settings;
   std::string out;
@@ -20,15 +21,15 @@ struct Parsed {
 };
 
 Parsed Parse(std::initializer_list<const char *> words) {
-  std::vector<std::string> storage(words.begin(), words.end());
-  std::vector<char *> argv;
-  for (std::string &word : storage) argv.push_back(word.data());
-  argv.push_back(nullptr);
   Parsed parsed{};
+  parsed.words.assign(words.begin(), words.end());
+  std::vector<char *> argv;
+  for (std::string &word : parsed.words) argv.push_back(word.data());
+  argv.push_back(nullptr);
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
   parsed.outcome =
-      CommandLine_Parse(static_cast<int>(storage.size()), argv.data(), &parsed.settings);
+      CommandLine_Parse(static_cast<int>(parsed.words.size()), argv.data(), &parsed.settings);
   parsed.err = testing::internal::GetCapturedStderr();
   parsed.out = testing::internal::GetCapturedStdout();
   return parsed;
