@@ -2,9 +2,11 @@
 // is itself an object text is embedded as a value, anything else as an escaped string.
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "cli/settings.h"
-#include "cli/uuid.h"
+#include "output/entry_layouts.h"
+#include "output/entry_text_builder.h"
 #include "output/entry_types.h"
 #include "output/formats.h"
 #include "output/json_escape.h"
@@ -12,76 +14,7 @@
 
 namespace {
 
-constexpr char kPrettyString[] =
-    "%s{\n"
-    "   \"uuid\": \"" UUID_TEXT_FORMAT
-    "\", \n"
-    "   \"owner\": \"" UUID_TEXT_FORMAT
-    "\", \n"
-    "   \"health\": \"%s\", \n"
-    "   \"revision\": \"%lu\",\n"
-    "   \"type\": \"%s\",\n"
-    "   \"flag\": \"%d\",\n"
-    "   \"minHostVersion\": \"%u\",\n"
-    "   \"md5sum\": \"%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x\",\n"
-    "   \"valueLen\": \"%d\",\n"
-    "   \"content\": \"%s\",\n"
-    "   \"errorStr\": \"%s\"\n"
-    " }%s";
-
-constexpr char kPrettyObject[] =
-    "%s{\n"
-    "   \"uuid\": \"" UUID_TEXT_FORMAT
-    "\", \n"
-    "   \"owner\": \"" UUID_TEXT_FORMAT
-    "\", \n"
-    "   \"health\": \"%s\", \n"
-    "   \"revision\": \"%lu\",\n"
-    "   \"type\": \"%s\",\n"
-    "   \"flag\": \"%d\",\n"
-    "   \"minHostVersion\": \"%u\",\n"
-    "   \"md5sum\": \"%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x\",\n"
-    "   \"valueLen\": \"%d\",\n"
-    "   \"content\": %s,\n"
-    "   \"errorStr\": \"%s\"\n"
-    " }%s";
-
-constexpr char kCompactString[] =
-    "%s{\"uuid\":\"" UUID_TEXT_FORMAT
-    "\","
-    "\"owner\":\"" UUID_TEXT_FORMAT
-    "\","
-    "\"health\":\"%s\","
-    "\"revision\":\"%lu\","
-    "\"type\":\"%s\","
-    "\"flag\":\"%d\","
-    "\"minHostVersion\":\"%u\","
-    "\"md5sum\":\"%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x\","
-    "\"valueLen\":\"%d\","
-    "\"content\":\"%s\","
-    "\"errorStr\":\"%s\"}%s";
-
-constexpr char kCompactObject[] =
-    "%s{\"uuid\":\"" UUID_TEXT_FORMAT
-    "\","
-    "\"owner\":\"" UUID_TEXT_FORMAT
-    "\","
-    "\"health\":\"%s\","
-    "\"revision\":\"%lu\","
-    "\"type\":\"%s\","
-    "\"flag\":\"%d\","
-    "\"minHostVersion\":\"%u\","
-    "\"md5sum\":\"%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x\","
-    "\"valueLen\":\"%d\","
-    "\"content\":%s,"
-    "\"errorStr\":\"%s\"}%s";
-
 constexpr uint8_t kHasMinHostVersion = 0x80;
-
-// The digest bytes, in stored order.
-#define MD5_TEXT_ARGS(m)                                                                   \
-  (m)[0], (m)[1], (m)[2], (m)[3], (m)[4], (m)[5], (m)[6], (m)[7], (m)[8], (m)[9], (m)[10], \
-      (m)[11], (m)[12], (m)[13], (m)[14], (m)[15]
 
 // Only the outer braces are checked; nothing inside is validated.
 bool IsObjectText(const char *content) {
@@ -89,32 +22,100 @@ bool IsObjectText(const char *content) {
   return length != 0 && content[0] == '{' && content[length - 1] == '}';
 }
 
+// The constant pieces between the fields, pretty and compact, in layout order.
+struct Pieces {
+  std::string_view open, owner, health, revision, type, flag, minHostVersion, md5sum, valueLen,
+      contentString, contentObject, errorStrAfterString, errorStrAfterObject, close;
+};
+
+constexpr Pieces kPretty = {
+    "{\n   \"uuid\": \"",
+    "\", \n   \"owner\": \"",
+    "\", \n   \"health\": \"",
+    "\", \n   \"revision\": \"",
+    "\",\n   \"type\": \"",
+    "\",\n   \"flag\": \"",
+    "\",\n   \"minHostVersion\": \"",
+    "\",\n   \"md5sum\": \"",
+    "\",\n   \"valueLen\": \"",
+    "\",\n   \"content\": \"",
+    "\",\n   \"content\": ",
+    "\",\n   \"errorStr\": \"",
+    ",\n   \"errorStr\": \"",
+    "\"\n }\n",
+};
+
+constexpr Pieces kCompact = {
+    "{\"uuid\":\"",
+    "\",\"owner\":\"",
+    "\",\"health\":\"",
+    "\",\"revision\":\"",
+    "\",\"type\":\"",
+    "\",\"flag\":\"",
+    "\",\"minHostVersion\":\"",
+    "\",\"md5sum\":\"",
+    "\",\"valueLen\":\"",
+    "\",\"content\":\"",
+    "\",\"content\":",
+    "\",\"errorStr\":\"",
+    ",\"errorStr\":\"",
+    "\"}",
+};
+
 }  // namespace
 
+// Builds the text of the kJson*Layout in force by hand; the layout itself prints it when
+// the buffer cannot grow.
 void Json_PrintEntry(const char * /*prefix*/, int isFirst, const TarneEntry *entry,
                      const char *content, uint32_t /*contentLength*/, const char *errorStr) {
   const bool objectForm = content != nullptr && IsObjectText(content);
-  EscapedContent escaped;
-  const char *contentText = "";
+  std::string_view contentText = "";
   if (objectForm) {
     contentText = content;
-  } else if (content != nullptr) {
-    escaped = Json_EscapeContent(content);
-    if (escaped.Text() == nullptr) {
-      static_cast<void>(std::fputs(kEscapeFailedText, stderr));  // nothing to do if it fails
-      return;
-    }
-    contentText = escaped.Text();
+  } else if (content != nullptr && !Json_EscapeReusingBuffer(content, &contentText)) {
+    static_cast<void>(std::fputs(kEscapeFailedText, stderr));  // nothing to do if it fails
+    return;
   }
 
   const bool compact = CurrentSettings().compactOutput;
   const unsigned minHostVersion =
       (entry->type & kHasMinHostVersion) != 0 ? entry->minHostVersion : 0u;
-  Output_Printf(compact ? (objectForm ? kCompactObject : kCompactString)
-                        : (objectForm ? kPrettyObject : kPrettyString),
+  const Pieces &pieces = compact ? kCompact : kPretty;
+  EntryTextBuilder &text = EntryTextBuilder::ForThisThread();
+  text.Append(isFirst != 0 ? " " : ",");
+  text.Append(pieces.open);
+  text.AppendUuid(entry->uuid);
+  text.Append(pieces.owner);
+  text.AppendUuid(entry->owner);
+  text.Append(pieces.health);
+  text.Append(Health_Name(entry->flag));
+  text.Append(pieces.revision);
+  text.AppendUnsigned(entry->revision);
+  text.Append(pieces.type);
+  text.Append(EntryType_Name(entry->type));
+  text.Append(pieces.flag);
+  text.AppendUnsigned(entry->flag);
+  text.Append(pieces.minHostVersion);
+  text.AppendUnsigned(minHostVersion);
+  text.Append(pieces.md5sum);
+  text.AppendHex(entry->md5sum);
+  text.Append(pieces.valueLen);
+  text.AppendSigned(static_cast<int32_t>(entry->valueLen));
+  text.Append(objectForm ? pieces.contentObject : pieces.contentString);
+  text.Append(contentText);
+  text.Append(objectForm ? pieces.errorStrAfterObject : pieces.errorStrAfterString);
+  text.AppendText(errorStr, "(null)");
+  text.Append(pieces.close);
+  if (!text.Failed()) {
+    Output_Write(text.Text().data(), text.Text().size());
+    return;
+  }
+  // contentText is NUL-terminated: the content itself, the escaped copy or "".
+  Output_Printf(compact ? (objectForm ? kJsonCompactObjectLayout : kJsonCompactStringLayout)
+                        : (objectForm ? kJsonPrettyObjectLayout : kJsonPrettyStringLayout),
                 isFirst != 0 ? " " : ",", UUID_TEXT_ARGS(entry->uuid), UUID_TEXT_ARGS(entry->owner),
                 Health_Name(entry->flag), static_cast<unsigned long>(entry->revision),
                 EntryType_Name(entry->type), int{entry->flag}, minHostVersion,
-                MD5_TEXT_ARGS(entry->md5sum), static_cast<int32_t>(entry->valueLen), contentText,
-                errorStr != nullptr ? errorStr : "(null)", compact ? "" : "\n");
+                MD5_TEXT_ARGS(entry->md5sum), static_cast<int32_t>(entry->valueLen),
+                contentText.data(), errorStr != nullptr ? errorStr : "(null)", compact ? "" : "\n");
 }

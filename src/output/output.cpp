@@ -43,6 +43,25 @@ void WriteToErrorBehindTimestamp(const char *format, va_list args) {
   std::fwrite(heap.get(), 1, total, Output_Err());
 }
 
+void WriteToErrorBehindTimestamp(const char *text, size_t length) {
+  const char *timestamp = Output_Timestamp();
+  const size_t prefixLength = std::strlen(timestamp);
+  const size_t total = prefixLength + length;
+
+  // One write per text, as above.
+  char local[1024];
+  std::unique_ptr<char[]> heap;
+  char *line = local;
+  if (total > sizeof local) {
+    heap.reset(new (std::nothrow) char[total]);
+    if (!heap) return;  // like a failed write: nothing is checked
+    line = heap.get();
+  }
+  std::memcpy(line, timestamp, prefixLength);
+  std::memcpy(line + prefixLength, text, length);
+  std::fwrite(line, 1, total, Output_Err());
+}
+
 }  // namespace
 
 const char *Output_Timestamp() {
@@ -65,6 +84,14 @@ void Output_Printf(const char *format, ...) {
     std::vfprintf(Output_Out(), format, args);
   }
   va_end(args);
+}
+
+void Output_Write(const char *text, size_t length) {
+  if (CurrentSettings().command == CommandId::kDump) {
+    WriteToErrorBehindTimestamp(text, length);
+  } else {
+    std::fwrite(text, 1, length, Output_Out());
+  }
 }
 
 void Output_SetStreams(FILE *out, FILE *err) {

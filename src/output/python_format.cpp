@@ -1,8 +1,10 @@
 // The python format's entry printer: one dictionary per entry, each followed by a comma,
 // so that the listing is a list literal whatever entry comes first or last.
 #include <cstdio>
+#include <string_view>
 
-#include "cli/uuid.h"
+#include "output/entry_layouts.h"
+#include "output/entry_text_builder.h"
 #include "output/entry_types.h"
 #include "output/formats.h"
 #include "output/json_escape.h"
@@ -10,51 +12,55 @@
 
 namespace {
 
-constexpr char kEntryDict[] =
-    "{\n"
-    "   \"uuid\": \"" UUID_TEXT_FORMAT
-    "\", \n"
-    "   \"owner\": \"" UUID_TEXT_FORMAT
-    "\", \n"
-    "   \"health\": \"%s\", \n"
-    "   \"revision\": \"%lu\",\n"
-    "   \"type\": \"%s\",\n"
-    "   \"flag\": \"%d\",\n"
-    "   \"minHostVersion\": \"%u\",\n"
-    "   \"md5sum\": \"%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x\",\n"
-    "   \"valueLen\": \"%d\",\n"
-    "   \"content\": \"%s\",\n"
-    "   \"errorStr\": \"%s\"\n"
-    "},\n";
-
 constexpr uint8_t kHasMinHostVersion = 0x80;
-
-// The digest bytes, in stored order.
-#define MD5_TEXT_ARGS(m)                                                                   \
-  (m)[0], (m)[1], (m)[2], (m)[3], (m)[4], (m)[5], (m)[6], (m)[7], (m)[8], (m)[9], (m)[10], \
-      (m)[11], (m)[12], (m)[13], (m)[14], (m)[15]
 
 }  // namespace
 
+// Builds the text of kPythonEntryLayout by hand; the layout itself prints it when the
+// buffer cannot grow.
 void Python_PrintEntry(const char * /*prefix*/, int /*isFirst*/, const TarneEntry *entry,
                        const char *content, uint32_t /*contentLength*/, const char *errorStr) {
   // Content is always a quoted string here, object texts included.
-  EscapedContent escaped;
-  const char *contentText = "null";
-  if (content != nullptr) {
-    escaped = Json_EscapeContent(content);
-    if (escaped.Text() == nullptr) {
-      static_cast<void>(std::fputs(kEscapeFailedText, stderr));  // nothing to do if it fails
-      return;
-    }
-    contentText = escaped.Text();
+  std::string_view contentText = "null";
+  if (content != nullptr && !Json_EscapeReusingBuffer(content, &contentText)) {
+    static_cast<void>(std::fputs(kEscapeFailedText, stderr));  // nothing to do if it fails
+    return;
   }
 
   const unsigned minHostVersion =
       (entry->type & kHasMinHostVersion) != 0 ? entry->minHostVersion : 0u;
-  Output_Printf(kEntryDict, UUID_TEXT_ARGS(entry->uuid), UUID_TEXT_ARGS(entry->owner),
+  EntryTextBuilder &text = EntryTextBuilder::ForThisThread();
+  text.Append("{\n   \"uuid\": \"");
+  text.AppendUuid(entry->uuid);
+  text.Append("\", \n   \"owner\": \"");
+  text.AppendUuid(entry->owner);
+  text.Append("\", \n   \"health\": \"");
+  text.Append(Health_Name(entry->flag));
+  text.Append("\", \n   \"revision\": \"");
+  text.AppendUnsigned(entry->revision);
+  text.Append("\",\n   \"type\": \"");
+  text.Append(EntryType_Name(entry->type));
+  text.Append("\",\n   \"flag\": \"");
+  text.AppendUnsigned(entry->flag);
+  text.Append("\",\n   \"minHostVersion\": \"");
+  text.AppendUnsigned(minHostVersion);
+  text.Append("\",\n   \"md5sum\": \"");
+  text.AppendHex(entry->md5sum);
+  text.Append("\",\n   \"valueLen\": \"");
+  text.AppendSigned(static_cast<int32_t>(entry->valueLen));
+  text.Append("\",\n   \"content\": \"");
+  text.Append(contentText);
+  text.Append("\",\n   \"errorStr\": \"");
+  text.AppendText(errorStr, "(null)");
+  text.Append("\"\n},\n");
+  if (!text.Failed()) {
+    Output_Write(text.Text().data(), text.Text().size());
+    return;
+  }
+  // contentText is NUL-terminated: the content itself or the escaped copy.
+  Output_Printf(kPythonEntryLayout, UUID_TEXT_ARGS(entry->uuid), UUID_TEXT_ARGS(entry->owner),
                 Health_Name(entry->flag), static_cast<unsigned long>(entry->revision),
                 EntryType_Name(entry->type), int{entry->flag}, minHostVersion,
-                MD5_TEXT_ARGS(entry->md5sum), static_cast<int32_t>(entry->valueLen), contentText,
-                errorStr != nullptr ? errorStr : "(null)");
+                MD5_TEXT_ARGS(entry->md5sum), static_cast<int32_t>(entry->valueLen),
+                contentText.data(), errorStr != nullptr ? errorStr : "(null)");
 }

@@ -1,0 +1,120 @@
+#include "output/entry_text_builder.h"
+
+#include <array>
+#include <atomic>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+std::atomic<EntryTextGrow> growFunction{std::realloc};
+
+// A larger buffer is given back after its entry, so that one huge entry does not pin its
+// size for the rest of the run.
+constexpr std::size_t kKeptCapacity = std::size_t{1} << 20;
+constexpr std::size_t kFirstCapacity = 4096;
+
+constexpr std::array<char, 512> MakeHexPairs() {
+  constexpr char kDigits[] = "0123456789abcdef";
+  std::array<char, 512> pairs{};
+  for (std::size_t byte = 0; byte < 256; ++byte) {
+    pairs[2 * byte] = kDigits[byte >> 4];
+    pairs[2 * byte + 1] = kDigits[byte & 0xF];
+  }
+  return pairs;
+}
+constexpr std::array<char, 512> kHexPairs = MakeHexPairs();
+
+char *WriteHex(char *out, const uint8_t *bytes, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    std::memcpy(out, &kHexPairs[2 * std::size_t{bytes[i]}], 2);
+    out += 2;
+  }
+  return out;
+}
+
+}  // namespace
+
+EntryTextGrow EntryText_SetGrowFunction(EntryTextGrow grow) {
+  return growFunction.exchange(grow);
+}
+
+EntryTextBuilder &EntryTextBuilder::ForThisThread() {
+  thread_local EntryTextBuilder builder;
+  builder.Clear();
+  return builder;
+}
+
+EntryTextBuilder::~EntryTextBuilder() {
+  std::free(data_);
+}
+
+void EntryTextBuilder::Clear() {
+  if (capacity_ > kKeptCapacity) {
+    std::free(data_);
+    data_ = nullptr;
+    capacity_ = 0;
+  }
+  size_ = 0;
+  failed_ = false;
+}
+
+char *EntryTextBuilder::Grow(std::size_t count) {
+  if (failed_) return nullptr;
+  std::size_t capacity = capacity_ != 0 ? capacity_ : kFirstCapacity;
+  while (capacity - size_ < count) {
+    if (capacity > SIZE_MAX / 2) {
+      failed_ = true;
+      return nullptr;
+    }
+    capacity *= 2;
+  }
+  char *grown = static_cast<char *>(growFunction.load(std::memory_order_relaxed)(data_, capacity));
+  if (grown == nullptr) {
+    failed_ = true;
+    return nullptr;
+  }
+  data_ = grown;
+  capacity_ = capacity;
+  return data_ + size_;
+}
+
+void EntryTextBuilder::AppendText(const char *text, std::string_view absent) {
+  Append(text != nullptr ? std::string_view(text) : absent);
+}
+
+void EntryTextBuilder::AppendHex(std::span<const uint8_t> bytes) {
+  char *out = Room(2 * bytes.size());
+  if (out == nullptr) return;
+  WriteHex(out, bytes.data(), bytes.size());
+  size_ += 2 * bytes.size();
+}
+
+void EntryTextBuilder::AppendUuid(const OlvaUUID &uuid) {
+  char *out = Room(36);
+  if (out == nullptr) return;
+  const uint8_t *bytes = uuid.bytes;
+  out = WriteHex(out, bytes, 4);
+  *out++ = '-';
+  out = WriteHex(out, bytes + 4, 2);
+  *out++ = '-';
+  out = WriteHex(out, bytes + 6, 2);
+  *out++ = '-';
+  out = WriteHex(out, bytes + 8, 2);
+  *out++ = '-';
+  WriteHex(out, bytes + 10, 6);
+  size_ += 36;
+}
+
+void EntryTextBuilder::AppendUnsigned(uint64_t value) {
+  char *out = Room(20);  // UINT64_MAX has 20 digits
+  if (out == nullptr) return;
+  size_ += static_cast<std::size_t>(std::to_chars(out, out + 20, value).ptr - out);
+}
+
+void EntryTextBuilder::AppendSigned(int64_t value) {
+  char *out = Room(20);  // INT64_MIN has a sign and 19 digits
+  if (out == nullptr) return;
+  size_ += static_cast<std::size_t>(std::to_chars(out, out + 20, value).ptr - out);
+}
