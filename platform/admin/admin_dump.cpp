@@ -21,21 +21,21 @@ constexpr OptionSpec kOptions[] = {
     {"gzip-header", false, false},
 };
 
-uint32_t Now() { return static_cast<uint32_t>(std::time(nullptr)); }
+uint32_t Now() {
+  return static_cast<uint32_t>(std::time(nullptr));
+}
 
 // Every row of every sub-cluster, in the directory's own order (the order in
 // which `find -a` lists them). One statement inside one read transaction: a
 // consistent snapshot, while writers go on beside it.
-bool WriteSnapshot(dir::EntryStore &store, DumpWriter &writer,
-                   std::string *error) {
+bool WriteSnapshot(dir::EntryStore &store, DumpWriter &writer, std::string *error) {
   if (!store.connection().Execute("BEGIN")) {
-    *error =
-        "cannot start a read transaction: " + store.connection().LastError();
+    *error = "cannot start a read transaction: " + store.connection().LastError();
     return false;
   }
   bool written = true;
-  const PEK_ReturnStatus status = store.Scan(
-      dir::MatchSpec{}, std::nullopt, UINT32_MAX, [&](const dir::RowView &row) {
+  const PEK_ReturnStatus status =
+      store.Scan(dir::MatchSpec{}, std::nullopt, UINT32_MAX, [&](const dir::RowView &row) {
         TarneEntry header;
         std::memcpy(&header, row.header.data(), sizeof header);
         written = writer.Add(header, row.value, error);
@@ -49,48 +49,37 @@ bool WriteSnapshot(dir::EntryStore &store, DumpWriter &writer,
   return written;
 }
 
-} // namespace
+}  // namespace
 
 int RunDump(std::span<char *const> words) {
   const Command &command = CommandNamed("dump");
   std::string error;
-  const std::optional<Arguments> arguments =
-      Arguments::Parse(words, kOptions, &error);
-  if (!arguments)
-    return UsageError(command, error);
+  const std::optional<Arguments> arguments = Arguments::Parse(words, kOptions, &error);
+  if (!arguments) return UsageError(command, error);
   if (!arguments->Positional().empty()) {
-    return UsageError(command,
-                      "unexpected argument " + arguments->Positional().front());
+    return UsageError(command, "unexpected argument " + arguments->Positional().front());
   }
   const std::optional<std::string> output = arguments->Value("output");
-  if (!output)
-    return UsageError(command, "--output is required");
-  const std::string headerPath =
-      arguments->Value("header").value_or(kDumpHeaderPath);
+  if (!output) return UsageError(command, "--output is required");
+  const std::string headerPath = arguments->Value("header").value_or(kDumpHeaderPath);
 
-  std::optional<OpenDirectory> directory =
-      OpenExistingDirectory(arguments->DirectoryPath());
-  if (!directory)
-    return kExitFailure;
+  std::optional<OpenDirectory> directory = OpenExistingDirectory(arguments->DirectoryPath());
+  if (!directory) return kExitFailure;
 
   const uint32_t starttime = Now();
   DumpWriter writer;
-  if (!writer.Open(*output, &error) ||
-      !WriteSnapshot(*directory->store, writer, &error) ||
-      !writer.Finish(headerPath, arguments->Has("gzip-header"), starttime,
-                     Now(), &error)) {
+  if (!writer.Open(*output, &error) || !WriteSnapshot(*directory->store, writer, &error) ||
+      !writer.Finish(headerPath, arguments->Has("gzip-header"), starttime, Now(), &error)) {
     std::fprintf(stderr, "tarne-admin: %s\n", error.c_str());
     return kExitFailure;
   }
   std::printf("dumped %llu entries to %s, header %s\n",
-              static_cast<unsigned long long>(writer.Count()), output->c_str(),
-              headerPath.c_str());
+              static_cast<unsigned long long>(writer.Count()), output->c_str(), headerPath.c_str());
   return kExitSuccess;
 }
 
-} // namespace olva::admin
+}  // namespace olva::admin
 
 int AdminDump(int argc, char **argv) {
-  return olva::admin::RunDump(
-      std::span<char *const>(argv + 1, static_cast<size_t>(argc - 1)));
+  return olva::admin::RunDump(std::span<char *const>(argv + 1, static_cast<size_t>(argc - 1)));
 }

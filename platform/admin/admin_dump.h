@@ -11,9 +11,9 @@ namespace olva::admin {
 // error.
 int RunDump(std::span<char *const> words);
 
-} // namespace olva::admin
+}  // namespace olva::admin
 
 // The same with the command word first: argv[0] is "dump".
 int AdminDump(int argc, char **argv);
 
-#endif // TARNE_ADMIN_ADMIN_DUMP_H
+#endif  // TARNE_ADMIN_ADMIN_DUMP_H

@@ -22,8 +22,8 @@ std::string SystemError(const std::string &what) {
 }
 
 // Writes the whole of bytes to a new file at path, through gzip or plainly.
-bool WriteWholeFile(const std::string &path, const void *bytes, unsigned size,
-                    bool compress, std::string *error) {
+bool WriteWholeFile(const std::string &path, const void *bytes, unsigned size, bool compress,
+                    std::string *error) {
   if (compress) {
     gzFile file = gzopen(path.c_str(), "wb");
     if (file == nullptr) {
@@ -50,10 +50,9 @@ bool WriteWholeFile(const std::string &path, const void *bytes, unsigned size,
   return true;
 }
 
-} // namespace
+}  // namespace
 
-DumpHeader MakeDumpHeader(uint64_t count, uint32_t starttime,
-                          uint32_t endtime) {
+DumpHeader MakeDumpHeader(uint64_t count, uint32_t starttime, uint32_t endtime) {
   DumpHeader header{};
   header.magic = kDumpMagic;
   header.minor = kDumpMinorVersion;
@@ -104,14 +103,12 @@ bool DumpWriter::Add(const TarneEntry &header, std::span<const uint8_t> payload,
     *error = "an entry's valueLen differs from its payload's size";
     return false;
   }
-  if (gzwrite(dump_, &header, sizeof header) !=
-      static_cast<int>(sizeof header)) {
+  if (gzwrite(dump_, &header, sizeof header) != static_cast<int>(sizeof header)) {
     return Fail(error, "cannot write " + dumpTemporary_);
   }
   // gzwrite takes at most INT_MAX bytes at a time.
   for (size_t done = 0; done < payload.size();) {
-    const size_t piece = std::min<size_t>(payload.size() - done,
-                                          std::numeric_limits<int>::max());
+    const size_t piece = std::min<size_t>(payload.size() - done, std::numeric_limits<int>::max());
     if (gzwrite(dump_, payload.data() + done, static_cast<unsigned>(piece)) !=
         static_cast<int>(piece)) {
       return Fail(error, "cannot write " + dumpTemporary_);
@@ -122,9 +119,8 @@ bool DumpWriter::Add(const TarneEntry &header, std::span<const uint8_t> payload,
   return true;
 }
 
-bool DumpWriter::Finish(const std::string &headerPath, bool compressHeader,
-                        uint32_t starttime, uint32_t endtime,
-                        std::string *error) {
+bool DumpWriter::Finish(const std::string &headerPath, bool compressHeader, uint32_t starttime,
+                        uint32_t endtime, std::string *error) {
   const int closed = gzclose(dump_);
   dump_ = nullptr;
   if (closed != Z_OK) {
@@ -133,25 +129,22 @@ bool DumpWriter::Finish(const std::string &headerPath, bool compressHeader,
     return false;
   }
   if (std::rename(dumpTemporary_.c_str(), dumpPath_.c_str()) != 0) {
-    *error =
-        SystemError("cannot rename " + dumpTemporary_ + " to " + dumpPath_);
+    *error = SystemError("cannot rename " + dumpTemporary_ + " to " + dumpPath_);
     std::remove(dumpTemporary_.c_str());
     return false;
   }
   const DumpHeader header = MakeDumpHeader(count_, starttime, endtime);
   const std::string headerTemporary = TemporaryBeside(headerPath);
-  if (!WriteWholeFile(headerTemporary, &header, sizeof header, compressHeader,
-                      error)) {
+  if (!WriteWholeFile(headerTemporary, &header, sizeof header, compressHeader, error)) {
     std::remove(headerTemporary.c_str());
     return false;
   }
   if (std::rename(headerTemporary.c_str(), headerPath.c_str()) != 0) {
-    *error =
-        SystemError("cannot rename " + headerTemporary + " to " + headerPath);
+    *error = SystemError("cannot rename " + headerTemporary + " to " + headerPath);
     std::remove(headerTemporary.c_str());
     return false;
   }
   return true;
 }
 
-} // namespace olva::admin
+}  // namespace olva::admin

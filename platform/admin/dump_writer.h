@@ -20,7 +20,7 @@ namespace olva::admin {
 // a header that announces entries the dump file does not hold yet. The dump
 // file goes first, then the header.
 class DumpWriter {
-public:
+ public:
   DumpWriter() = default;
   ~DumpWriter();
   DumpWriter(const DumpWriter &) = delete;
@@ -31,17 +31,16 @@ public:
 
   // Appends one entry record: its 64-byte header, whose valueLen must be the
   // payload's size, then the payload.
-  bool Add(const TarneEntry &header, std::span<const uint8_t> payload,
-           std::string *error);
+  bool Add(const TarneEntry &header, std::span<const uint8_t> payload, std::string *error);
 
   // Completes the dump file, then writes the header file (gzip when
   // compressHeader) with the number of entries added and the two times.
-  bool Finish(const std::string &headerPath, bool compressHeader,
-              uint32_t starttime, uint32_t endtime, std::string *error);
+  bool Finish(const std::string &headerPath, bool compressHeader, uint32_t starttime,
+              uint32_t endtime, std::string *error);
 
   uint64_t Count() const { return count_; }
 
-private:
+ private:
   bool Fail(std::string *error, const std::string &what);
 
   gzFile dump_ = nullptr;
@@ -53,6 +52,6 @@ private:
 // The header record for a dump of `count` entries.
 DumpHeader MakeDumpHeader(uint64_t count, uint32_t starttime, uint32_t endtime);
 
-} // namespace olva::admin
+}  // namespace olva::admin
 
-#endif // TARNE_ADMIN_DUMP_WRITER_H
+#endif  // TARNE_ADMIN_DUMP_WRITER_H

@@ -26,14 +26,14 @@ const Command &ThisCommand() {
 // The generation of the membership entry stored now, if there is one to read.
 std::optional<uint32_t> CurrentGeneration(dir::EntryStore &store, const dir::DirectoryInfo &info,
                                           const OlvaUUID &cluster) {
-  dir::MatchSpec spec;
-  spec.uuid = cluster;
-  spec.owner = info.self;
-  spec.type = dir::kMembershipType;
-  spec.latest = true;
-  spec.cluster = cluster;
+  dir::MatchSpec criteria;
+  criteria.uuid = cluster;
+  criteria.owner = info.self;
+  criteria.type = dir::kMembershipType;
+  criteria.latest = true;
+  criteria.cluster = cluster;
   std::optional<uint32_t> generation;
-  store.Scan(spec, std::nullopt, 1, [&](const dir::RowView &row) {
+  store.Scan(criteria, std::nullopt, 1, [&](const dir::RowView &row) {
     if (const std::optional<dir::Membership> membership = dir::DecodeMembership(row.value)) {
       generation = membership->generation;
     }

@@ -37,13 +37,13 @@ void CopyRow(const RowView &row, TarneEntry *buffer, uint32_t size) {
   if (copied != 0) std::memcpy(TarneEntry_Payload(buffer), row.value.data(), copied);
 }
 
-// The first match of spec after the cursor, into the buffer. Not found: none.
-PEK_ReturnStatus ReadOne(const MatchSpec &spec, const std::optional<EntryKey> &cursor,
+// The first match of criteria after the cursor, into the buffer. Not found: none.
+PEK_ReturnStatus ReadOne(const MatchSpec &criteria, const std::optional<EntryKey> &cursor,
                          TarneEntry *buffer, uint32_t size, EntryKey *found) {
   Library::StoreLease store = Library::Instance().LeaseStore();
   if (!store) return TARNE_STATUS_FAILURE;
   bool matched = false;
-  const PEK_ReturnStatus status = store->Scan(spec, cursor, 1, [&](const RowView &row) {
+  const PEK_ReturnStatus status = store->Scan(criteria, cursor, 1, [&](const RowView &row) {
     CopyRow(row, buffer, size);
     *found = row.key;
     matched = true;
@@ -54,7 +54,7 @@ PEK_ReturnStatus ReadOne(const MatchSpec &spec, const std::optional<EntryKey> &c
 }
 
 // As ReadOne, and keeps the matches that follow in this thread's read-ahead page.
-PEK_ReturnStatus ReadAndReadAhead(const TarneQuery &query, const MatchSpec &spec,
+PEK_ReturnStatus ReadAndReadAhead(const TarneQuery &query, const MatchSpec &criteria,
                                   const std::optional<EntryKey> &cursor,
                                   const ReadAheadStamp &stamp, TarneEntry *buffer, uint32_t size,
                                   EntryKey *found) {
@@ -65,7 +65,7 @@ PEK_ReturnStatus ReadAndReadAhead(const TarneQuery &query, const MatchSpec &spec
   bool matched = false;
   bool full = false;
   const PEK_ReturnStatus status =
-      store->Scan(spec, cursor, kReadAheadRows, [&](const RowView &row) {
+      store->Scan(criteria, cursor, kReadAheadRows, [&](const RowView &row) {
         if (!matched) {
           CopyRow(row, buffer, size);
           *found = row.key;
@@ -93,7 +93,7 @@ PEK_ReturnStatus FindOne(const TarneQuery *query, int32_t next, TarneEntry *buff
   Library &library = Library::Instance();
   TarneQuery effective = *query;
   if (everyCluster) effective.flags |= TARNE_QUERY_ALL_CLUSTERS;
-  MatchSpec spec = ResolveQuery(effective, library.Info());
+  MatchSpec criteria = ResolveQuery(effective, library.Info());
   const bool exact = (query->flags & kWildcardFlags) == 0;
   const ReadAheadStamp stamp{library.Generation(), library.Updates().Commits(),
                              std::chrono::steady_clock::now()};
@@ -101,8 +101,9 @@ PEK_ReturnStatus FindOne(const TarneQuery *query, int32_t next, TarneEntry *buff
   PEK_ReturnStatus status;
   if (next != 0) {
     EntryKey cursor = KeyOfHeader(*buffer);
-    cursor.cluster = spec.cluster ? *spec.cluster
-                                  : RememberedCluster(*query, cursor).value_or(kAfterEveryCluster);
+    cursor.cluster = criteria.cluster
+                         ? *criteria.cluster
+                         : RememberedCluster(*query, cursor).value_or(kAfterEveryCluster);
     RowView row;
     switch (ThreadReadAhead().Next(*query, cursor, stamp, &row)) {
       case ReadAhead::Outcome::kRow:
@@ -114,16 +115,16 @@ PEK_ReturnStatus FindOne(const TarneQuery *query, int32_t next, TarneEntry *buff
       case ReadAhead::Outcome::kMiss:
         break;
     }
-    status = exact ? ReadOne(spec, cursor, buffer, size, &found)
-                   : ReadAndReadAhead(*query, spec, cursor, stamp, buffer, size, &found);
+    status = exact ? ReadOne(criteria, cursor, buffer, size, &found)
+                   : ReadAndReadAhead(*query, criteria, cursor, stamp, buffer, size, &found);
   } else {
     status = TARNE_STATUS_NOT_FOUND;
     // Re-reading the row an all-clusters lookup just returned, with an exact query, reads
     // that same row, whichever sub-cluster the query names.
     if (exact && query->type <= kTypeMask) {
-      const EntryKey identity{query->uuid, *spec.owner, query->type, query->revision, {}};
+      const EntryKey identity{query->uuid, *criteria.owner, query->type, query->revision, {}};
       if (const std::optional<OlvaUUID> cluster = ClusterOfLastAllClustersRow(identity)) {
-        MatchSpec same = spec;
+        MatchSpec same = criteria;
         same.cluster = *cluster;
         status = ReadOne(same, std::nullopt, buffer, size, &found);
       }
@@ -131,8 +132,9 @@ PEK_ReturnStatus FindOne(const TarneQuery *query, int32_t next, TarneEntry *buff
     if (status == TARNE_STATUS_NOT_FOUND) {
       // An exact query has at most one match per sub-cluster: nothing worth reading ahead,
       // and the listing's page that it interrupts stays.
-      status = exact ? ReadOne(spec, std::nullopt, buffer, size, &found)
-                     : ReadAndReadAhead(*query, spec, std::nullopt, stamp, buffer, size, &found);
+      status = exact
+                   ? ReadOne(criteria, std::nullopt, buffer, size, &found)
+                   : ReadAndReadAhead(*query, criteria, std::nullopt, stamp, buffer, size, &found);
     }
   }
   if (status == TARNE_STATUS_SUCCESS) RememberReturnedRow(*query, found);
@@ -170,7 +172,7 @@ PEK_ReturnStatus TARNE_ForEachEntryForCluster(const TarneQuery *query, TarneEntr
   const Library::Operation operation;
   if (!operation.Admitted()) return TARNE_STATUS_NO_CONNECTION;
   if (query == nullptr || visitor == nullptr) return TARNE_STATUS_BAD_PARAMETER;
-  const MatchSpec spec = ResolveQuery(*query, Library::Instance().Info());
+  const MatchSpec criteria = ResolveQuery(*query, Library::Instance().Info());
 
   std::optional<EntryKey> cursor;
   std::vector<PageEntry> page;
@@ -185,7 +187,7 @@ PEK_ReturnStatus TARNE_ForEachEntryForCluster(const TarneQuery *query, TarneEntr
     {
       Library::StoreLease store = Library::Instance().LeaseStore();
       if (!store) return TARNE_STATUS_FAILURE;
-      status = store->Scan(spec, cursor, kPageRows, [&](const RowView &row) {
+      status = store->Scan(criteria, cursor, kPageRows, [&](const RowView &row) {
         TarneEntry *entry = HoldEntry(row.header, row.value);
         if (entry == nullptr) {
           outOfMemory = true;
@@ -233,10 +235,10 @@ PEK_ReturnStatus TARNE_WaitForEntryForCluster(const TarneQuery *query, uint32_t 
 PEK_ReturnStatus TARNE_WaitForMembershipForCluster(uint32_t timeout, OlvaUUID cluster) {
   const Library::Operation operation;
   if (!operation.Admitted()) return TARNE_STATUS_NO_CONNECTION;
-  MatchSpec spec;
-  spec.type = kMembershipType;
-  spec.cluster = IsNullUuid(cluster) ? Library::Instance().Info().clusters.front() : cluster;
-  return WaitForMatch(spec, timeout);
+  MatchSpec criteria;
+  criteria.type = kMembershipType;
+  criteria.cluster = IsNullUuid(cluster) ? Library::Instance().Info().clusters.front() : cluster;
+  return WaitForMatch(criteria, timeout);
 }
 
 }  // extern "C"

@@ -25,7 +25,7 @@ void Deliver(TarneRemoteFindCallback callback, void *context, const TarneEntry &
 }
 
 // Runs on the task thread; every path ends with exactly one end status.
-void RunSearch(const MatchSpec &spec, uint32_t timeoutSeconds, TarneRemoteFindCallback callback,
+void RunSearch(const MatchSpec &criteria, uint32_t timeoutSeconds, TarneRemoteFindCallback callback,
                void *context, bool cancelled) {
   using Clock = std::chrono::steady_clock;
   const TarneEntry noEntry{};
@@ -41,7 +41,7 @@ void RunSearch(const MatchSpec &spec, uint32_t timeoutSeconds, TarneRemoteFindCa
       // The lease goes back before any callback runs: the callback reads the entry whole.
       Library::StoreLease store = library.LeaseStore();
       if (!store) return Deliver(callback, context, noEntry, TARNE_STATUS_FAILURE);
-      status = store->Scan(spec, cursor, kPageRows, [&](const RowView &row) {
+      status = store->Scan(criteria, cursor, kPageRows, [&](const RowView &row) {
         TarneEntry header;
         std::memcpy(&header, row.header.data(), sizeof header);
         page.push_back(header);
@@ -82,13 +82,13 @@ PEK_ReturnStatus TARNE_RemoteFindEntry(const TarneRemoteFindRequest *request, ui
   if (IsNullUuid(owner)) return TARNE_STATUS_BAD_PARAMETER;
 
   // The latest revision of each of the owner's entries, in every sub-cluster.
-  MatchSpec spec;
-  spec.owner = owner;
-  spec.type = kLocalSymbolType;
-  if (!IsNullUuid(request->uuid)) spec.uuid = request->uuid;
-  spec.latest = true;
-  return library.Tasks().Submit([spec, timeout, callback, context](bool cancelled) {
-    RunSearch(spec, timeout, callback, context, cancelled);
+  MatchSpec criteria;
+  criteria.owner = owner;
+  criteria.type = kLocalSymbolType;
+  if (!IsNullUuid(request->uuid)) criteria.uuid = request->uuid;
+  criteria.latest = true;
+  return library.Tasks().Submit([criteria, timeout, callback, context](bool cancelled) {
+    RunSearch(criteria, timeout, callback, context, cancelled);
   });
 }
 

@@ -309,16 +309,16 @@ CommandLineOutcome CommandLine_Parse(int argc, char **argv, Settings *settings) 
   for (;;) {
     const int letter = getopt_long(argc, argv, shortOptions.c_str(), longOptions.data(), nullptr);
     if (letter == -1) break;
-    const OptionSpec *spec = FindOption(letter);
-    if (spec == nullptr) return Refuse(programName);  // getopt_long has said why
-    switch (spec->handler(optarg, state)) {
+    const OptionSpec *chosen = FindOption(letter);
+    if (chosen == nullptr) return Refuse(programName);  // getopt_long has said why
+    switch (chosen->handler(optarg, state)) {
       case Verdict::kAccepted:
         continue;
       case Verdict::kHelp:
         CommandLine_WriteUsage(stdout, programName);
         return {false, 0};
       case Verdict::kRefused:
-        std::fprintf(spec->refusalOnStdout ? stdout : stderr, spec->refusal, optarg);
+        std::fprintf(chosen->refusalOnStdout ? stdout : stderr, chosen->refusal, optarg);
         return Refuse(programName);
     }
   }

@@ -33,10 +33,10 @@ size_t CheckDirectory(const std::string &path) {
     EXPECT_EQ(std::string(result.begin(), result.end()), "ok");
   }
   dir::EntryStore store(std::move(connection));
-  dir::MatchSpec spec;
-  spec.type = kWriterType;
+  dir::MatchSpec criteria;
+  criteria.type = kWriterType;
   size_t rows = 0;
-  EXPECT_EQ(store.Scan(spec, std::nullopt, UINT32_MAX,
+  EXPECT_EQ(store.Scan(criteria, std::nullopt, UINT32_MAX,
                        [&](const dir::RowView &row) {
                          TarneEntry header;
                          std::memcpy(&header, row.header.data(), sizeof header);

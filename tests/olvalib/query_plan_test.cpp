@@ -40,21 +40,21 @@ TEST(QueryPlanTest, NoQueryShapeSortsItsMatches) {
   ASSERT_NE(connection, nullptr);
 
   for (unsigned shape = 0; shape < 64; ++shape) {
-    dir::MatchSpec spec;
-    if (shape & 1) spec.uuid = OlvaUUID{};
-    if (shape & 2) spec.owner = OlvaUUID{};
-    if (shape & 4) spec.type = 3;
-    if (shape & 8) spec.revision = 1;
-    if (shape & 16) spec.cluster = OlvaUUID{};
-    spec.latest = (shape & 32) != 0 && !spec.revision;
+    dir::MatchSpec criteria;
+    if (shape & 1) criteria.uuid = OlvaUUID{};
+    if (shape & 2) criteria.owner = OlvaUUID{};
+    if (shape & 4) criteria.type = 3;
+    if (shape & 8) criteria.revision = 1;
+    if (shape & 16) criteria.cluster = OlvaUUID{};
+    criteria.latest = (shape & 32) != 0 && !criteria.revision;
     dir::EntryKey cursor;  // equal to every fixed value, so each resume column is reached
     cursor.type = 3;
     cursor.revision = 1;
-    const dir::Resume resume = dir::ResumeAfter(spec, cursor);
+    const dir::Resume resume = dir::ResumeAfter(criteria, cursor);
     for (const dir::Resume &each : {dir::Resume{}, resume}) {
-      const std::string plan = PlanOf(*connection, dir::MatchSql(spec, each));
+      const std::string plan = PlanOf(*connection, dir::MatchSql(criteria, each));
       EXPECT_EQ(plan.find("TEMP B-TREE"), std::string::npos) << shape << "\n" << plan;
-      if (spec.uuid || spec.owner || spec.type) {
+      if (criteria.uuid || criteria.owner || criteria.type) {
         EXPECT_EQ(plan.find("SCAN e"), std::string::npos) << shape << "\n" << plan;
       }
     }
@@ -64,18 +64,18 @@ TEST(QueryPlanTest, NoQueryShapeSortsItsMatches) {
 }
 
 TEST(QueryPlanTest, ResumePlacesTheCursorByTheFixedLeadingColumns) {
-  dir::MatchSpec spec;
-  spec.owner = OlvaUUID{{5}};
-  spec.type = 3;
+  dir::MatchSpec criteria;
+  criteria.owner = OlvaUUID{{5}};
+  criteria.type = 3;
   dir::EntryKey cursor;
   cursor.owner = OlvaUUID{{5}};
   cursor.type = 3;
-  EXPECT_EQ(dir::ResumeAfter(spec, cursor).from, dir::Resume::From::kAfter);
-  EXPECT_EQ(dir::ResumeAfter(spec, cursor).firstColumn, 2u);  // owner, type, then uuid
+  EXPECT_EQ(dir::ResumeAfter(criteria, cursor).from, dir::Resume::From::kAfter);
+  EXPECT_EQ(dir::ResumeAfter(criteria, cursor).firstColumn, 2u);  // owner, type, then uuid
   cursor.type = 2;
-  EXPECT_EQ(dir::ResumeAfter(spec, cursor).from, dir::Resume::From::kStart);
+  EXPECT_EQ(dir::ResumeAfter(criteria, cursor).from, dir::Resume::From::kStart);
   cursor.type = 4;
-  EXPECT_EQ(dir::ResumeAfter(spec, cursor).from, dir::Resume::From::kNothing);
+  EXPECT_EQ(dir::ResumeAfter(criteria, cursor).from, dir::Resume::From::kNothing);
 }
 
 }  // namespace

@@ -162,7 +162,8 @@ TEST(SchemaNames, MarkedNamesAloneLackADirectoryEntry) {
 
 TEST(SchemaNames, TwentySchemasAreReachableByNameOnly) {
   std::set<std::string> named;
-  for (int type = 0; type < 128; ++type) named.insert(Schema_NameForType(static_cast<uint8_t>(type)));
+  for (int type = 0; type < 128; ++type)
+    named.insert(Schema_NameForType(static_cast<uint8_t>(type)));
   int unnamed = 0;
   for (int i = 0; i < kSchemaDirectoryEntries; ++i) {
     if (!named.contains(TarneSchemaDirectory[i].name)) ++unnamed;

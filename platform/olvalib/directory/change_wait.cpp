@@ -9,7 +9,7 @@
 
 namespace olva::dir {
 
-PEK_ReturnStatus WaitForMatch(const MatchSpec &spec, uint32_t timeoutSeconds) {
+PEK_ReturnStatus WaitForMatch(const MatchSpec &criteria, uint32_t timeoutSeconds) {
   using Clock = std::chrono::steady_clock;
   const bool limited = timeoutSeconds != 0;
   const Clock::time_point deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
@@ -22,7 +22,7 @@ PEK_ReturnStatus WaitForMatch(const MatchSpec &spec, uint32_t timeoutSeconds) {
     // The version is read before the lookup, so a commit between the two is seen as a change.
     if (!store->connection().DataVersion(&seenVersion)) return TARNE_STATUS_FAILURE;
     bool found = false;
-    const PEK_ReturnStatus scanned = store->Scan(spec, std::nullopt, 1, [&](const RowView &) {
+    const PEK_ReturnStatus scanned = store->Scan(criteria, std::nullopt, 1, [&](const RowView &) {
       found = true;
       return false;
     });

@@ -15,7 +15,7 @@ inline constexpr std::chrono::milliseconds kChangePollInterval{10};
 
 // 0 once a match exists. Timeout: none within timeoutSeconds (0 waits for ever).
 // No connection: the library closed meanwhile. Failure: the database could not be read.
-PEK_ReturnStatus WaitForMatch(const MatchSpec &spec, uint32_t timeoutSeconds);
+PEK_ReturnStatus WaitForMatch(const MatchSpec &criteria, uint32_t timeoutSeconds);
 
 }  // namespace olva::dir
 

@@ -48,29 +48,29 @@ bool IsStoreFailure(PEK_ReturnStatus status) {
   return status == TARNE_STATUS_FAILURE || status == TARNE_STATUS_BUSY;
 }
 
-PEK_ReturnStatus EntryStore::Scan(const MatchSpec &spec, const std::optional<EntryKey> &after,
+PEK_ReturnStatus EntryStore::Scan(const MatchSpec &criteria, const std::optional<EntryKey> &after,
                                   uint32_t limit, const RowSink &sink) {
   Resume resume;
   if (after) {
-    resume = ResumeAfter(spec, *after);
+    resume = ResumeAfter(criteria, *after);
     if (resume.from == Resume::From::kNothing) return TARNE_STATUS_SUCCESS;
   }
-  sqlite3_stmt *statement = connection_->Prepared(MatchStatementKey(spec, resume),
-                                                  [&] { return MatchSql(spec, resume); });
+  sqlite3_stmt *statement = connection_->Prepared(MatchStatementKey(criteria, resume),
+                                                  [&] { return MatchSql(criteria, resume); });
   if (statement == nullptr) return TARNE_STATUS_FAILURE;
   StatementUse use(statement);
 
   // Bound values must outlive the statement's use.
   RevisionBytes fixedRevision{};
   RevisionBytes cursorRevision{};
-  if (spec.uuid) use.BindBlob(kFixedParameter + 0, spec.uuid->bytes);
-  if (spec.owner) use.BindBlob(kFixedParameter + 1, spec.owner->bytes);
-  if (spec.type) use.BindInt(kFixedParameter + 2, *spec.type);
-  if (spec.revision) {
-    fixedRevision = EncodeRevision(*spec.revision);
+  if (criteria.uuid) use.BindBlob(kFixedParameter + 0, criteria.uuid->bytes);
+  if (criteria.owner) use.BindBlob(kFixedParameter + 1, criteria.owner->bytes);
+  if (criteria.type) use.BindInt(kFixedParameter + 2, *criteria.type);
+  if (criteria.revision) {
+    fixedRevision = EncodeRevision(*criteria.revision);
     use.BindBlob(kFixedParameter + 3, fixedRevision);
   }
-  if (spec.cluster) use.BindBlob(kFixedParameter + 4, spec.cluster->bytes);
+  if (criteria.cluster) use.BindBlob(kFixedParameter + 4, criteria.cluster->bytes);
   if (resume.from == Resume::From::kAfter) {
     cursorRevision = EncodeRevision(after->revision);
     use.BindBlob(kCursorParameter + 0, after->uuid.bytes);

@@ -33,8 +33,8 @@ class EntryStore {
   // without one), in the query's order; the sink returns false to stop early.
   // Failure: the database could not be read.
   using RowSink = std::function<bool(const RowView &)>;
-  PEK_ReturnStatus Scan(const MatchSpec &spec, const std::optional<EntryKey> &after, uint32_t limit,
-                        const RowSink &sink);
+  PEK_ReturnStatus Scan(const MatchSpec &criteria, const std::optional<EntryKey> &after,
+                        uint32_t limit, const RowSink &sink);
 
   // The writes run inside a transaction that the caller opened with Begin.
   bool Begin();  // takes the write lock at once, waiting out other writers

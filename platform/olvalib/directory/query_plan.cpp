@@ -30,18 +30,18 @@ int Number(Column column) {
   return static_cast<int>(column);
 }
 
-bool IsFixed(const MatchSpec &spec, Column column) {
+bool IsFixed(const MatchSpec &criteria, Column column) {
   switch (column) {
     case Column::kUuid:
-      return spec.uuid.has_value();
+      return criteria.uuid.has_value();
     case Column::kOwner:
-      return spec.owner.has_value();
+      return criteria.owner.has_value();
     case Column::kType:
-      return spec.type.has_value();
+      return criteria.type.has_value();
     case Column::kRevision:
-      return spec.revision.has_value();
+      return criteria.revision.has_value();
     case Column::kCluster:
-      return spec.cluster.has_value();
+      return criteria.cluster.has_value();
   }
   return false;
 }
@@ -52,26 +52,26 @@ int Compare(const T &a, const T &b) {
 }
 
 // The cursor's column against the value the query fixes, in the column's stored order.
-int CompareWithFixed(const MatchSpec &spec, const EntryKey &cursor, Column column) {
+int CompareWithFixed(const MatchSpec &criteria, const EntryKey &cursor, Column column) {
   switch (column) {
     case Column::kUuid:
-      return CompareUuid(cursor.uuid, *spec.uuid);
+      return CompareUuid(cursor.uuid, *criteria.uuid);
     case Column::kOwner:
-      return CompareUuid(cursor.owner, *spec.owner);
+      return CompareUuid(cursor.owner, *criteria.owner);
     case Column::kType:
-      return Compare<int>(cursor.type, *spec.type);
+      return Compare<int>(cursor.type, *criteria.type);
     case Column::kRevision:
-      return Compare(cursor.revision, *spec.revision);
+      return Compare(cursor.revision, *criteria.revision);
     case Column::kCluster:
-      return CompareUuid(cursor.cluster, *spec.cluster);
+      return CompareUuid(cursor.cluster, *criteria.cluster);
   }
   return 0;
 }
 
-uint32_t FixedMask(const MatchSpec &spec) {
+uint32_t FixedMask(const MatchSpec &criteria) {
   uint32_t mask = 0;
   for (Column column : kTableOrder) {
-    if (IsFixed(spec, column)) mask |= 1u << Number(column);
+    if (IsFixed(criteria, column)) mask |= 1u << Number(column);
   }
   return mask;
 }
@@ -79,57 +79,58 @@ uint32_t FixedMask(const MatchSpec &spec) {
 }  // namespace
 
 MatchSpec ResolveQuery(const TarneQuery &query, const DirectoryInfo &info) {
-  MatchSpec spec;
-  if ((query.flags & TARNE_QUERY_ANY_UUID) == 0) spec.uuid = query.uuid;
-  if ((query.flags & TARNE_QUERY_ANY_OWNER) == 0) spec.owner = ResolveOwner(query.owner, info.self);
-  if ((query.flags & TARNE_QUERY_ANY_TYPE) == 0) spec.type = query.type;
-  spec.latest = (query.flags & TARNE_QUERY_LATEST_REVISION) != 0;
-  if (!spec.latest && (query.flags & TARNE_QUERY_ANY_REVISION) == 0) {
-    spec.revision = query.revision;
+  MatchSpec criteria;
+  if ((query.flags & TARNE_QUERY_ANY_UUID) == 0) criteria.uuid = query.uuid;
+  if ((query.flags & TARNE_QUERY_ANY_OWNER) == 0)
+    criteria.owner = ResolveOwner(query.owner, info.self);
+  if ((query.flags & TARNE_QUERY_ANY_TYPE) == 0) criteria.type = query.type;
+  criteria.latest = (query.flags & TARNE_QUERY_LATEST_REVISION) != 0;
+  if (!criteria.latest && (query.flags & TARNE_QUERY_ANY_REVISION) == 0) {
+    criteria.revision = query.revision;
   }
   if ((query.flags & TARNE_QUERY_ALL_CLUSTERS) == 0) {
-    spec.cluster = IsNullUuid(query.cluster) ? info.clusters.front() : query.cluster;
+    criteria.cluster = IsNullUuid(query.cluster) ? info.clusters.front() : query.cluster;
   }
-  return spec;
+  return criteria;
 }
 
-ColumnOrder MatchOrder(const MatchSpec &spec) {
-  if (spec.uuid) return kTableOrder;
-  if (spec.owner) return kOwnerIndexOrder;
-  if (spec.type) return kTypeIndexOrder;
+ColumnOrder MatchOrder(const MatchSpec &criteria) {
+  if (criteria.uuid) return kTableOrder;
+  if (criteria.owner) return kOwnerIndexOrder;
+  if (criteria.type) return kTypeIndexOrder;
   return kTableOrder;
 }
 
-Resume ResumeAfter(const MatchSpec &spec, const EntryKey &cursor) {
-  const ColumnOrder order = MatchOrder(spec);
+Resume ResumeAfter(const MatchSpec &criteria, const EntryKey &cursor) {
+  const ColumnOrder order = MatchOrder(criteria);
   // Every match shares the leading fixed columns, so the cursor is placed by them alone
   // until the first column that varies among matches.
   for (size_t i = 0; i < order.size(); ++i) {
-    if (!IsFixed(spec, order[i])) return {Resume::From::kAfter, i};
-    const int comparison = CompareWithFixed(spec, cursor, order[i]);
+    if (!IsFixed(criteria, order[i])) return {Resume::From::kAfter, i};
+    const int comparison = CompareWithFixed(criteria, cursor, order[i]);
     if (comparison < 0) return {Resume::From::kStart, 0};
     if (comparison > 0) return {Resume::From::kNothing, 0};
   }
   return {Resume::From::kNothing, 0};  // the cursor is the only possible match
 }
 
-std::string MatchSql(const MatchSpec &spec, const Resume &resume) {
-  const ColumnOrder order = MatchOrder(spec);
+std::string MatchSql(const MatchSpec &criteria, const Resume &resume) {
+  const ColumnOrder order = MatchOrder(criteria);
   std::string sql =
       "SELECT uuid, owner, type, revision, cluster, header, value FROM entries AS e WHERE 1";
   // The leading fixed columns of the order are the index's search key. The other fixed
   // columns are filters, written with a unary plus: as plain equalities the planner would drop
   // them from the order it expects of the index, and sort.
   size_t searched = 0;
-  while (searched < order.size() && IsFixed(spec, order[searched])) ++searched;
+  while (searched < order.size() && IsFixed(criteria, order[searched])) ++searched;
   for (size_t i = 0; i < order.size(); ++i) {
-    if (!IsFixed(spec, order[i])) continue;
+    if (!IsFixed(criteria, order[i])) continue;
     sql += i < searched ? " AND e." : " AND +e.";
     sql += Name(order[i]);
     sql += " = ";
     sql += Parameter(kFixedParameter + Number(order[i]));
   }
-  if (spec.latest) {
+  if (criteria.latest) {
     sql +=
         " AND NOT EXISTS (SELECT 1 FROM entries AS n WHERE n.uuid = e.uuid AND n.owner = "
         "e.owner AND n.type = e.type AND n.cluster = e.cluster AND n.revision > e.revision)";
@@ -163,8 +164,8 @@ std::string MatchSql(const MatchSpec &spec, const Resume &resume) {
   return sql;
 }
 
-uint32_t MatchStatementKey(const MatchSpec &spec, const Resume &resume) {
-  uint32_t key = FixedMask(spec) | (spec.latest ? 1u << kColumnCount : 0u);
+uint32_t MatchStatementKey(const MatchSpec &criteria, const Resume &resume) {
+  uint32_t key = FixedMask(criteria) | (criteria.latest ? 1u << kColumnCount : 0u);
   if (resume.from == Resume::From::kAfter) {
     key |= static_cast<uint32_t>(resume.firstColumn + 1) << (kColumnCount + 1);
   }

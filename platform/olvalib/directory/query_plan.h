@@ -33,7 +33,7 @@ using ColumnOrder = std::array<Column, kColumnCount>;
 
 // The order of a query's matches: the order of the table or index that serves it, so that
 // the database streams them without sorting.
-ColumnOrder MatchOrder(const MatchSpec &spec);
+ColumnOrder MatchOrder(const MatchSpec &criteria);
 
 // Where the matches after a cursor begin.
 struct Resume {
@@ -46,13 +46,13 @@ struct Resume {
   size_t firstColumn = 0;  // index into the match order, for kAfter
 };
 
-Resume ResumeAfter(const MatchSpec &spec, const EntryKey &cursor);
+Resume ResumeAfter(const MatchSpec &criteria, const EntryKey &cursor);
 
 // SELECT uuid, owner, type, revision, cluster, header, value with the parameters ?1 to ?5 for
 // the fixed fields, ?6 to ?10 for the cursor's columns and ?11 for the row limit.
-std::string MatchSql(const MatchSpec &spec, const Resume &resume);
+std::string MatchSql(const MatchSpec &criteria, const Resume &resume);
 // Distinguishes the statements MatchSql can produce, for the statement cache.
-uint32_t MatchStatementKey(const MatchSpec &spec, const Resume &resume);
+uint32_t MatchStatementKey(const MatchSpec &criteria, const Resume &resume);
 
 inline constexpr int kFixedParameter = 1;   // + column
 inline constexpr int kCursorParameter = 6;  // + column
