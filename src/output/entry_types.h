@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "client/tarne_client.h"
+
 inline constexpr int kEntryTypeCount = 83;  // named types are 1..83
 extern const char *const entryTypeNames[kEntryTypeCount + 1];
 
@@ -13,5 +15,11 @@ const char *EntryType_Name(uint8_t typeByte);
 // The type whose table name equals text exactly, or nothing.
 std::optional<uint8_t> EntryType_FromName(const char *text);
 const char *Health_Name(uint8_t flag);
+
+// The minimum host version as every printer and message shows it: 0 unless bit 7 of the
+// type byte (hasMinHostVersion) says byte 42 carries one.
+inline unsigned EntryType_ShownMinHostVersion(const TarneEntry &entry) {
+  return (entry.type & 0x80) != 0 ? entry.minHostVersion : 0u;
+}
 
 #endif  // TARNE_OUTPUT_ENTRY_TYPES_H

@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr uint8_t kHasMinHostVersion = 0x80;
-
 // Only the outer braces are checked; nothing inside is validated.
 bool IsObjectText(const char *content) {
   const std::size_t length = std::strlen(content);
@@ -78,8 +76,7 @@ void Json_PrintEntry(const char * /*prefix*/, int isFirst, const TarneEntry *ent
   }
 
   const bool compact = CurrentSettings().compactOutput;
-  const unsigned minHostVersion =
-      (entry->type & kHasMinHostVersion) != 0 ? entry->minHostVersion : 0u;
+  const unsigned minHostVersion = EntryType_ShownMinHostVersion(*entry);
   const Pieces &pieces = compact ? kCompact : kPretty;
   EntryTextBuilder &text = EntryTextBuilder::ForThisThread();
   text.Append(isFirst != 0 ? " " : ",");

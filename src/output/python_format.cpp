@@ -10,11 +10,7 @@
 #include "output/json_escape.h"
 #include "output/output.h"
 
-namespace {
-
-constexpr uint8_t kHasMinHostVersion = 0x80;
-
-}  // namespace
+namespace {}  // namespace
 
 // Builds the text of kPythonEntryLayout by hand; the layout itself prints it when the
 // buffer cannot grow.
@@ -27,8 +23,7 @@ void Python_PrintEntry(const char * /*prefix*/, int /*isFirst*/, const TarneEntr
     return;
   }
 
-  const unsigned minHostVersion =
-      (entry->type & kHasMinHostVersion) != 0 ? entry->minHostVersion : 0u;
+  const unsigned minHostVersion = EntryType_ShownMinHostVersion(*entry);
   EntryTextBuilder &text = EntryTextBuilder::ForThisThread();
   text.Append("{\n   \"uuid\": \"");
   text.AppendUuid(entry->uuid);

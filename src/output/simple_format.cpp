@@ -7,18 +7,13 @@
 #include "output/formats.h"
 #include "output/output.h"
 
-namespace {
-
-constexpr uint8_t kHasMinHostVersion = 0x80;
-
-}  // namespace
+namespace {}  // namespace
 
 // Builds the text of kSimpleEntryLayout by hand; the layout itself prints it when the
 // buffer cannot grow.
 void Simple_PrintEntry(const char *prefix, int /*isFirst*/, const TarneEntry *entry,
                        const char *content, uint32_t /*contentLength*/, const char *errorStr) {
-  const unsigned minHostVersion =
-      (entry->type & kHasMinHostVersion) != 0 ? entry->minHostVersion : 0u;
+  const unsigned minHostVersion = EntryType_ShownMinHostVersion(*entry);
   EntryTextBuilder &text = EntryTextBuilder::ForThisThread();
   text.AppendText(prefix, "");
   text.Append("owner=");

@@ -16,11 +16,6 @@
 #define ENTRY_TEXT_ARGS(e)                                                       \
   UUID_TEXT_ARGS((e)->owner), Health_Name((e)->flag), UUID_TEXT_ARGS((e)->uuid), \
       EntryType_Name((e)->type), static_cast<unsigned long>((e)->revision),      \
-      EntryText_MinHostVersion(e)
-
-// The minimum host version as the messages show it: 0 unless the type byte announces one.
-inline unsigned EntryText_MinHostVersion(const TarneEntry *entry) {
-  return (entry->type & 0x80) != 0 ? entry->minHostVersion : 0u;
-}
+      EntryType_ShownMinHostVersion(*(e))
 
 #endif  // TARNE_UPDATE_ENTRY_TEXT_H
