@@ -7,37 +7,17 @@
 #include <regex>
 #include <string>
 
+#include "channel_capture.h"
 #include "cli/settings.h"
 #include "output/formats.h"
 
 namespace {
 
-// Captures the output channel and restores the settings that a test changes.
 class OutputTest : public testing::Test {
  protected:
-  void SetUp() override {
-    saved_ = CurrentSettings();
-    out_ = open_memstream(&outText_, &outSize_);
-    err_ = open_memstream(&errText_, &errSize_);
-    Output_SetStreams(out_, err_);
-    OutputFormats_Fill();
-  }
-  void TearDown() override {
-    Output_SetStreams(nullptr, nullptr);
-    std::fclose(out_);
-    std::fclose(err_);
-    std::free(outText_);
-    std::free(errText_);
-    MutableSettings() = saved_;
-  }
-  std::string Out() {
-    std::fflush(out_);
-    return std::string(outText_, outSize_);
-  }
-  std::string Err() {
-    std::fflush(err_);
-    return std::string(errText_, errSize_);
-  }
+  void SetUp() override { OutputFormats_Fill(); }
+  std::string Out() { return capture_.Out(); }
+  std::string Err() { return capture_.Err(); }
 
   static DumpHeader SampleHeader() {
     DumpHeader header{};
@@ -51,13 +31,7 @@ class OutputTest : public testing::Test {
   }
 
  private:
-  Settings saved_;
-  FILE *out_ = nullptr;
-  FILE *err_ = nullptr;
-  char *outText_ = nullptr;
-  char *errText_ = nullptr;
-  size_t outSize_ = 0;
-  size_t errSize_ = 0;
+  ChannelCapture capture_;
 };
 
 TEST_F(OutputTest, EmptyListingsOfEachFormat) {

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "channel_capture.h"
 #include "cli/settings.h"
 #include "output/entry_layouts.h"
 #include "output/entry_text_builder.h"
@@ -164,35 +165,15 @@ class Generator {
 
 class PrinterEquivalenceTest : public testing::Test {
  protected:
-  void SetUp() override {
-    savedSettings_ = MutableSettings();
-    previousOut_ = Output_Out();
-    previousErr_ = Output_Err();
-    out_ = open_memstream(&outText_, &outSize_);
-    err_ = open_memstream(&errText_, &errSize_);
-    ASSERT_NE(out_, nullptr);
-    ASSERT_NE(err_, nullptr);
-    Output_SetStreams(out_, err_);
-  }
-
-  void TearDown() override {
-    Output_SetStreams(previousOut_, previousErr_);
-    std::fclose(out_);
-    std::fclose(err_);
-    std::free(outText_);
-    std::free(errText_);
-    MutableSettings() = savedSettings_;
-  }
-
   // What the channel received since the last call: from standard output, or under `dump`
   // from standard error with the timestamp in front checked and taken off.
   std::string TakePrinted() {
-    std::fflush(out_);
-    std::fflush(err_);
-    std::string out(outText_ + outTaken_, outSize_ - outTaken_);
-    std::string err(errText_ + errTaken_, errSize_ - errTaken_);
-    outTaken_ = outSize_;
-    errTaken_ = errSize_;
+    const std::string allOut = capture_.Out();
+    const std::string allErr = capture_.Err();
+    std::string out = allOut.substr(outTaken_);
+    std::string err = allErr.substr(errTaken_);
+    outTaken_ = allOut.size();
+    errTaken_ = allErr.size();
     if (CurrentSettings().command != CommandId::kDump) {
       EXPECT_EQ(err, "");
       return out;
@@ -228,16 +209,8 @@ class PrinterEquivalenceTest : public testing::Test {
   }
 
  private:
-  Settings savedSettings_;
-  FILE *previousOut_ = nullptr;
-  FILE *previousErr_ = nullptr;
-  FILE *out_ = nullptr;
-  FILE *err_ = nullptr;
-  char *outText_ = nullptr;
-  std::size_t outSize_ = 0;
+  ChannelCapture capture_;
   std::size_t outTaken_ = 0;
-  char *errText_ = nullptr;
-  std::size_t errSize_ = 0;
   std::size_t errTaken_ = 0;
 };
 

@@ -9,6 +9,7 @@
 #include <limits>
 #include <string>
 
+#include "channel_capture.h"
 #include "cli/settings.h"
 #include "output/formats.h"
 #include "output/json_escape.h"
@@ -65,46 +66,15 @@ void *RecordingAllocator(std::size_t size) {
 class PrinterTest : public testing::Test {
  protected:
   void SetUp() override {
-    savedSettings_ = MutableSettings();
     MutableSettings().command = CommandId::kFind;
     MutableSettings().compactOutput = false;
-    previousOut_ = Output_Out();
-    previousErr_ = Output_Err();
-    out_ = open_memstream(&outText_, &outSize_);
-    err_ = open_memstream(&errText_, &errSize_);
-    ASSERT_NE(out_, nullptr);
-    ASSERT_NE(err_, nullptr);
-    Output_SetStreams(out_, err_);
   }
 
-  void TearDown() override {
-    Output_SetStreams(previousOut_, previousErr_);
-    std::fclose(out_);
-    std::fclose(err_);
-    std::free(outText_);
-    std::free(errText_);
-    MutableSettings() = savedSettings_;
-  }
-
-  std::string Printed() {
-    std::fflush(out_);
-    return std::string(outText_, outSize_);
-  }
-  std::string PrintedToChannelError() {
-    std::fflush(err_);
-    return std::string(errText_, errSize_);
-  }
+  std::string Printed() { return capture_.Out(); }
+  std::string PrintedToChannelError() { return capture_.Err(); }
 
  private:
-  Settings savedSettings_;
-  FILE *previousOut_ = nullptr;
-  FILE *previousErr_ = nullptr;
-  FILE *out_ = nullptr;
-  FILE *err_ = nullptr;
-  char *outText_ = nullptr;
-  std::size_t outSize_ = 0;
-  char *errText_ = nullptr;
-  std::size_t errSize_ = 0;
+  ChannelCapture capture_;
 };
 
 // ---------------------------------------------------------------------------------------
