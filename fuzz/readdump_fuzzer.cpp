@@ -18,11 +18,11 @@
 #include <cstdio>
 #include <string>
 
-#include "cli/settings.h"
-#include "dump/dump_header.h"
 #include "dump/read_dump.h"
 #include "output/formats.h"
 #include "output/output.h"
+#include "settings/settings.h"
+#include "tables/dump_header.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include "admin_arguments.h"
 #include "admin_commands.h"
 #include "admin_directory.h"
-#include "dump/dump_header.h"
 #include "dump_writer.h"
+#include "tables/dump_header.h"
 
 namespace olva::admin {
 namespace {

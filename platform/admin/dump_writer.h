@@ -11,7 +11,7 @@
 #include <string>
 
 #include "client/tarne_client.h"
-#include "dump/dump_header.h"
+#include "tables/dump_header.h"
 
 namespace olva::admin {
 

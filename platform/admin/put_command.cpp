@@ -6,10 +6,10 @@
 #include "admin_commands.h"
 #include "admin_directory.h"
 #include "client/tarne_status_codes.h"
-#include "content/schemas.h"
 #include "directory/uuid_util.h"
 #include "field_codec.h"
-#include "output/entry_types.h"
+#include "tables/entry_types.h"
+#include "tables/schemas.h"
 
 namespace olva::admin {
 namespace {

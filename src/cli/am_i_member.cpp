@@ -1,8 +1,8 @@
 #include "cli/commands.h"
 #include "cli/entry_buffer.h"
-#include "cli/uuid.h"
 #include "client/tarne_status_codes.h"
 #include "output/output.h"
+#include "record/uuid.h"
 
 namespace {
 

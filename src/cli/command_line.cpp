@@ -10,8 +10,8 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "cli/uuid.h"
-#include "output/entry_types.h"
+#include "record/uuid.h"
+#include "tables/entry_types.h"
 #include "update/delete_confirm.h"
 
 namespace {

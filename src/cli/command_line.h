@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "cli/settings.h"
+#include "settings/settings.h"
 
 struct CommandLineOutcome {
   bool run;        // true: go on to start-up; false: exit at once with result

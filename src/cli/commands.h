@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "cli/settings.h"
+#include "settings/settings.h"
 
 using CommandBody = int32_t (*)(const Settings &settings);
 

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "cli/uuid.h"
 #include "client/tarne_status_codes.h"
+#include "record/uuid.h"
 
 EntryBuffer::~EntryBuffer() {
   std::free(entry);

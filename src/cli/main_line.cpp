@@ -4,10 +4,10 @@
 
 #include "cli/command_line.h"
 #include "cli/commands.h"
-#include "cli/uuid.h"
 #include "client/tarne_client.h"
 #include "output/formats.h"
 #include "output/output.h"
+#include "record/uuid.h"
 
 namespace {
 

@@ -5,12 +5,12 @@
 #include <cstdlib>
 
 #include "cli/commands.h"
-#include "cli/uuid.h"
 #include "client/tarne_client.h"
 #include "client/tarne_status_codes.h"
 #include "content/convert.h"
 #include "output/formats.h"
 #include "output/output.h"
+#include "record/uuid.h"
 #include "update/completion_waiter.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "cli/commands.h"
-#include "cli/uuid.h"
 #include "output/output.h"
+#include "record/uuid.h"
 
 int32_t Command_Whoami(const Settings &) {
   OlvaUUID self{};

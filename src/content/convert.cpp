@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "cli/settings.h"
 #include "client/tarne_status_codes.h"
-#include "content/schemas.h"
+#include "settings/settings.h"
+#include "tables/schemas.h"
 
 namespace {
 

@@ -11,11 +11,11 @@
 #include "cli/commands.h"
 #include "content/convert.h"
 #include "dump/dump_entry_reader.h"
-#include "dump/dump_header.h"
 #include "dump/gz_file.h"
 #include "dump/read_fully.h"
 #include "output/formats.h"
 #include "output/output.h"
+#include "tables/dump_header.h"
 
 namespace {
 

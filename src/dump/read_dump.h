@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "cli/settings.h"
+#include "settings/settings.h"
 
 // Reads the header file at kDumpHeaderPath and the dump file settings.dumpFile. 0 or -1.
 int32_t ReadDump(const Settings &settings);

@@ -4,7 +4,7 @@
 #ifndef TARNE_OUTPUT_ENTRY_LAYOUTS_H
 #define TARNE_OUTPUT_ENTRY_LAYOUTS_H
 
-#include "cli/uuid.h"
+#include "record/uuid.h"
 
 // The digest bytes, in stored order.
 #define MD5_TEXT_FORMAT "%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x%02x"

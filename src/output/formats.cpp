@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "cli/settings.h"
 #include "client/tarne_client.h"
 #include "output/output.h"
+#include "settings/settings.h"
 
 OutputFormat outputFormats[kOutputFormatCount];
 

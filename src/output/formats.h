@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "client/tarne_client.h"
-#include "dump/dump_header.h"
+#include "tables/dump_header.h"
 
 struct OutputFormat {
   uint8_t structuredContent;

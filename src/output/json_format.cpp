@@ -4,13 +4,13 @@
 #include <cstring>
 #include <string_view>
 
-#include "cli/settings.h"
 #include "output/entry_layouts.h"
 #include "output/entry_text_builder.h"
-#include "output/entry_types.h"
 #include "output/formats.h"
 #include "output/json_escape.h"
 #include "output/output.h"
+#include "settings/settings.h"
+#include "tables/entry_types.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <ctime>
 #include <memory>
 
-#include "cli/settings.h"
+#include "settings/settings.h"
 
 namespace {
 

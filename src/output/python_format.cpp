@@ -5,10 +5,10 @@
 
 #include "output/entry_layouts.h"
 #include "output/entry_text_builder.h"
-#include "output/entry_types.h"
 #include "output/formats.h"
 #include "output/json_escape.h"
 #include "output/output.h"
+#include "tables/entry_types.h"
 
 namespace {}  // namespace
 

@@ -4,10 +4,10 @@
 #include <cstdlib>
 
 #include "cli/commands.h"
-#include "cli/uuid.h"
 #include "client/tarne_client.h"
 #include "client/tarne_status_codes.h"
 #include "output/output.h"
+#include "record/uuid.h"
 #include "update/add_input.h"
 #include "update/completion_waiter.h"
 #include "update/entry_text.h"

@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "cli/uuid.h"
 #include "client/tarne_client.h"
-#include "output/entry_types.h"
+#include "record/uuid.h"
+#include "tables/entry_types.h"
 
 // A string literal, so that the messages built from it keep their format checks. There is no
 // blank between the owner UUID and "(Health:".

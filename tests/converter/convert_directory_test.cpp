@@ -5,10 +5,10 @@
 #include <string_view>
 #include <vector>
 
-#include "content/schemas.h"
 #include "converter_support.h"
 #include "field_codec.h"
 #include "json_checker.h"
+#include "tables/schemas.h"
 
 namespace converter_test {
 namespace {

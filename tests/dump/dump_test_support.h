@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "client/tarne_client.h"
-#include "dump/dump_header.h"
+#include "tables/dump_header.h"
 
 namespace dump_test {
 

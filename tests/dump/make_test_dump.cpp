@@ -20,10 +20,10 @@
 #include <vector>
 
 #include "client/tarne_client.h"
-#include "content/schemas.h"
 #include "directory/expr_writer.h"
-#include "dump/dump_header.h"
 #include "field_codec.h"
+#include "tables/dump_header.h"
+#include "tables/schemas.h"
 
 namespace {
 

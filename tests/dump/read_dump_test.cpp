@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "cli/settings.h"
 #include "dump_test_support.h"
 #include "output/formats.h"
 #include "output/output.h"
+#include "settings/settings.h"
 
 namespace {
 

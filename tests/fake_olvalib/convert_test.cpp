@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/settings.h"
-#include "content/schemas.h"
 #include "fake_control.h"
+#include "settings/settings.h"
+#include "tables/schemas.h"
 
 namespace {
 

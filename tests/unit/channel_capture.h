@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "cli/settings.h"
 #include "output/output.h"
+#include "settings/settings.h"
 
 class ChannelCapture {
  public:

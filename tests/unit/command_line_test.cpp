@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/uuid.h"
+#include "record/uuid.h"
 
 namespace {
 

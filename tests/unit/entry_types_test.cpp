@@ -1,4 +1,4 @@
-#include "output/entry_types.h"
+#include "tables/entry_types.h"
 
 #include <gtest/gtest.h>
 

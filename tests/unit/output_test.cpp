@@ -8,8 +8,8 @@
 #include <string>
 
 #include "channel_capture.h"
-#include "cli/settings.h"
 #include "output/formats.h"
+#include "settings/settings.h"
 
 namespace {
 

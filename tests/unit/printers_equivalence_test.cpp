@@ -15,13 +15,13 @@
 #include <vector>
 
 #include "channel_capture.h"
-#include "cli/settings.h"
 #include "output/entry_layouts.h"
 #include "output/entry_text_builder.h"
-#include "output/entry_types.h"
 #include "output/formats.h"
 #include "output/json_escape.h"
 #include "output/output.h"
+#include "settings/settings.h"
+#include "tables/entry_types.h"
 
 namespace {
 

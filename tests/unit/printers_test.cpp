@@ -10,10 +10,10 @@
 #include <string>
 
 #include "channel_capture.h"
-#include "cli/settings.h"
 #include "output/formats.h"
 #include "output/json_escape.h"
 #include "output/output.h"
+#include "settings/settings.h"
 
 namespace {
 

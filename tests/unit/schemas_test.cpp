@@ -1,6 +1,6 @@
 // Compares the compiled schema directory and type-to-schema table with the reference copies
 // under tests/data, transcribed once from the schema list.
-#include "content/schemas.h"
+#include "tables/schemas.h"
 
 #include <gtest/gtest.h>
 

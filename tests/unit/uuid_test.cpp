@@ -1,4 +1,4 @@
-#include "cli/uuid.h"
+#include "record/uuid.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The record of the dump header file: what a directory dump says it contains.
-#ifndef TARNE_DUMP_DUMP_HEADER_H
-#define TARNE_DUMP_DUMP_HEADER_H
+#ifndef TARNE_TABLES_DUMP_HEADER_H
+#define TARNE_TABLES_DUMP_HEADER_H
 
 #include <cstddef>
 #include <cstdint>
@@ -29,4 +29,4 @@ inline constexpr int32_t kDumpMinorVersion = 1;
 inline constexpr int32_t kDumpMajorVersion = 0;
 inline constexpr const char *kDumpHeaderPath = "/scratch/log/tarne.dump.hdr";
 
-#endif  // TARNE_DUMP_DUMP_HEADER_H
+#endif  // TARNE_TABLES_DUMP_HEADER_H

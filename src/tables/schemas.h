@@ -1,6 +1,6 @@
 // Constant schema tables handed to the library's content converter.
-#ifndef TARNE_CONTENT_SCHEMAS_H
-#define TARNE_CONTENT_SCHEMAS_H
+#ifndef TARNE_TABLES_SCHEMAS_H
+#define TARNE_TABLES_SCHEMAS_H
 
 #include <cstdint>
 
@@ -15,4 +15,4 @@ const char *Schema_NameForType(uint8_t typeByte);
 // Types whose payloads are never obfuscated.
 bool Schema_IsPlainOnlyType(uint8_t typeByte);
 
-#endif  // TARNE_CONTENT_SCHEMAS_H
+#endif  // TARNE_TABLES_SCHEMAS_H

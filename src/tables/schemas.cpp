@@ -1,6 +1,6 @@
 // The schema directory and the type-to-schema table: constant data handed to the client
 // library's content converter, laid out byte for byte as the converter reads it.
-#include "content/schemas.h"
+#include "tables/schemas.h"
 
 #include <array>
 #include <cstddef>

@@ -1,6 +1,6 @@
 // The settings that the command line produces once and every later step only reads.
-#ifndef TARNE_CLI_SETTINGS_H
-#define TARNE_CLI_SETTINGS_H
+#ifndef TARNE_SETTINGS_SETTINGS_H
+#define TARNE_SETTINGS_SETTINGS_H
 
 #include <cstdint>
 
@@ -45,4 +45,4 @@ struct Settings {
 const Settings &CurrentSettings();
 Settings &MutableSettings();
 
-#endif  // TARNE_CLI_SETTINGS_H
+#endif  // TARNE_SETTINGS_SETTINGS_H

@@ -1,6 +1,6 @@
 // Names of entry types and health states.
-#ifndef TARNE_OUTPUT_ENTRY_TYPES_H
-#define TARNE_OUTPUT_ENTRY_TYPES_H
+#ifndef TARNE_TABLES_ENTRY_TYPES_H
+#define TARNE_TABLES_ENTRY_TYPES_H
 
 #include <cstdint>
 #include <optional>
@@ -22,4 +22,4 @@ inline unsigned EntryType_ShownMinHostVersion(const TarneEntry &entry) {
   return (entry.type & 0x80) != 0 ? entry.minHostVersion : 0u;
 }
 
-#endif  // TARNE_OUTPUT_ENTRY_TYPES_H
+#endif  // TARNE_TABLES_ENTRY_TYPES_H

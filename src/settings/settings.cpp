@@ -1,4 +1,4 @@
-#include "cli/settings.h"
+#include "settings/settings.h"
 
 namespace {
 Settings processSettings;

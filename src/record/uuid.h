@@ -1,6 +1,6 @@
 // UUID text, the two reserved names, and the exact query for an entry header.
-#ifndef TARNE_CLI_UUID_H
-#define TARNE_CLI_UUID_H
+#ifndef TARNE_RECORD_UUID_H
+#define TARNE_RECORD_UUID_H
 
 #include "client/tarne_client.h"
 
@@ -28,4 +28,4 @@ bool Uuid_IsNull(const OlvaUUID &uuid);
 
 TarneQuery MakeExactQuery(const TarneEntry &header, OlvaUUID cluster);
 
-#endif  // TARNE_CLI_UUID_H
+#endif  // TARNE_RECORD_UUID_H
