@@ -65,7 +65,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   }
   const uint8_t options = size > 8 ? data[8] : 0;
   Settings &settings = MutableSettings();
-  settings.command = CommandId::kReadDump;
   settings.dumpFile = dumpFile->Path();
   settings.formatNumber = static_cast<uint8_t>((options & 3) == 3 ? 1 : (options & 3) + 1);
   settings.printDumpHeader = (options & 4) != 0;

@@ -7,52 +7,14 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <span>
 #include <string>
 
 #include "cli/commands.h"
 #include "record/uuid.h"
 #include "tables/entry_types.h"
-#include "update/delete_confirm.h"
 
 namespace {
-
-constexpr const char *kUsageText =
-    "usage: %s <cmd> <options>\n"
-    "commands:\n"
-    "   add               Adds an entry from stdin. On successful exit the\n"
-    "                     entry is guaranteed to be in the directory\n"
-    "   delete            Deletes matching entries. On successful exit the \n"
-    "                     entry will be deleted from the directory\n"
-    "   dump              Dumps first matching entry to stdout\n"
-    "   find              Finds matching entries\n"
-    "   remoteFd          Remote Find matching entries\n"
-    "   wait              Waits for a matching entry to appear\n"
-    "   waitdump          Waits for a matching entry to appear and dumps \n"
-    "                     the entry to stdout\n"
-    "   waitformembership Waits for a membership entry to appear\n"
-    "   whoami            Get the node's uuid as used in the sub-cluster\n"
-    "   amimember         Check if I am the member in the current sub-cluster\n"
-    "   readdump          Reads a tarne directory dump from a file \n"
-    "                     (specified with -d/--dumpfile) and \n"
-    "                     o/p to stdout in a given format specified \n"
-    "                     using -f option. \n"
-    "options:\n"
-    "   -l/--cluster=<uuid>:  Cluster uuid\n"
-    "   -o/--owner=<uuid>:    Entry owner\n"
-    "   -u/--uuid=<uuid>:     Entry uuid\n"
-    "   -t/--type=<int>|<name>: Entry type\n"
-    "   -r/--rev=<int>:       Entry revision (-1 for latest)\n"
-    "   -i/--timeout=<int>:   Max time for wait (0 for infinite wait)\n"
-    "   -f/--format=<fmt>:    Output format (fmt should be one of\n"
-    "                         json/python/simple. Default is 'simple'\n"
-    "   -d/--dumpfile=<file>: Filename to read the tarne dump from.\n"
-    "   -p/--print-dump-hdr:  When TARNE dump is read off the file, should\n"
-    "                         the dump file header be printed as well\n"
-    "   -c/--compact-output:  Print entry in compact format\n"
-    "   -v/--verbose=<int>:   Verbosity level\n"
-    "   -m/--mangle:          Mangle / obfuscate human readable strings\n"
-    "   -h/--help:            Print this help text\n"
-    "\n";
 
 constexpr uint8_t kQueryDefaultFlags =
     TARNE_QUERY_ANY_OWNER | TARNE_QUERY_ANY_UUID | TARNE_QUERY_ANY_REVISION | TARNE_QUERY_ANY_TYPE;
@@ -71,8 +33,11 @@ struct OptionSpec {
   const char *longName;
   bool takesArgument;
   OptionHandler handler;
-  const char *refusal;   // printed with the argument; nullptr when nothing can be refused
-  bool refusalOnStdout;  // "INVALID FORMAT" is the one refusal written to standard output
+  const char *refusal;        // printed with the argument; nullptr when nothing can be refused
+  bool refusalOnStdout;       // "INVALID FORMAT" is the one refusal written to standard output
+  uint8_t usagePosition;      // the option's place in the usage text; 0: not listed (-a)
+  const char *usageArgument;  // what "=" is followed by in the usage text
+  std::array<const char *, 2> usage;  // description lines, unused ones null
 };
 
 // strtoul-style conversion: blanks, sign, stop at the first non-digit; only overflow fails.
@@ -82,28 +47,24 @@ bool ConvertUnsigned(const char *text, unsigned long *value) {
   return errno == 0;
 }
 
-void ClearFlag(TarneQuery &query, uint8_t flag) {
-  query.flags &= static_cast<uint8_t>(~flag);
-}
-
 Verdict OnCluster(const char *argument, ParseState &state) {
   return ParseUUID(argument, &state.settings->query.cluster) ? Verdict::kAccepted
                                                              : Verdict::kRefused;
 }
 
 Verdict OnOwner(const char *argument, ParseState &state) {
-  ClearFlag(state.settings->query, TARNE_QUERY_ANY_OWNER);
+  Query_ClearFlag(state.settings->query, TARNE_QUERY_ANY_OWNER);
   return ParseUUID(argument, &state.settings->query.owner) ? Verdict::kAccepted : Verdict::kRefused;
 }
 
 Verdict OnUuid(const char *argument, ParseState &state) {
-  ClearFlag(state.settings->query, TARNE_QUERY_ANY_UUID);
+  Query_ClearFlag(state.settings->query, TARNE_QUERY_ANY_UUID);
   return ParseUUID(argument, &state.settings->query.uuid) ? Verdict::kAccepted : Verdict::kRefused;
 }
 
 Verdict OnType(const char *argument, ParseState &state) {
   TarneQuery &query = state.settings->query;
-  ClearFlag(query, TARNE_QUERY_ANY_TYPE);
+  Query_ClearFlag(query, TARNE_QUERY_ANY_TYPE);
   unsigned long number = 0;
   const bool converted = ConvertUnsigned(argument, &number);
   if (number == 0 || !converted) {
@@ -119,7 +80,7 @@ Verdict OnType(const char *argument, ParseState &state) {
 
 Verdict OnRevision(const char *argument, ParseState &state) {
   TarneQuery &query = state.settings->query;
-  ClearFlag(query, TARNE_QUERY_ANY_REVISION);
+  Query_ClearFlag(query, TARNE_QUERY_ANY_REVISION);
   errno = 0;
   const unsigned long long revision = std::strtoull(argument, nullptr, 10);
   if (errno != 0) return Verdict::kRefused;
@@ -187,23 +148,175 @@ Verdict OnHelp(const char *, ParseState &) {
   return Verdict::kHelp;
 }
 
-// The one table of options; getopt_long's arrays are built from it.
+// The one table of options; getopt_long's arrays and the usage text are built from it. The
+// rows keep getopt_long's order (its diagnostics list ambiguous long options in it).
 constexpr std::array<OptionSpec, 14> kOptions = {{
-    {'l', "cluster", true, OnCluster, "Failed to parse cluster UUID %s\n", false},
-    {'f', "format", true, OnFormat, "INVALID FORMAT\n", true},
-    {'o', "owner", true, OnOwner, "Failed to parse owner UUID %s\n", false},
-    {'u', "uuid", true, OnUuid, "Failed to parse entry UUID %s\n", false},
-    {'t', "type", true, OnType, "Unrecognized type value %s\n", false},
-    {'r', "rev", true, OnRevision, "Failed to parse revision %s\n", false},
-    {'i', "timeout", true, OnTimeout, "Failed to parse wait timeout %s\n", false},
-    {'v', "verbose", true, OnVerbosity, "Invalid verbosity: %s\n", false},
-    {'h', "help", false, OnHelp, nullptr, false},
-    {'m', "mangle", false, OnMangle, nullptr, false},
-    {'d', "dumpfile", true, OnDumpFile, nullptr, false},
-    {'p', "print-dump-hdr", false, OnPrintDumpHeader, nullptr, false},
-    {'c', "compact-output", false, OnCompactOutput, nullptr, false},
-    {'a', "all-clusters", false, OnAllClusters, nullptr, false},
+    {'l',
+     "cluster",
+     true,
+     OnCluster,
+     "Failed to parse cluster UUID %s\n",
+     false,
+     1,
+     "<uuid>",
+     {"Cluster uuid"}},
+    {'f',
+     "format",
+     true,
+     OnFormat,
+     "INVALID FORMAT\n",
+     true,
+     7,
+     "<fmt>",
+     {"Output format (fmt should be one of", "json/python/simple. Default is 'simple'"}},
+    {'o',
+     "owner",
+     true,
+     OnOwner,
+     "Failed to parse owner UUID %s\n",
+     false,
+     2,
+     "<uuid>",
+     {"Entry owner"}},
+    {'u',
+     "uuid",
+     true,
+     OnUuid,
+     "Failed to parse entry UUID %s\n",
+     false,
+     3,
+     "<uuid>",
+     {"Entry uuid"}},
+    {'t',
+     "type",
+     true,
+     OnType,
+     "Unrecognized type value %s\n",
+     false,
+     4,
+     "<int>|<name>",
+     {"Entry type"}},
+    {'r',
+     "rev",
+     true,
+     OnRevision,
+     "Failed to parse revision %s\n",
+     false,
+     5,
+     "<int>",
+     {"Entry revision (-1 for latest)"}},
+    {'i',
+     "timeout",
+     true,
+     OnTimeout,
+     "Failed to parse wait timeout %s\n",
+     false,
+     6,
+     "<int>",
+     {"Max time for wait (0 for infinite wait)"}},
+    {'v',
+     "verbose",
+     true,
+     OnVerbosity,
+     "Invalid verbosity: %s\n",
+     false,
+     11,
+     "<int>",
+     {"Verbosity level"}},
+    {'h', "help", false, OnHelp, nullptr, false, 13, nullptr, {"Print this help text"}},
+    {'m',
+     "mangle",
+     false,
+     OnMangle,
+     nullptr,
+     false,
+     12,
+     nullptr,
+     {"Mangle / obfuscate human readable strings"}},
+    {'d',
+     "dumpfile",
+     true,
+     OnDumpFile,
+     nullptr,
+     false,
+     8,
+     "<file>",
+     {"Filename to read the tarne dump from."}},
+    {'p',
+     "print-dump-hdr",
+     false,
+     OnPrintDumpHeader,
+     nullptr,
+     false,
+     9,
+     nullptr,
+     {"When TARNE dump is read off the file, should", "the dump file header be printed as well"}},
+    {'c',
+     "compact-output",
+     false,
+     OnCompactOutput,
+     nullptr,
+     false,
+     10,
+     nullptr,
+     {"Print entry in compact format"}},
+    {'a', "all-clusters", false, OnAllClusters, nullptr, false, 0, nullptr, {}},
 }};
+
+// Each listed option has a place of its own, 1 to the number listed.
+constexpr bool UsagePositionsAreDistinct() {
+  std::array<int, kOptions.size() + 1> seen{};
+  for (const OptionSpec &option : kOptions) {
+    if (option.usagePosition > kOptions.size()) return false;
+    if (option.usagePosition != 0 && seen[option.usagePosition]++ != 0) return false;
+  }
+  return true;
+}
+static_assert(UsagePositionsAreDistinct());
+
+// "   <head><blanks><first line>\n", the head padded to `width` but followed by one blank at
+// least; later lines indented to the first line's column.
+void AppendUsageEntry(std::string &text, const std::string &head, size_t width,
+                      std::span<const char *const> lines) {
+  text += "   ";
+  text += head;
+  text.append(head.size() < width ? width - head.size() : 1, ' ');
+  text += lines[0];
+  text += '\n';
+  for (const char *line : lines.subspan(1)) {
+    if (line == nullptr) break;
+    text.append(3 + width, ' ');
+    text += line;
+    text += '\n';
+  }
+}
+
+std::string UsageText(const char *programName) {
+  constexpr size_t kCommandWidth = 18;
+  constexpr size_t kOptionWidth = 22;
+  std::string text = "usage: ";
+  text += programName != nullptr ? programName : "(null)";
+  text += " <cmd> <options>\ncommands:\n";
+  for (const CommandInfo &command : Commands_Table()) {
+    AppendUsageEntry(text, command.usageName, kCommandWidth, command.usage);
+  }
+  text += "options:\n";
+  for (size_t position = 1; position <= kOptions.size(); ++position) {
+    for (const OptionSpec &option : kOptions) {
+      if (option.usagePosition != position) continue;
+      std::string head = {'-', option.shortName, '/', '-', '-'};
+      head += option.longName;
+      if (option.takesArgument) {
+        head += '=';
+        head += option.usageArgument;
+      }
+      head += ':';
+      AppendUsageEntry(text, head, kOptionWidth, option.usage);
+    }
+  }
+  text += '\n';
+  return text;
+}
 
 const OptionSpec *FindOption(int shortName) {
   for (const OptionSpec &option : kOptions) {
@@ -239,62 +352,40 @@ void ResetSettings(Settings *settings) {
 
 CommandLineOutcome Refuse(const char *programName) {
   CommandLine_WriteUsage(stderr, programName);
-  return {false, -1};
+  return {false, -1, nullptr};
 }
 
-// The per-command checks that follow the options; nullptr message means none failed.
+// The command's own check, then the format rule.
 CommandLineOutcome CheckCommand(const CommandInfo &command, ParseState &state,
                                 const char *programName) {
   Settings &settings = *state.settings;
-  const uint8_t flags = settings.query.flags;
-  bool formatChecked = command.formatRule != FormatRule::kDefaultsToSimple;
-
-  switch (command.precondition) {
-    case Precondition::kUuidAndType:
-      if ((flags & (TARNE_QUERY_ANY_UUID | TARNE_QUERY_ANY_TYPE)) != 0) {
-        std::fputs("Type and UUID must be provided\n", stderr);
+  bool formatChecked = !command.acceptsFormat;
+  if (command.check != nullptr) {
+    switch (command.check(settings)) {
+      case CommandCheckResult::kPassed:
+        break;
+      case CommandCheckResult::kPassedWithoutFormatCheck:
+        formatChecked = false;
+        break;
+      case CommandCheckResult::kRefused:
         return Refuse(programName);
-      }
-      // The owner is -o's UUID, or the self marker it already holds.
-      ClearFlag(settings.query, TARNE_QUERY_ANY_OWNER);
-      break;
-    case Precondition::kConfirmAllOrNot:
-      if ((flags & TARNE_QUERY_ANY_UUID) != 0 && (flags & TARNE_QUERY_ANY_TYPE) != 0) {
-        if (Delete_ConfirmAll(stdin, stderr) != DeleteConfirmation::kConfirmed) {
-          return Refuse(programName);
-        }
-        formatChecked = false;  // the confirmation takes the place of the format check
-      }
-      break;
-    case Precondition::kType:
-      if ((flags & TARNE_QUERY_ANY_TYPE) != 0) {
-        std::fputs("Type must be provided\n", stderr);
-        return Refuse(programName);
-      }
-      break;
-    case Precondition::kDumpFile:
-      if (settings.dumpFile == nullptr) {
-        std::fputs("readdump requires dumpfile (specify with -d/--dumpfile)\n", stderr);
-        return Refuse(programName);
-      }
-      break;
-    case Precondition::kNone:
-      break;
+    }
   }
 
-  if (command.formatRule == FormatRule::kDefaultsToSimple) {
+  if (command.acceptsFormat) {
     if (!state.formatGiven) settings.formatNumber = kFormatSimple;
   } else if (formatChecked && state.formatGiven) {
     std::fputs("Parameter --format is only relevant for wait/find/async/readdump\n", stderr);
     return Refuse(programName);
   }
-  return {true, 0};
+  return {true, 0, &command};
 }
 
 }  // namespace
 
 void CommandLine_WriteUsage(FILE *stream, const char *programName) {
-  std::fprintf(stream, kUsageText, programName);
+  const std::string text = UsageText(programName);
+  std::fwrite(text.data(), 1, text.size(), stream);
 }
 
 CommandLineOutcome CommandLine_Parse(int argc, char **argv, Settings *settings) {
@@ -316,7 +407,7 @@ CommandLineOutcome CommandLine_Parse(int argc, char **argv, Settings *settings) 
         continue;
       case Verdict::kHelp:
         CommandLine_WriteUsage(stdout, programName);
-        return {false, 0};
+        return {false, 0, nullptr};
       case Verdict::kRefused:
         std::fprintf(chosen->refusalOnStdout ? stdout : stderr, chosen->refusal, optarg);
         return Refuse(programName);
@@ -339,6 +430,6 @@ CommandLineOutcome CommandLine_Parse(int argc, char **argv, Settings *settings) 
     std::fprintf(stderr, "Unrecognized command: %s\n", word);
     return Refuse(programName);
   }
-  settings->command = command->id;
+  settings->channelOnStderr = command->channelOnStderr;
   return CheckCommand(*command, state, programName);
 }

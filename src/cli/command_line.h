@@ -7,9 +7,12 @@
 
 #include "settings/settings.h"
 
+struct CommandInfo;
+
 struct CommandLineOutcome {
-  bool run;        // true: go on to start-up; false: exit at once with result
-  int32_t result;  // -1 after a refusal, 0 after -h
+  bool run;                    // true: go on to start-up; false: exit at once with result
+  int32_t result;              // -1 after a refusal, 0 after -h
+  const CommandInfo *command;  // the command's row when run is true
 };
 
 // Every refusal writes its message and the usage text before returning. Standard input

@@ -1,8 +1,9 @@
-// The command table: one row per command word, read by the command line, the dispatcher
-// and the tests alike.
+// The command table: one row per command word, the single source of what the command line
+// accepts, what the usage text lists and what the dispatcher runs.
 #ifndef TARNE_CLI_COMMANDS_H
 #define TARNE_CLI_COMMANDS_H
 
+#include <array>
 #include <cstdint>
 #include <span>
 
@@ -10,39 +11,37 @@
 
 using CommandBody = int32_t (*)(const Settings &settings);
 
-// What the command line does about -f for a command.
-enum class FormatRule : uint8_t {
-  kDefaultsToSimple,  // -f accepted; simple when absent
-  kRefused,           // -f refused ("Parameter --format is only relevant ...")
-  kRefusedUnlessAll,  // delete: accepted only on the confirmed delete-all path
+// What a command's own check on the parsed options decided.
+enum class CommandCheckResult : uint8_t {
+  kPassed,
+  kPassedWithoutFormatCheck,  // delete-all: the confirmation takes the format check's place
+  kRefused,                   // the check has written why; the usage text follows
 };
+// May adjust the query (add fills in the owner); writes its refusal to standard error.
+using CommandCheck = CommandCheckResult (*)(Settings &settings);
 
-// What the command line requires of a command's options beyond the format rule.
-enum class Precondition : uint8_t {
-  kNone,
-  kUuidAndType,      // add: "Type and UUID must be provided"
-  kType,             // wait, waitdump: "Type must be provided"
-  kDumpFile,         // readdump: -d
-  kConfirmAllOrNot,  // delete: asks before deleting everything
-};
+inline constexpr int kUsageLinesPerRow = 4;
 
 struct CommandInfo {
   const char *word;
-  CommandId id;
+  const char *usageName;                              // the word as the usage text shows it
+  std::array<const char *, kUsageLinesPerRow> usage;  // description lines, unused ones null
   CommandBody body;
-  bool needsLibrary;             // false only for readdump
-  bool needsClusterWhenSeveral;  // the "Missing -l" rule on a node with several clusters
-  FormatRule formatRule;
-  Precondition precondition;
+  CommandCheck check = nullptr;         // nothing beyond the format rule
+  bool acceptsFormat = false;           // -f accepted and simple when absent; otherwise refused
+  bool needsLibrary = true;             // false only for readdump
+  bool needsClusterWhenSeveral = true;  // the "Missing -l" rule on several server clusters
+  bool channelOnStderr = false;         // dump: standard output carries payload bytes alone
 };
 
-std::span<const CommandInfo> Commands_All();
+// The rows in the order of the usage text.
+std::span<const CommandInfo> Commands_Table();
 const CommandInfo *Commands_FindByWord(const char *word);
-const CommandInfo *Commands_FindById(CommandId id);
 
-// Command bodies, one per file.
+// Command bodies and the checks that live beside them, one command per file.
 int32_t Command_Add(const Settings &settings);
 int32_t Command_Delete(const Settings &settings);
+CommandCheckResult Command_CheckDelete(Settings &settings);
 int32_t Command_Dump(const Settings &settings);
 int32_t Command_Find(const Settings &settings);
 int32_t Command_RemoteFind(const Settings &settings);

@@ -58,9 +58,7 @@ int RunTool(int argc, char **argv) {
   const CommandLineOutcome outcome = CommandLine_Parse(argc, argv, &settings);
   if (!outcome.run) return outcome.result & 0xff;
 
-  const CommandInfo *command = Commands_FindById(settings.command);
-  if (command == nullptr) return -1 & 0xff;  // the command line accepts only known words
-  const int32_t result = StartAndDispatch(*command, CurrentSettings());
+  const int32_t result = StartAndDispatch(*outcome.command, CurrentSettings());
   std::fflush(stdout);
   return result & 0xff;
 }

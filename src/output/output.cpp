@@ -78,7 +78,7 @@ const char *Output_Timestamp() {
 void Output_Printf(const char *format, ...) {
   va_list args;
   va_start(args, format);
-  if (CurrentSettings().command == CommandId::kDump) {
+  if (CurrentSettings().channelOnStderr) {
     WriteToErrorBehindTimestamp(format, args);
   } else {
     std::vfprintf(Output_Out(), format, args);
@@ -87,7 +87,7 @@ void Output_Printf(const char *format, ...) {
 }
 
 void Output_Write(const char *text, size_t length) {
-  if (CurrentSettings().command == CommandId::kDump) {
+  if (CurrentSettings().channelOnStderr) {
     WriteToErrorBehindTimestamp(text, length);
   } else {
     std::fwrite(text, 1, length, Output_Out());

@@ -26,6 +26,10 @@ void Uuid_ToText(const OlvaUUID &uuid, char (&text)[kUuidTextLength + 1]);
 bool Uuid_Equal(const OlvaUUID &a, const OlvaUUID &b);
 bool Uuid_IsNull(const OlvaUUID &uuid);
 
+inline void Query_ClearFlag(TarneQuery &query, uint8_t flag) {
+  query.flags &= static_cast<uint8_t>(~flag);
+}
+
 TarneQuery MakeExactQuery(const TarneEntry &header, OlvaUUID cluster);
 
 #endif  // TARNE_RECORD_UUID_H

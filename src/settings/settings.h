@@ -6,21 +6,6 @@
 
 #include "client/tarne_client.h"
 
-enum class CommandId : uint8_t {
-  kNone = 0,
-  kAdd = 1,
-  kDelete = 2,
-  kDump = 3,
-  kFind = 4,
-  kRemoteFind = 5,
-  kWhoami = 6,
-  kAmIMember = 7,
-  kWait = 8,
-  kWaitDump = 9,
-  kWaitForMembership = 10,
-  kReadDump = 11,
-};
-
 enum FormatNumber : uint8_t {
   kFormatNone = 0,
   kFormatSimple = 1,
@@ -29,7 +14,9 @@ enum FormatNumber : uint8_t {
 };
 
 struct Settings {
-  CommandId command = CommandId::kNone;
+  // The output channel writes to standard error behind a timestamp (the dump command, whose
+  // standard output carries payload bytes alone).
+  bool channelOnStderr = false;
   TarneQuery query{};
   uint32_t timeout = 0;
   uint8_t formatNumber = kFormatNone;

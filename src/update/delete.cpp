@@ -8,6 +8,7 @@
 #include "output/output.h"
 #include "record/uuid.h"
 #include "update/completion_waiter.h"
+#include "update/delete_confirm.h"
 #include "update/entry_text.h"
 
 namespace {
@@ -84,4 +85,16 @@ int32_t Command_Delete(const Settings &settings) {
     }
   }
   return CompletionWaiter_Wait(&waiter) == TARNE_STATUS_SUCCESS ? 0 : -1;
+}
+
+CommandCheckResult Command_CheckDelete(Settings &settings) {
+  const uint8_t flags = settings.query.flags;
+  if ((flags & TARNE_QUERY_ANY_UUID) == 0 || (flags & TARNE_QUERY_ANY_TYPE) == 0) {
+    return CommandCheckResult::kPassed;
+  }
+  // Neither -u nor -t: everything would go, so ask first, before the library is opened.
+  if (Delete_ConfirmAll(stdin, stderr) != DeleteConfirmation::kConfirmed) {
+    return CommandCheckResult::kRefused;
+  }
+  return CommandCheckResult::kPassedWithoutFormatCheck;
 }

@@ -56,7 +56,6 @@ class ReadDumpTest : public testing::Test {
     OutputFormats_Fill();
     outputFormats[0] = OutputFormat{0, RecordHeader, RecordListBegin, RecordListEnd, RecordEntry};
     Output_SetStreams(out_.File(), err_.File());
-    settings_.command = CommandId::kReadDump;
     settings_.formatNumber = kFormatSimple;
     headerPath_ = dir_.Path("tarne.dump.hdr");
     dumpPath_ = dir_.Path("dump.gz");

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/commands.h"
 #include "record/uuid.h"
 
 namespace {
@@ -54,7 +55,7 @@ TEST(CommandLine, DefaultQueryIsSelfOwnerWithFourWildcards) {
   expected[3] = 0x02;   // owner = self marker
   expected[57] = 0x17;  // anyOwner | anyUUID | anyRevision | anyType
   EXPECT_EQ(Bytes(p.settings.query), expected);
-  EXPECT_EQ(p.settings.command, CommandId::kFind);
+  EXPECT_STREQ(p.outcome.command->word, "find");
   EXPECT_EQ(p.settings.formatNumber, kFormatSimple);
   EXPECT_EQ(p.out, "");
   EXPECT_EQ(p.err, "");

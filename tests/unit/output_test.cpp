@@ -92,7 +92,7 @@ TEST_F(OutputTest, StructuredContentFlags) {
 }
 
 TEST_F(OutputTest, DumpSendsTextToStandardErrorBehindATimestamp) {
-  MutableSettings().command = CommandId::kDump;
+  MutableSettings().channelOnStderr = true;
   Output_Printf("%sline %d\n", "x", 5);
   EXPECT_EQ(Out(), "");
   EXPECT_TRUE(std::regex_match(Err(), std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d: xline 5\n)")))
@@ -100,14 +100,14 @@ TEST_F(OutputTest, DumpSendsTextToStandardErrorBehindATimestamp) {
 }
 
 TEST_F(OutputTest, WaitdumpIsNotDump) {
-  MutableSettings().command = CommandId::kWaitDump;
+  MutableSettings().channelOnStderr = false;
   Output_Printf("plain\n");
   EXPECT_EQ(Out(), "plain\n");
   EXPECT_EQ(Err(), "");
 }
 
 TEST_F(OutputTest, LongTextUnderDumpIsWrittenWhole) {
-  MutableSettings().command = CommandId::kDump;
+  MutableSettings().channelOnStderr = true;
   const std::string text(5000, 'q');
   Output_Printf("%s!", text.c_str());
   const std::string err = Err();

@@ -174,7 +174,7 @@ class PrinterEquivalenceTest : public testing::Test {
     std::string err = allErr.substr(errTaken_);
     outTaken_ = allOut.size();
     errTaken_ = allErr.size();
-    if (CurrentSettings().command != CommandId::kDump) {
+    if (!CurrentSettings().channelOnStderr) {
       EXPECT_EQ(err, "");
       return out;
     }
@@ -188,7 +188,7 @@ class PrinterEquivalenceTest : public testing::Test {
 
   // Random settings, entry and texts through all three printers.
   void CheckRandomEntry(Generator &generate) {
-    MutableSettings().command = generate.Below(4) == 0 ? CommandId::kDump : CommandId::kFind;
+    MutableSettings().channelOnStderr = generate.Below(4) == 0;
     MutableSettings().compactOutput = generate.Below(2) == 0;
     const bool compact = CurrentSettings().compactOutput;
     const TarneEntry entry = generate.Entry();
@@ -238,9 +238,9 @@ TEST_F(PrinterEquivalenceTest, BufferThatCannotGrowFallsBackToTheLayout) {
   const std::string bigEscaped = "\"" + big + "\\";
   const std::string bigObject = "{" + big + "}";
   for (const std::string *content : {&big, &bigEscaped, &bigObject}) {
-    for (const CommandId command : {CommandId::kFind, CommandId::kDump}) {
+    for (const bool onStderr : {false, true}) {
       for (const bool compact : {false, true}) {
-        MutableSettings().command = command;
+        MutableSettings().channelOnStderr = onStderr;
         MutableSettings().compactOutput = compact;
         const TarneEntry entry = generate.Entry();
         const char *text = content->c_str();
@@ -277,7 +277,7 @@ TEST(PrinterThreadsTest, ThreadsPrintWholeEntries) {
   static char streamBuffer[1 << 16];
   ASSERT_EQ(std::setvbuf(file, streamBuffer, _IOFBF, sizeof streamBuffer), 0);
   const Settings savedSettings = MutableSettings();
-  MutableSettings().command = CommandId::kFind;
+  MutableSettings().channelOnStderr = false;
   FILE *const previousOut = Output_Out();
   FILE *const previousErr = Output_Err();
   Output_SetStreams(file, previousErr);
@@ -357,10 +357,10 @@ TEST(JsonEscapeReusingBufferTest, NewAllocatorReplacesTheKeptBuffer) {
 }
 
 TEST_F(PrinterEquivalenceTest, OutputWriteIsPrintfOfTheText) {
-  MutableSettings().command = CommandId::kFind;
+  MutableSettings().channelOnStderr = false;
   Output_Write("line %d\n", 8);
   EXPECT_EQ(TakePrinted(), "line %d\n");
-  MutableSettings().command = CommandId::kDump;
+  MutableSettings().channelOnStderr = true;
   Output_Write("short\n", 6);
   EXPECT_EQ(TakePrinted(), "short\n");
   const std::string longText(5000, 'q');

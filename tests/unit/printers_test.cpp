@@ -66,7 +66,7 @@ void *RecordingAllocator(std::size_t size) {
 class PrinterTest : public testing::Test {
  protected:
   void SetUp() override {
-    MutableSettings().command = CommandId::kFind;
+    MutableSettings().channelOnStderr = false;
     MutableSettings().compactOutput = false;
   }
 
@@ -143,7 +143,7 @@ TEST_F(SimplePrinterTest, IgnoresIsFirstAndCompactOutput) {
 }
 
 TEST_F(SimplePrinterTest, UnderDumpGoesToErrorBehindTimestamp) {
-  MutableSettings().command = CommandId::kDump;
+  MutableSettings().channelOnStderr = true;
   const TarneEntry entry = DiskEntry();
   Simple_PrintEntry(nullptr, 1, &entry, "c", 2, nullptr);
   EXPECT_EQ(Printed(), "");
