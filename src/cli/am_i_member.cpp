@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 #include "cli/entry_buffer.h"
 #include "client/tarne_status_codes.h"
+#include "output/message.h"
 #include "output/output.h"
 #include "record/uuid.h"
 
@@ -21,14 +22,11 @@ TarneQuery MembershipQuery(const OlvaUUID &cluster) {
 }  // namespace
 
 int32_t Command_AmIMember(const Settings &settings) {
-  const bool stepFailuresShown = settings.verbosity >= 0;
   OlvaUUID self{};
   PEK_ReturnStatus status = TARNE_GetSelfUUID(&self);
   if (status != 0) {
-    if (stepFailuresShown) {
-      Output_Printf("%sFailed to get self uuid from TARNE library (%s)\n", Output_Timestamp(),
-                    PEK_ReturnStatusToString(status));
-    }
+    Message_StepFailure("Failed to get self uuid from TARNE library (%s)\n",
+                        PEK_ReturnStatusToString(status));
     return -1;
   }
 
@@ -46,12 +44,9 @@ int32_t Command_AmIMember(const Settings &settings) {
   const uint8_t *expression = TarneEntry_Payload(buffer.entry);
   const uint32_t expressionLength = buffer.entry->valueLen;
   if (!OlvaExprScanner_IsValidExpr(expression, expressionLength)) {
-    if (stepFailuresShown) {
-      Output_Printf(
-          "%sFailed to validate expression in master heartbeat message (exprLen = %d) %s\n",
-          Output_Timestamp(), static_cast<int>(expressionLength),
-          PEK_ReturnStatusToString(TARNE_STATUS_FAILURE));
-    }
+    Message_StepFailure(
+        "Failed to validate expression in master heartbeat message (exprLen = %d) %s\n",
+        static_cast<int>(expressionLength), PEK_ReturnStatusToString(TARNE_STATUS_FAILURE));
     return -1;
   }
 
@@ -60,10 +55,7 @@ int32_t Command_AmIMember(const Settings &settings) {
   const void *nested = nullptr;
   status = OlvaExprScanner_GetArgs(expression, &position, "%E", &elementCount, &nested);
   if (status != 0 || elementCount != kMembershipElements) {
-    if (stepFailuresShown) {
-      Output_Printf("%sFailed to scan expression: %s\n", Output_Timestamp(),
-                    PEK_ReturnStatusToString(status));
-    }
+    Message_StepFailure("Failed to scan expression: %s\n", PEK_ReturnStatusToString(status));
     return -1;
   }
 
@@ -75,10 +67,7 @@ int32_t Command_AmIMember(const Settings &settings) {
   status =
       OlvaExprScanner_GetArgs(nested, &position, "%u%u%U", &first, &second, &memberCount, &members);
   if (status != 0) {
-    if (stepFailuresShown) {
-      Output_Printf("%sFailed to scan inner expression: %s\n", Output_Timestamp(),
-                    PEK_ReturnStatusToString(status));
-    }
+    Message_StepFailure("Failed to scan inner expression: %s\n", PEK_ReturnStatusToString(status));
     return -1;
   }
 
@@ -87,10 +76,9 @@ int32_t Command_AmIMember(const Settings &settings) {
   for (uint32_t i = 0; i < memberCount; ++i) {
     if (Uuid_Equal(members[i], self)) {
       isMember = true;
-      if (settings.verbosity >= 3) {
-        Output_Printf("%sFound this node " UUID_TEXT_FORMAT " in the membership\n",
-                      Output_Timestamp(), UUID_TEXT_ARGS(self));
-      }
+      Message_Info(kVerbositySelfInMembership,
+                   "Found this node " UUID_TEXT_FORMAT " in the membership\n",
+                   UUID_TEXT_ARGS(self));
     }
     Output_Printf(UUID_TEXT_FORMAT "\n", UUID_TEXT_ARGS(members[i]));
   }

@@ -4,25 +4,26 @@
 #include "cli/entry_buffer.h"
 #include "cli/lookup.h"
 #include "client/tarne_status_codes.h"
+#include "output/message.h"
 
 int32_t DumpFirstMatch(const TarneQuery &query) {
   EntryBuffer buffer;
   if (!buffer.Allocate(kFirstEntryBufferSize)) {
-    std::fputs("Failed to allocate entry buffer\n", stderr);
+    Message_Error("Failed to allocate entry buffer\n");
     return -1;
   }
   const PEK_ReturnStatus status =
       TARNE_FindEntryForCluster(&query, 0, buffer.entry, buffer.size, 0);
   if (status != 0) {
-    std::fprintf(stderr, "Failed to find matching entry: %s\n", PEK_ReturnStatusToString(status));
+    Message_Error("Failed to find matching entry: %s\n", PEK_ReturnStatusToString(status));
     return -1;
   }
   if (buffer.PayloadCut()) {
     const PEK_ReturnStatus refetched =
         RefetchWholeEntry(&buffer.entry, &buffer.size, query.cluster);
     if (refetched == TARNE_STATUS_NOT_FOUND) {
-      std::fprintf(stderr, "Failed to find matching entry: %s\n",
-                   PEK_ReturnStatusToString(TARNE_STATUS_NOT_FOUND));
+      Message_Error("Failed to find matching entry: %s\n",
+                    PEK_ReturnStatusToString(TARNE_STATUS_NOT_FOUND));
     }
     if (refetched != 0) return -1;
   }
@@ -34,7 +35,7 @@ int32_t DumpFirstMatch(const TarneQuery &query) {
       std::fwrite(TarneEntry_Payload(buffer.entry), 1, valueLen, stdout) == valueLen &&
       std::fflush(stdout) == 0;
   if (!written) {
-    std::fprintf(stderr, "Failed to write %u bytes to stdout\n", valueLen);
+    Message_Error("Failed to write %u bytes to stdout\n", valueLen);
     return -1;
   }
   return 0;

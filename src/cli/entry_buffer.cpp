@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "client/tarne_status_codes.h"
+#include "output/message.h"
 #include "record/uuid.h"
 
 EntryBuffer::~EntryBuffer() {
@@ -26,7 +27,7 @@ PEK_ReturnStatus RefetchWholeEntry(TarneEntry **buffer, uint32_t *size, OlvaUUID
   // An entry whose size does not fit in 32 bits cannot be held: it fails like a resize.
   void *grown = wholeSize == newSize ? std::realloc(*buffer, newSize) : nullptr;
   if (grown == nullptr) {
-    std::fprintf(stderr, "Failed to resize entry buffer to %u bytes\n", newSize);
+    Message_Error("Failed to resize entry buffer to %u bytes\n", newSize);
     return TARNE_STATUS_OUT_OF_MEMORY;
   }
   *buffer = static_cast<TarneEntry *>(grown);

@@ -4,12 +4,13 @@
 #include "cli/entry_buffer.h"
 #include "content/convert.h"
 #include "output/formats.h"
+#include "output/message.h"
 
 int32_t Command_Find(const Settings &settings) {
   const OutputFormat *format = OutputFormats_Selected(settings.formatNumber);
   EntryBuffer buffer;
   if (!buffer.Allocate(kFirstEntryBufferSize)) {
-    std::fputs("Failed to allocate entry buffer\n", stderr);
+    Message_Error("Failed to allocate entry buffer\n");
     return -1;
   }
   PrintContext context{nullptr, 1};

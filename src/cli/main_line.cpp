@@ -6,7 +6,7 @@
 #include "cli/commands.h"
 #include "client/tarne_client.h"
 #include "output/formats.h"
-#include "output/output.h"
+#include "output/message.h"
 #include "record/uuid.h"
 
 namespace {
@@ -21,22 +21,20 @@ int32_t StartAndDispatch(const CommandInfo &command, const Settings &settings) {
   if (command.needsLibrary) {
     PEK_ReturnStatus status = TARNE_Initialize(1, 0, &libraryHandle);
     if (status != 0) {
-      std::fprintf(stderr, "Failed to initialize TARNE: %s\n", PEK_ReturnStatusToString(status));
+      Message_Error("Failed to initialize TARNE: %s\n", PEK_ReturnStatusToString(status));
       return -1;
     }
     uint32_t serverClusters = 0;
     status = TARNE_GetNumServerContexts(&serverClusters);
     if (status != 0) {
-      if (settings.verbosity >= 0) {
-        Output_Printf("%sFailed to get num server contexts from TARNE library (%s)\n",
-                      Output_Timestamp(), PEK_ReturnStatusToString(status));
-      }
+      Message_StepFailure("Failed to get num server contexts from TARNE library (%s)\n",
+                          PEK_ReturnStatusToString(status));
       return -1;
     }
     if (ClusterRequired(command, serverClusters, settings)) {
-      std::fprintf(stderr,
-                   "Missing -l <subClusterUuid> argument. Explicit subClusterUuid is required when "
-                   "dealing with multiple server clusters.\n\n");
+      Message_Error(
+          "Missing -l <subClusterUuid> argument. Explicit subClusterUuid is required when "
+          "dealing with multiple server clusters.\n\n");
       return -1;
     }
   }

@@ -9,7 +9,7 @@
 #include "client/tarne_status_codes.h"
 #include "content/convert.h"
 #include "output/formats.h"
-#include "output/output.h"
+#include "output/message.h"
 #include "record/uuid.h"
 #include "update/completion_waiter.h"
 
@@ -20,11 +20,9 @@ constexpr uint8_t kRemoteEntryType = 47;  // LOCAL_SYMBOL
 // Reports the end of the search ("Not found" is the normal end) and completes the waiter.
 void RemoteFindFinished(CompletionWaiter *waiter, PEK_ReturnStatus status) {
   if (status == TARNE_STATUS_NOT_FOUND) {
-    if (CurrentSettings().verbosity >= 1) {
-      Output_Printf("%sFinished async find entry\n", Output_Timestamp());
-    }
+    Message_Info(kVerbosityInfo, "Finished async find entry\n");
   } else {
-    std::fprintf(Output_Err(), "Async find entry failed: %s\n", PEK_ReturnStatusToString(status));
+    Message_Error("Async find entry failed: %s\n", PEK_ReturnStatusToString(status));
   }
   CompletionWaiter_Complete(waiter, status);
 }
@@ -38,7 +36,7 @@ void PrintResult(const TarneEntry &header) {
   const bool wraps = size < header.valueLen;
   auto *entry = wraps ? nullptr : static_cast<TarneEntry *>(std::malloc(size));
   if (entry == nullptr) {
-    std::fprintf(Output_Err(), "Failed to alloate entry buffer of %u bytes\n", size);
+    Message_Error("Failed to alloate entry buffer of %u bytes\n", size);
     return;
   }
 
@@ -51,8 +49,7 @@ void PrintResult(const TarneEntry &header) {
     ConvertAndPrintEntry(&context, entry, format);
     format->listEnd();
   } else if (found == TARNE_STATUS_NOT_FOUND) {
-    std::fprintf(Output_Err(), "Failed to find matching entry: %s\n",
-                 PEK_ReturnStatusToString(found));
+    Message_Error("Failed to find matching entry: %s\n", PEK_ReturnStatusToString(found));
   }
   std::free(entry);
 }
@@ -69,11 +66,11 @@ int32_t RemoteFindResult(void *context, const TarneEntry *header, void *, PEK_Re
 // The parameter checks; false after writing why to standard error.
 bool CheckParameters(const TarneQuery &query) {
   if ((query.flags & TARNE_QUERY_ANY_OWNER) != 0 || Uuid_IsNull(query.owner)) {
-    std::fputs("-o <owner-uuid> is mandatory param for async find\n", Output_Err());
+    Message_Error("-o <owner-uuid> is mandatory param for async find\n");
     return false;
   }
   if ((query.flags & TARNE_QUERY_ANY_TYPE) != 0 || query.type != kRemoteEntryType) {
-    std::fputs("valid remote entry type is necessary for async find\n", Output_Err());
+    Message_Error("valid remote entry type is necessary for async find\n");
     return false;
   }
   return true;

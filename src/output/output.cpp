@@ -18,13 +18,14 @@ FILE *errStream = nullptr;  // nullptr: the process's standard error
 // thread may take a timestamp of its own.
 thread_local char timestampBuffer[32];
 
-void WriteToErrorBehindTimestamp(const char *format, va_list args) {
-  const char *timestamp = Output_Timestamp();
-  const size_t prefixLength = std::strlen(timestamp);
-
-  // One write per text, so that lines from different threads do not interleave.
+// Writes head, prefix and the formatted text to stream in one write, so that lines from
+// different threads do not interleave.
+void WriteFormatted(FILE *stream, const char *head, const char *prefix, const char *format,
+                    va_list args) {
   char local[1024];
-  std::memcpy(local, timestamp, prefixLength);
+  const int prefixWritten = std::snprintf(local, sizeof local, "%s%s", head, prefix);
+  if (prefixWritten < 0 || static_cast<size_t>(prefixWritten) >= sizeof local) return;
+  const auto prefixLength = static_cast<size_t>(prefixWritten);
   va_list copy;
   va_copy(copy, args);
   const int textLength =
@@ -33,14 +34,14 @@ void WriteToErrorBehindTimestamp(const char *format, va_list args) {
   if (textLength < 0) return;
   const size_t total = prefixLength + static_cast<size_t>(textLength);
   if (total < sizeof local) {
-    std::fwrite(local, 1, total, Output_Err());
+    std::fwrite(local, 1, total, stream);
     return;
   }
   std::unique_ptr<char[]> heap(new (std::nothrow) char[total + 1]);
   if (!heap) return;  // like a failed write: nothing is checked
-  std::memcpy(heap.get(), timestamp, prefixLength);
+  std::memcpy(heap.get(), local, prefixLength);
   std::vsnprintf(heap.get() + prefixLength, total + 1 - prefixLength, format, args);
-  std::fwrite(heap.get(), 1, total, Output_Err());
+  std::fwrite(heap.get(), 1, total, stream);
 }
 
 void WriteToErrorBehindTimestamp(const char *text, size_t length) {
@@ -75,14 +76,18 @@ const char *Output_Timestamp() {
   return timestampBuffer;
 }
 
+void Output_VPrintf(const char *prefix, const char *format, va_list args) {
+  if (CurrentSettings().channelOnStderr) {
+    WriteFormatted(Output_Err(), Output_Timestamp(), prefix, format, args);
+  } else {
+    WriteFormatted(Output_Out(), "", prefix, format, args);
+  }
+}
+
 void Output_Printf(const char *format, ...) {
   va_list args;
   va_start(args, format);
-  if (CurrentSettings().channelOnStderr) {
-    WriteToErrorBehindTimestamp(format, args);
-  } else {
-    std::vfprintf(Output_Out(), format, args);
-  }
+  Output_VPrintf("", format, args);
   va_end(args);
 }
 

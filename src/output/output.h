@@ -3,6 +3,7 @@
 #ifndef TARNE_OUTPUT_OUTPUT_H
 #define TARNE_OUTPUT_OUTPUT_H
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdio>
 
@@ -13,6 +14,9 @@ const char *Output_Timestamp();
 // To standard output; while the command is `dump`, to standard error behind a timestamp.
 // Adds no newline and does not flush.
 void Output_Printf(const char *format, ...) __attribute__((format(printf, 1, 2)));
+
+// The same with `prefix` written before the text (the messages put their timestamp there).
+void Output_VPrintf(const char *prefix, const char *format, va_list args);
 
 // Output_Printf("%s", text) for a text already built, of `length` bytes without a NUL: the
 // entry printers' one write per entry.

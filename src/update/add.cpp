@@ -6,6 +6,7 @@
 #include "cli/commands.h"
 #include "client/tarne_client.h"
 #include "client/tarne_status_codes.h"
+#include "output/message.h"
 #include "output/output.h"
 #include "record/uuid.h"
 #include "update/add_input.h"
@@ -17,12 +18,13 @@ namespace {
 int32_t AddEntryCompletion(void *context, TarneEntry *entry, uint32_t, OlvaUUID cluster,
                            PEK_ReturnStatus status) {
   if (status != TARNE_STATUS_SUCCESS) {
-    std::fprintf(Output_Err(), "Failed to add entry " ENTRY_TEXT_FORMAT ": %s\n",
-                 ENTRY_TEXT_ARGS(entry), PEK_ReturnStatusToString(status));
-  } else if (CurrentSettings().verbosity >= 1) {
-    Output_Printf("%sSuccessfully added entry: " ENTRY_TEXT_FORMAT " to cluster: (" UUID_TEXT_FORMAT
-                  ")\n",
-                  Output_Timestamp(), ENTRY_TEXT_ARGS(entry), UUID_TEXT_ARGS(cluster));
+    Message_Error("Failed to add entry " ENTRY_TEXT_FORMAT ": %s\n", ENTRY_TEXT_ARGS(entry),
+                  PEK_ReturnStatusToString(status));
+  } else {
+    Message_Info(kVerbosityInfo,
+                 "Successfully added entry: " ENTRY_TEXT_FORMAT " to cluster: (" UUID_TEXT_FORMAT
+                 ")\n",
+                 ENTRY_TEXT_ARGS(entry), UUID_TEXT_ARGS(cluster));
   }
   // The request owned the entry; it is gone before the waiter learns the status.
   std::free(entry);
@@ -37,7 +39,7 @@ int32_t Command_Add(const Settings &settings) {
   TarneEntry *entry = nullptr;
   const PEK_ReturnStatus readStatus = AddInput_Read(stdin, Output_Err(), kAddMaxCapacity, &entry);
   if (readStatus != TARNE_STATUS_SUCCESS) {
-    std::fprintf(Output_Err(), "Failed to read stdin: %s\n", PEK_ReturnStatusToString(readStatus));
+    Message_Error("Failed to read stdin: %s\n", PEK_ReturnStatusToString(readStatus));
     return -1;
   }
 

@@ -5,7 +5,7 @@
 #include "cli/commands.h"
 #include "client/tarne_client.h"
 #include "client/tarne_status_codes.h"
-#include "output/output.h"
+#include "output/message.h"
 #include "record/uuid.h"
 #include "update/completion_waiter.h"
 #include "update/delete_confirm.h"
@@ -17,12 +17,13 @@ namespace {
 int32_t DeleteEntryCompletion(void *context, TarneEntry *entry, uint32_t, OlvaUUID cluster,
                               PEK_ReturnStatus status) {
   if (status != TARNE_STATUS_SUCCESS) {
-    std::fprintf(Output_Err(), "Failed to delete entry " ENTRY_TEXT_FORMAT ": %s\n",
-                 ENTRY_TEXT_ARGS(entry), PEK_ReturnStatusToString(status));
-  } else if (CurrentSettings().verbosity >= 1) {
-    Output_Printf("%sSuccessfully deleted entry: " ENTRY_TEXT_FORMAT
-                  " from cluster: (" UUID_TEXT_FORMAT ")\n",
-                  Output_Timestamp(), ENTRY_TEXT_ARGS(entry), UUID_TEXT_ARGS(cluster));
+    Message_Error("Failed to delete entry " ENTRY_TEXT_FORMAT ": %s\n", ENTRY_TEXT_ARGS(entry),
+                  PEK_ReturnStatusToString(status));
+  } else {
+    Message_Info(kVerbosityInfo,
+                 "Successfully deleted entry: " ENTRY_TEXT_FORMAT
+                 " from cluster: (" UUID_TEXT_FORMAT ")\n",
+                 ENTRY_TEXT_ARGS(entry), UUID_TEXT_ARGS(cluster));
   }
   CompletionWaiter_Complete(static_cast<CompletionWaiter *>(context), status);
   return 0;
@@ -34,10 +35,8 @@ int32_t RequestEntryDeletion(void *context, const TarneEntry *entry, uint32_t en
                              OlvaUUID cluster) {
   auto *waiter = static_cast<CompletionWaiter *>(context);
   CompletionWaiter_TakeSlot(waiter);
-  if (CurrentSettings().verbosity >= 2) {
-    Output_Printf("%sRequesting deletion of entry " ENTRY_TEXT_FORMAT "\n", Output_Timestamp(),
-                  ENTRY_TEXT_ARGS(entry));
-  }
+  Message_Info(kVerbosityEachDeletion, "Requesting deletion of entry " ENTRY_TEXT_FORMAT "\n",
+               ENTRY_TEXT_ARGS(entry));
   // The delete operation takes a mutable entry but only reads it.
   auto *mutableEntry = const_cast<TarneEntry *>(entry);
   const PEK_ReturnStatus issued =
@@ -73,14 +72,12 @@ int32_t Command_Delete(const Settings &settings) {
     const PEK_ReturnStatus iterated =
         TARNE_ForEachEntryForCluster(&query, RequestEntryDeletion, &waiter, 0, 0, 0);
     if (iterated != TARNE_STATUS_SUCCESS) {
-      std::fprintf(Output_Err(), "Failed to delete one or more entries: %s\n",
-                   PEK_ReturnStatusToString(iterated));
+      Message_Error("Failed to delete one or more entries: %s\n",
+                    PEK_ReturnStatusToString(iterated));
       return -1;
     }
     if (waiter.expected == 0) {
-      if (settings.verbosity >= 1) {
-        Output_Printf("%sFailed to find a matching entry\n", Output_Timestamp());
-      }
+      Message_Info(kVerbosityInfo, "Failed to find a matching entry\n");
       return 0;
     }
   }
