@@ -2,9 +2,13 @@
 
 #include <array>
 #include <atomic>
+#include <bit>
 #include <charconv>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "output/output.h"
 
 namespace {
 
@@ -30,6 +34,48 @@ char *WriteHex(char *out, const uint8_t *bytes, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
     std::memcpy(out, &kHexPairs[2 * std::size_t{bytes[i]}], 2);
     out += 2;
+  }
+  return out;
+}
+
+bool NeedsEscape(char c) {
+  return c == '"' || c == '\\';
+}
+
+// Bit 7 of each byte of word that equals byte; above the lowest such byte, others may be
+// set too, so only the lowest set bit is to be trusted.
+constexpr uint64_t BytesEqual(uint64_t word, uint8_t byte) {
+  constexpr uint64_t kOnes = 0x0101010101010101u;
+  const uint64_t x = word ^ (kOnes * byte);
+  return (x - kOnes) & ~x & (kOnes << 7);
+}
+
+// Writes content[0..length) escaped to out, which has room for twice that; returns the end
+// of what it wrote. Eight bytes at a time, since in converted content the bytes to escape
+// are a few in each object but too frequent for strcspn and memcpy per run to pay.
+char *EscapeTo(char *out, const char *content, std::size_t length) {
+  const char *const end = content + length;
+  if constexpr (std::endian::native == std::endian::little) {
+    while (end - content >= 8) {
+      uint64_t word;
+      std::memcpy(&word, content, 8);
+      const uint64_t special = BytesEqual(word, '"') | BytesEqual(word, '\\');
+      std::memcpy(out, &word, 8);  // fits: the room left is twice the content left
+      if (special == 0) {
+        out += 8;
+        content += 8;
+        continue;
+      }
+      const std::size_t plain = static_cast<std::size_t>(std::countr_zero(special)) / 8;
+      out += plain;
+      content += plain;
+      *out++ = '\\';
+      *out++ = *content++;
+    }
+  }
+  for (; content != end; ++content) {
+    if (NeedsEscape(*content)) *out++ = '\\';
+    *out++ = *content;
   }
   return out;
 }
@@ -117,4 +163,31 @@ void EntryTextBuilder::AppendSigned(int64_t value) {
   char *out = Room(20);  // INT64_MIN has a sign and 19 digits
   if (out == nullptr) return;
   size_ += static_cast<std::size_t>(std::to_chars(out, out + 20, value).ptr - out);
+}
+
+void EntryTextBuilder::AppendEscaped(const char *text) {
+  const std::size_t plain = std::strcspn(text, "\"\\");
+  if (text[plain] == '\0') {
+    Append(std::string_view(text, plain));
+    return;
+  }
+  const std::size_t rest = std::strlen(text + plain);
+  // Every byte after the plain start may need a backslash; the exact count would cost a pass.
+  if (rest > (SIZE_MAX - plain) / 2) {
+    failed_ = true;
+    return;
+  }
+  char *out = Room(plain + 2 * rest);
+  if (out == nullptr) return;
+  std::memcpy(out, text, plain);
+  char *const end = EscapeTo(out + plain, text + plain, rest);
+  size_ = static_cast<std::size_t>(end - data_);
+}
+
+void EntryText_Write(const EntryTextBuilder &text) {
+  if (text.Failed()) {
+    static_cast<void>(std::fputs(kEntryTextFailedText, stderr));  // nothing to do if it fails
+    return;
+  }
+  Output_Write(text.Text().data(), text.Text().size());
 }
