@@ -4,17 +4,17 @@
 #include "output/message.h"
 #include "output/output.h"
 #include "record/uuid.h"
+#include "tables/entry_types.h"
 
 namespace {
 
-constexpr uint8_t kMembershipType = 14;  // SUB_CLUSTER_MEMBERSHIP
 constexpr uint32_t kMembershipElements = 3;
 
 TarneQuery MembershipQuery(const OlvaUUID &cluster) {
   TarneQuery query{};
   query.owner = kUuidSelf;
   query.cluster = cluster;
-  query.type = kMembershipType;
+  query.type = kEntryTypeSubClusterMembership;
   query.flags = TARNE_QUERY_ANY_OWNER | TARNE_QUERY_ANY_UUID | TARNE_QUERY_ANY_REVISION;
   return query;
 }

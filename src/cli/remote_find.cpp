@@ -11,11 +11,10 @@
 #include "output/formats.h"
 #include "output/message.h"
 #include "record/uuid.h"
+#include "tables/entry_types.h"
 #include "update/completion_waiter.h"
 
 namespace {
-
-constexpr uint8_t kRemoteEntryType = 47;  // LOCAL_SYMBOL
 
 // Reports the end of the search ("Not found" is the normal end) and completes the waiter.
 void RemoteFindFinished(CompletionWaiter *waiter, PEK_ReturnStatus status) {
@@ -69,7 +68,7 @@ bool CheckParameters(const TarneQuery &query) {
     Message_Error("-o <owner-uuid> is mandatory param for async find\n");
     return false;
   }
-  if ((query.flags & TARNE_QUERY_ANY_TYPE) != 0 || query.type != kRemoteEntryType) {
+  if ((query.flags & TARNE_QUERY_ANY_TYPE) != 0 || query.type != kEntryTypeLocalSymbol) {
     Message_Error("valid remote entry type is necessary for async find\n");
     return false;
   }
@@ -84,7 +83,7 @@ int32_t Command_RemoteFind(const Settings &settings) {
 
   TarneRemoteFindRequest request{};
   request.owner = query.owner;
-  request.type = kRemoteEntryType;
+  request.type = kEntryTypeLocalSymbol;
   request.uuid = query.uuid;  // all zero without -u
 
   CompletionWaiter waiter;

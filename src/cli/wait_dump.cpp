@@ -1,7 +1,7 @@
 #include "cli/commands.h"
-#include "cli/lookup.h"
+#include "cli/first_match_payload.h"
 
 int32_t Command_WaitDump(const Settings &settings) {
   if (TARNE_WaitForEntryForCluster(&settings.query, settings.timeout, 0) != 0) return -1;
-  return DumpFirstMatch(settings.query);  // looked up afresh after the wait
+  return WriteFirstMatchPayload(settings.query);  // looked up afresh after the wait
 }

@@ -1,8 +1,9 @@
 #include "tables/entry_types.h"
 
 #include <cstring>
+#include <string_view>
 
-const char *const entryTypeNames[kEntryTypeCount + 1] = {
+constexpr const char *const entryTypeNames[kEntryTypeCount + 1] = {
     nullptr,
     "SUB_CLUSTER",
     "CLUSTER",
@@ -89,14 +90,19 @@ const char *const entryTypeNames[kEntryTypeCount + 1] = {
     "WELM_PAUSED",
 };
 
+static_assert(std::string_view(entryTypeNames[kEntryTypeSubClusterMembership]) ==
+              "SUB_CLUSTER_MEMBERSHIP");
+static_assert(std::string_view(entryTypeNames[kEntryTypeSymbol]) == "SYMBOL");
+static_assert(std::string_view(entryTypeNames[kEntryTypeLocalSymbol]) == "LOCAL_SYMBOL");
+static_assert(std::string_view(entryTypeNames[kEntryTypeCount]) != "");
+
 namespace {
-constexpr uint8_t kTypeSymbol = 18;
 constexpr uint8_t kHealthyBit = 0x02;
 }  // namespace
 
 const char *EntryType_Name(uint8_t typeByte) {
   const uint8_t type = typeByte & 0x7f;
-  if (type == kTypeSymbol) return "LOCK/SYMBOL";
+  if (type == kEntryTypeSymbol) return "LOCK/SYMBOL";
   if (type >= 1 && type <= kEntryTypeCount) return entryTypeNames[type];
   return "UNKNOWN ENTRY TYPE";
 }

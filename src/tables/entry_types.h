@@ -10,6 +10,11 @@
 inline constexpr int kEntryTypeCount = 83;  // named types are 1..83
 extern const char *const entryTypeNames[kEntryTypeCount + 1];
 
+// The types the tool itself names; entry_types.cpp checks them against the table.
+inline constexpr uint8_t kEntryTypeSubClusterMembership = 14;
+inline constexpr uint8_t kEntryTypeSymbol = 18;  // printed as "LOCK/SYMBOL"
+inline constexpr uint8_t kEntryTypeLocalSymbol = 47;
+
 // The printed name of the low seven bits of a type byte ("LOCK/SYMBOL" for 18).
 const char *EntryType_Name(uint8_t typeByte);
 // The type whose table name equals text exactly, or nothing.

@@ -1,12 +1,13 @@
+#include "cli/first_match_payload.h"
+
 #include <cstdio>
 
 #include "cli/commands.h"
 #include "cli/entry_buffer.h"
-#include "cli/lookup.h"
 #include "client/tarne_status_codes.h"
 #include "output/message.h"
 
-int32_t DumpFirstMatch(const TarneQuery &query) {
+int32_t WriteFirstMatchPayload(const TarneQuery &query) {
   EntryBuffer buffer;
   if (!buffer.Allocate(kFirstEntryBufferSize)) {
     Message_Error("Failed to allocate entry buffer\n");
@@ -42,5 +43,5 @@ int32_t DumpFirstMatch(const TarneQuery &query) {
 }
 
 int32_t Command_Dump(const Settings &settings) {
-  return DumpFirstMatch(settings.query);
+  return WriteFirstMatchPayload(settings.query);
 }
