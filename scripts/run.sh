@@ -2,10 +2,11 @@
 # Sets everything up, creates the embedded directory when there is none, fills an empty one
 # with a few sample entries, and runs the tool's main job against it: `tarne-tool find`.
 # Usage: scripts/run.sh [tarne-tool arguments...]   (default: find)
+# Standard output carries the tool's own output alone; everything else goes to standard error.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/setup.sh release
+scripts/setup.sh release >&2
 bin=build/release/bin
 export TARNE_DIRECTORY=${TARNE_DIRECTORY:-/var/lib/tarne/directory.db}
 

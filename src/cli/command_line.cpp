@@ -351,6 +351,9 @@ void ResetSettings(Settings *settings) {
 }
 
 CommandLineOutcome Refuse(const char *programName) {
+  // What a refusal wrote to standard output ("INVALID FORMAT") comes before the usage text
+  // where both streams meet.
+  std::fflush(stdout);
   CommandLine_WriteUsage(stderr, programName);
   return {false, -1, nullptr};
 }
