@@ -22,10 +22,6 @@ bool ParseUUID(const char *text, OlvaUUID *uuid) {
   return converted == 16;
 }
 
-void Uuid_ToText(const OlvaUUID &uuid, char (&text)[kUuidTextLength + 1]) {
-  std::snprintf(text, sizeof text, UUID_TEXT_FORMAT, UUID_TEXT_ARGS(uuid));
-}
-
 bool Uuid_Equal(const OlvaUUID &a, const OlvaUUID &b) {
   return std::memcmp(a.bytes, b.bytes, sizeof a.bytes) == 0;
 }

@@ -18,11 +18,7 @@ inline constexpr OlvaUUID kUuidNull = {};
       (u).bytes[6], (u).bytes[7], (u).bytes[8], (u).bytes[9], (u).bytes[10], (u).bytes[11], \
       (u).bytes[12], (u).bytes[13], (u).bytes[14], (u).bytes[15]
 
-inline constexpr int kUuidTextLength = 36;
-
 bool ParseUUID(const char *text, OlvaUUID *uuid);
-// Writes the 36-character text form and a terminating zero into text[37].
-void Uuid_ToText(const OlvaUUID &uuid, char (&text)[kUuidTextLength + 1]);
 bool Uuid_Equal(const OlvaUUID &a, const OlvaUUID &b);
 bool Uuid_IsNull(const OlvaUUID &uuid);
 

@@ -3,7 +3,6 @@
 #ifndef TARNE_TESTS_UNIT_CHANNEL_CAPTURE_H
 #define TARNE_TESTS_UNIT_CHANNEL_CAPTURE_H
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -12,8 +11,7 @@
 
 class ChannelCapture {
  public:
-  ChannelCapture()
-      : savedSettings_(CurrentSettings()), previousOut_(Output_Out()), previousErr_(Output_Err()) {
+  ChannelCapture() : saved_(CurrentSettings()) {
     out_ = open_memstream(&outText_, &outSize_);
     err_ = open_memstream(&errText_, &errSize_);
     if (out_ == nullptr || err_ == nullptr) std::abort();  // nothing to test without them
@@ -22,35 +20,25 @@ class ChannelCapture {
   ChannelCapture(const ChannelCapture &) = delete;
   ChannelCapture &operator=(const ChannelCapture &) = delete;
   ~ChannelCapture() {
-    Output_SetStreams(previousOut_ == stdout ? nullptr : previousOut_,
-                      previousErr_ == stderr ? nullptr : previousErr_);
+    Output_SetStreams(nullptr, nullptr);
     std::fclose(out_);
     std::fclose(err_);
     std::free(outText_);
     std::free(errText_);
-    MutableSettings() = savedSettings_;
+    MutableSettings() = saved_;
   }
-
-  // Everything written so far to the channel's standard output or standard error.
-  std::string Out() {
-    std::fflush(out_);
-    return std::string(outText_, outSize_);
-  }
-  std::string Err() {
-    std::fflush(err_);
-    return std::string(errText_, errSize_);
-  }
+  std::string Out() { return Text(out_, outText_, outSize_); }
+  std::string Err() { return Text(err_, errText_, errSize_); }
 
  private:
-  Settings savedSettings_;
-  FILE *previousOut_;
-  FILE *previousErr_;
-  FILE *out_ = nullptr;
-  FILE *err_ = nullptr;
-  char *outText_ = nullptr;
-  char *errText_ = nullptr;
-  size_t outSize_ = 0;
-  size_t errSize_ = 0;
+  static std::string Text(FILE *stream, char *const &text, const size_t &size) {  // after the flush
+    std::fflush(stream);
+    return std::string(text, size);
+  }
+  Settings saved_;
+  FILE *out_, *err_;
+  char *outText_ = nullptr, *errText_ = nullptr;
+  size_t outSize_ = 0, errSize_ = 0;
 };
 
 #endif  // TARNE_TESTS_UNIT_CHANNEL_CAPTURE_H
