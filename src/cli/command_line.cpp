@@ -11,6 +11,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "output/message.h"
 #include "record/uuid.h"
 #include "tables/entry_types.h"
 
@@ -353,7 +354,7 @@ void ResetSettings(Settings *settings) {
 CommandLineOutcome Refuse(const char *programName) {
   // What a refusal wrote to standard output ("INVALID FORMAT") comes before the usage text
   // where both streams meet.
-  std::fflush(stdout);
+  static_cast<void>(std::fflush(stdout));
   CommandLine_WriteUsage(stderr, programName);
   return {false, -1, nullptr};
 }
@@ -378,7 +379,7 @@ CommandLineOutcome CheckCommand(const CommandInfo &command, ParseState &state,
   if (command.acceptsFormat) {
     if (!state.formatGiven) settings.formatNumber = kFormatSimple;
   } else if (formatChecked && state.formatGiven) {
-    std::fputs("Parameter --format is only relevant for wait/find/async/readdump\n", stderr);
+    Message_Error("Parameter --format is only relevant for wait/find/async/readdump\n");
     return Refuse(programName);
   }
   return {true, 0, &command};
@@ -388,7 +389,7 @@ CommandLineOutcome CheckCommand(const CommandInfo &command, ParseState &state,
 
 void CommandLine_WriteUsage(FILE *stream, const char *programName) {
   const std::string text = UsageText(programName);
-  std::fwrite(text.data(), 1, text.size(), stream);
+  static_cast<void>(std::fwrite(text.data(), 1, text.size(), stream));  // nothing to do if it fails
 }
 
 CommandLineOutcome CommandLine_Parse(int argc, char **argv, Settings *settings) {
@@ -412,25 +413,26 @@ CommandLineOutcome CommandLine_Parse(int argc, char **argv, Settings *settings) 
         CommandLine_WriteUsage(stdout, programName);
         return {false, 0, nullptr};
       case Verdict::kRefused:
-        std::fprintf(chosen->refusalOnStdout ? stdout : stderr, chosen->refusal, optarg);
+        static_cast<void>(
+            std::fprintf(chosen->refusalOnStdout ? stdout : stderr, chosen->refusal, optarg));
         return Refuse(programName);
     }
   }
 
   if ((settings->query.flags & TARNE_QUERY_ALL_CLUSTERS) != 0 &&
       !Uuid_IsNull(settings->query.cluster)) {
-    std::fputs("Invalid Arguments: only one of -a and -l arguments can be specified\n", stderr);
+    Message_Error("Invalid Arguments: only one of -a and -l arguments can be specified\n");
     return Refuse(programName);
   }
   if (optind != argc - 1) {
-    std::fprintf(stderr, "Failed to parse arguments (optind=%u, argc=%u)\n",
-                 static_cast<unsigned>(optind), static_cast<unsigned>(argc));
+    Message_Error("Failed to parse arguments (optind=%u, argc=%u)\n", static_cast<unsigned>(optind),
+                  static_cast<unsigned>(argc));
     return Refuse(programName);
   }
   const char *word = argv[optind];
   const CommandInfo *command = Commands_FindByWord(word);
   if (command == nullptr) {
-    std::fprintf(stderr, "Unrecognized command: %s\n", word);
+    Message_Error("Unrecognized command: %s\n", word);
     return Refuse(programName);
   }
   settings->channelOnStderr = command->channelOnStderr;

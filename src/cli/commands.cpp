@@ -1,14 +1,14 @@
 #include "cli/commands.h"
 
-#include <cstdio>
 #include <cstring>
 
+#include "output/message.h"
 #include "record/uuid.h"
 
 namespace {
 
 CommandCheckResult Refuse(const char *message) {
-  std::fputs(message, stderr);
+  Message_Error("%s", message);
   return CommandCheckResult::kRefused;
 }
 

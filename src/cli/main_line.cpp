@@ -57,6 +57,6 @@ int RunTool(int argc, char **argv) {
   if (!outcome.run) return outcome.result & 0xff;
 
   const int32_t result = StartAndDispatch(*outcome.command, CurrentSettings());
-  std::fflush(stdout);
+  static_cast<void>(std::fflush(stdout));
   return result & 0xff;
 }
