@@ -87,7 +87,8 @@ TEST(CommandLine, FormatDefaultsAndEachCommandsAdjustments) {
   const Parsed add = Parse({"t", "add", "-u", kUuid, "-t", "4"});
   EXPECT_EQ(add.settings.query.flags, TARNE_QUERY_ANY_REVISION);  // the owner is now given
   EXPECT_TRUE(Uuid_Equal(add.settings.query.owner, kUuidSelf));
-  const Settings readdump = Parse({"t", "readdump", "-d", "f", "-p", "-c", "-m"}).settings;
+  const Parsed parsed = Parse({"t", "readdump", "-d", "f", "-p", "-c", "-m"});  // -d points in
+  const Settings &readdump = parsed.settings;
   EXPECT_TRUE(readdump.printDumpHeader && readdump.compactOutput && readdump.mangle);
   EXPECT_STREQ(readdump.dumpFile, "f");
   EXPECT_EQ(readdump.formatNumber, kFormatSimple);

@@ -36,7 +36,6 @@ const char kDiskPretty[] =
 
 class PrinterTest : public testing::Test {
  protected:
-  void SetUp() override { MutableSettings().channelOnStderr = false; }
   ChannelCapture capture_;
   const TarneEntry disk_ = DiskEntry();
 };
