@@ -54,7 +54,7 @@ TEST(ConverterDirectory, RendersAndReencodesEverySchema) {
 
 TEST(ConverterDirectory, RendersADiskEntryAsTheAdministratorWroteIt) {
   const std::vector<std::string_view> assignments{"capacity=500107862016", "isSsd=true",
-                                                  "devName=naa.5000c500a1b2c3d4",
+                                                  "devName=eui.0000000000000001",
                                                   "isMetaRedundancy=true", "dedupAddrRatio=3"};
   std::vector<uint8_t> payload;
   std::string error;
@@ -65,12 +65,12 @@ TEST(ConverterDirectory, RendersADiskEntryAsTheAdministratorWroteIt) {
   const Result plain = Plain(payload, "TarneDiskEntry", false, 1 << 16, TarneSchemaDirectory);
   ASSERT_EQ(plain.status, TARNE_STATUS_SUCCESS);
   EXPECT_EQ(plain.text.rfind("capacity=500107862016 iops=0 ", 0), 0u) << plain.text;
-  for (const char *part : {" isSsd=true ", " volumeName= ", " devName=naa.5000c500a1b2c3d4 ",
+  for (const char *part : {" isSsd=true ", " volumeName= ", " devName=eui.0000000000000001 ",
                            " isEncrypted=false isMetaRedundancy=true dedupAddrRatio=3"}) {
     EXPECT_NE(plain.text.find(part), std::string::npos) << part << " in " << plain.text;
   }
   const Result json = Plain(payload, "TarneDiskEntry", true, 1 << 16, TarneSchemaDirectory);
-  EXPECT_NE(json.text.find("\"devName\":\"naa.5000c500a1b2c3d4\""), std::string::npos);
+  EXPECT_NE(json.text.find("\"devName\":\"eui.0000000000000001\""), std::string::npos);
   EXPECT_TRUE(testing_json::IsValidJson(json.text));
 }
 

@@ -23,7 +23,7 @@ std::vector<uint8_t> FullPayload() {
   p.Raw(16, uuid.data(), 16);
   const uint8_t ipv4[] = {192, 168, 1, 20};
   p.Raw(32, ipv4, 4).Raw(36, kIpv6LinkLocal.data(), 16);
-  p.U64(56, p.AppendString("naa.5000c500a1b2c3d4"));
+  p.U64(56, p.AppendString("eui.0000000000000001"));
   p.U64(64, p.AppendString("host one"));
   p.U64(72, static_cast<uint64_t>(int64_t{-5}));
   const uint64_t list = p.Append(Uuid(0x01));
@@ -47,7 +47,7 @@ TEST(ConverterKinds, RendersEveryKindAsOneJsonObject) {
   EXPECT_EQ(r.text,
             "{\"u64\":18446744073709551615,\"u32\":4294967295,\"flag\":true,"
             "\"uuid\":\"00112233-4455-6677-8899-aabbccddeeff\",\"ipv4\":\"192.168.1.20\","
-            "\"ipv6\":\"fe80::1\",\"str\":\"naa.5000c500a1b2c3d4\",\"text\":\"host one\","
+            "\"ipv6\":\"fe80::1\",\"str\":\"eui.0000000000000001\",\"text\":\"host one\","
             "\"s64\":-5,\"list\":[\"01122334-4556-6778-899a-abbccddeef00\","
             "\"02132435-4657-6879-8a9b-acbdcedff001\"],\"addrs\":[\"10.0.0.1\",\"2001:db8::7\"]}");
   EXPECT_TRUE(testing_json::IsValidJson(r.text));
@@ -59,7 +59,7 @@ TEST(ConverterKinds, RendersEveryKindAsOnePlainLine) {
   EXPECT_EQ(r.text,
             "u64=18446744073709551615 u32=4294967295 flag=true "
             "uuid=00112233-4455-6677-8899-aabbccddeeff ipv4=192.168.1.20 ipv6=fe80::1 "
-            "str=naa.5000c500a1b2c3d4 text=\"host one\" s64=-5 "
+            "str=eui.0000000000000001 text=\"host one\" s64=-5 "
             "list=01122334-4556-6778-899a-abbccddeef00,02132435-4657-6879-8a9b-acbdcedff001 "
             "addrs=10.0.0.1,2001:db8::7");
 }

@@ -37,10 +37,10 @@ std::string FieldValue(const std::string &plain, const std::string &name) {
 }
 
 TEST(ConverterObfuscation, ReplacesStringsWithTokensThatHideThem) {
-  const Result r = Masked(TwoStrings("naa.5000c500a1b2c3d4", "esx-host-17"), "AllKinds", false);
+  const Result r = Masked(TwoStrings("eui.0000000000000001", "node-host-17"), "AllKinds", false);
   ASSERT_EQ(r.status, TARNE_STATUS_SUCCESS);
-  EXPECT_EQ(r.text.find("naa.5000"), std::string::npos) << r.text;
-  EXPECT_EQ(r.text.find("esx-host"), std::string::npos) << r.text;
+  EXPECT_EQ(r.text.find("eui.0000000000000001"), std::string::npos) << r.text;
+  EXPECT_EQ(r.text.find("node-host"), std::string::npos) << r.text;
   EXPECT_TRUE(IsToken(FieldValue(r.text, "str"))) << r.text;
   EXPECT_TRUE(IsToken(FieldValue(r.text, "text"))) << r.text;
   EXPECT_NE(FieldValue(r.text, "str"), FieldValue(r.text, "text"));

@@ -50,7 +50,7 @@ const std::vector<std::string_view> kEveryKind{
     "uuid=00112233-4455-6677-8899-AABBCCDDEEFF",
     "ipv4=192.168.1.20",
     "ipv6=fe80::1",
-    "str=naa.5000c500a1b2c3d4",
+    "str=eui.0000000000000001",
     "text=\"two words\\n\\x01\"",
     "s64=-42",
     "list=01122334-4556-6778-899a-abbccddeef00,02132435-4657-6879-8a9b-acbdcedff001",
@@ -64,7 +64,7 @@ TEST(FieldCodec, EncodesEveryKindSoThatTheConverterReadsItBack) {
   EXPECT_EQ(
       plain.text,
       "u64=18446744073709551615 u32=7 flag=true uuid=00112233-4455-6677-8899-aabbccddeeff "
-      "ipv4=192.168.1.20 ipv6=fe80::1 str=naa.5000c500a1b2c3d4 text=\"two words\\n\\x01\" "
+      "ipv4=192.168.1.20 ipv6=fe80::1 str=eui.0000000000000001 text=\"two words\\n\\x01\" "
       "s64=-42 list=01122334-4556-6778-899a-abbccddeef00,02132435-4657-6879-8a9b-acbdcedff001 "
       "addrs=10.0.0.1,2001:db8::7");
   const Result json = Plain(e.payload, "AllKinds", true);
