@@ -1,82 +1,62 @@
-// Malformed payloads are refused without reading past them, and a text that does not fit
-// reports the exact size it needs without writing past the buffer.
+// Malformed payloads are refused without reading past them, a text that does not fit reports
+// the exact size it needs without writing past the buffer, and threads convert at once.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "converter_support.h"
+#include "directory/expr_writer.h"
 
 namespace converter_test {
 namespace {
 
-std::vector<uint8_t> ListPayload(size_t at, uint64_t count, uint64_t offset) {
-  Payload p(kAllKindsSize);
-  p.U64(at, count).U64(at + 8, offset);
-  p.Append(Uuid(0x10));
-  return p.bytes();
-}
-
-TEST(ConverterBounds, RefusesAPayloadShorterThanItsSchema) {
-  for (size_t length : {size_t{0}, size_t{1}, size_t{8}, kAllKindsSize - 1}) {
-    const std::vector<uint8_t> payload(length, 0);
-    EXPECT_EQ(Plain(payload, "AllKinds", true).status, TARNE_STATUS_BAD_PARAMETER) << length;
-    EXPECT_EQ(Masked(payload, "AllKinds", false).status, TARNE_STATUS_BAD_PARAMETER) << length;
-  }
-}
-
-TEST(ConverterBounds, RefusesStringOffsetsOutsideThePayload) {
-  const uint64_t size = kAllKindsSize;
-  for (uint64_t offset : {size, size + 1, uint64_t{1} << 63, UINT64_MAX}) {
-    Payload p(kAllKindsSize);
-    p.U64(64, offset);
-    EXPECT_EQ(Plain(p.bytes(), "AllKinds", true).status, TARNE_STATUS_BAD_PARAMETER) << offset;
-  }
-}
-
-TEST(ConverterBounds, RefusesAStringWithoutNulInsideThePayload) {
-  Payload p(kAllKindsSize);
-  const uint8_t tail[] = {'a', 'b', 'c'};
-  p.Raw(kAllKindsSize, tail, sizeof tail);
-  p.U64(56, kAllKindsSize);
-  EXPECT_EQ(Plain(p.bytes(), "AllKinds", false).status, TARNE_STATUS_BAD_PARAMETER);
-  EXPECT_EQ(Masked(p.bytes(), "AllKinds", false).status, TARNE_STATUS_BAD_PARAMETER);
-}
-
-TEST(ConverterBounds, RefusesListCountsAndOffsetsOutsideThePayload) {
-  const uint64_t data = kAllKindsSize;  // where ListPayload puts its one UUID
-  for (size_t at : {size_t{80}, size_t{96}}) {
-    EXPECT_EQ(Plain(ListPayload(at, 1, data), "AllKinds", true).status, TARNE_STATUS_SUCCESS);
-    EXPECT_EQ(Plain(ListPayload(at, 2, data), "AllKinds", true).status, TARNE_STATUS_BAD_PARAMETER);
-    EXPECT_EQ(Plain(ListPayload(at, 1, data + 1), "AllKinds", true).status,
+TEST(ConverterBounds, RefusesPayloadsThatPointOutsideThemselves) {
+  EXPECT_EQ(Plain({}, "AllKinds", true).status, TARNE_STATUS_BAD_PARAMETER);
+  EXPECT_EQ(Masked(std::vector<uint8_t>(kAllKindsSize - 1), "AllKinds", false).status,
+            TARNE_STATUS_BAD_PARAMETER);
+  for (uint64_t offset : {uint64_t{kAllKindsSize}, uint64_t{1} << 63}) {
+    EXPECT_EQ(Plain(Payload(kAllKindsSize).U64(64, offset).bytes(), "AllKinds", true).status,
               TARNE_STATUS_BAD_PARAMETER);
-    EXPECT_EQ(Plain(ListPayload(at, 1, UINT64_MAX), "AllKinds", true).status,
-              TARNE_STATUS_BAD_PARAMETER);
-    // 2^60 entries of 16 bytes wrap a 64-bit product to 0.
-    EXPECT_EQ(Plain(ListPayload(at, uint64_t{1} << 60, data), "AllKinds", true).status,
-              TARNE_STATUS_BAD_PARAMETER);
-    // An empty list's offset is never followed.
-    EXPECT_EQ(Plain(ListPayload(at, 0, UINT64_MAX), "AllKinds", true).status, TARNE_STATUS_SUCCESS);
   }
-}
-
-TEST(ConverterBounds, RefusesASchemaWithAnUnknownKind) {
+  Payload unterminated(kAllKindsSize);
+  unterminated.Raw(kAllKindsSize, "abc", 3).U64(56, kAllKindsSize);
+  EXPECT_EQ(Plain(unterminated.bytes(), "AllKinds", true).status, TARNE_STATUS_BAD_PARAMETER);
+  EXPECT_EQ(Masked(unterminated.bytes(), "AllKinds", false).status, TARNE_STATUS_BAD_PARAMETER);
   EXPECT_EQ(Plain({0, 0, 0, 0}, "BadKind", true).status, TARNE_STATUS_BAD_PARAMETER);
 }
 
-TEST(ConverterBounds, RefusesBadArguments) {
-  const uint8_t payload[8] = {};
-  char text[64];
-  uint32_t capacity = sizeof text;
-  EXPECT_EQ(OlvaExprConv_BinToText(payload, 8, 1, text, nullptr, kTestDirectory, "Symbol", 0),
-            TARNE_STATUS_BAD_PARAMETER);
-  EXPECT_EQ(OlvaExprConv_BinToText(nullptr, 8, 1, text, &capacity, kTestDirectory, "Symbol", 0),
-            TARNE_STATUS_BAD_PARAMETER);
-  EXPECT_EQ(OlvaExprConv_BinToText(payload, 8, 2, text, &capacity, kTestDirectory, "Symbol", 0),
-            TARNE_STATUS_BAD_PARAMETER);
-  EXPECT_EQ(OlvaExprConv_BinToText(payload, 8, 1, nullptr, &capacity, kTestDirectory, "Symbol", 0),
-            TARNE_STATUS_BAD_PARAMETER);
-  EXPECT_EQ(capacity, sizeof text);
+TEST(ConverterBounds, RefusesListCountsAndOffsetsOutsideThePayload) {
+  const uint64_t data = kAllKindsSize;  // where the one UUID of these payloads sits
+  const auto list = [&](size_t at, uint64_t count, uint64_t offset) {
+    Payload p(kAllKindsSize);
+    p.U64(at, count).U64(at + 8, offset).Append(Uuid(0x10));
+    return Plain(p.bytes(), "AllKinds", true).status;
+  };
+  for (size_t at : {size_t{80}, size_t{96}}) {
+    EXPECT_EQ(list(at, 1, data), TARNE_STATUS_SUCCESS);
+    EXPECT_EQ(list(at, 2, data), TARNE_STATUS_BAD_PARAMETER);
+    EXPECT_EQ(list(at, 1, data + 1), TARNE_STATUS_BAD_PARAMETER);
+    // 2^60 entries of 16 bytes wrap a 64-bit product to 0.
+    EXPECT_EQ(list(at, uint64_t{1} << 60, data), TARNE_STATUS_BAD_PARAMETER);
+    // An empty list's offset is never followed.
+    EXPECT_EQ(list(at, 0, UINT64_MAX), TARNE_STATUS_SUCCESS);
+  }
+}
+
+TEST(ConverterBounds, AnswersASizeQueryAndLeavesAnEmptyTextWhenTooSmall) {
+  const uint8_t payload[8] = {1, 2, 3};
+  uint32_t capacity = 0;  // no buffer: the size is the answer
+  EXPECT_EQ(OlvaExprConv_BinToText(payload, 3, 1, nullptr, &capacity, kTestDirectory, "NULL", 0),
+            TARNE_STATUS_BUFFER_TOO_SMALL);
+  EXPECT_EQ(capacity, sizeof "hex=010203");
+  char text[8] = {'x'};
+  capacity = sizeof text;
+  EXPECT_EQ(OlvaExprConv_BinToText(payload, 8, 1, text, &capacity, kTestDirectory, "NULL", 1),
+            TARNE_STATUS_BUFFER_TOO_SMALL);
+  EXPECT_EQ(text[0], '\0');
 }
 
 // Every capacity short of the text's size fails with that exact size; the size then works.
@@ -87,42 +67,46 @@ void ExpectExactSizing(ConverterFn converter, const std::vector<uint8_t> &payloa
   const uint32_t needed = static_cast<uint32_t>(full.text.size() + 1);
   for (uint32_t capacity = 0; capacity < needed; ++capacity) {
     const Result cut = Convert(converter, payload, schema, structured, capacity);
-    ASSERT_EQ(cut.status, TARNE_STATUS_BUFFER_TOO_SMALL) << capacity;
-    ASSERT_EQ(cut.capacity, needed) << capacity;
+    ASSERT_EQ(cut.status, TARNE_STATUS_BUFFER_TOO_SMALL) << schema << " " << capacity;
+    ASSERT_EQ(cut.capacity, needed) << schema << " " << capacity;
   }
-  const Result exact = Convert(converter, payload, schema, structured, needed);
-  ASSERT_EQ(exact.status, TARNE_STATUS_SUCCESS);
-  EXPECT_EQ(exact.text, full.text);
+  EXPECT_EQ(Convert(converter, payload, schema, structured, needed).text, full.text);
 }
 
 TEST(ConverterBounds, ReportsTheExactSizeWhenTheBufferIsTooSmall) {
-  Payload p(kAllKindsSize);
-  p.U64(56, p.AppendString("a \"quoted\" string\n"));
-  p.U64(80, 1).U64(88, p.Append(Uuid(0x20)));
+  Payload fields(kAllKindsSize);
+  fields.U64(56, fields.AppendString("a \"quoted\" string\n"));
+  fields.U64(80, 1).U64(88, fields.Append(Uuid(0x20)));
+  const OlvaUUID member{{0xab, 0xcd}};
+  const std::vector<uint8_t> expression =
+      *olva::expr::ExprWriter().AddU32(7).AddString("x").AddUuids({&member, 1}).Finish();
   for (bool structured : {true, false}) {
-    ExpectExactSizing(OlvaExprConv_BinToText, p.bytes(), "AllKinds", structured);
-    ExpectExactSizing(OlvaExprConv_BinToTextObfuscated, p.bytes(), "AllKinds", structured);
-    ExpectExactSizing(OlvaExprConv_BinToText, {0xde, 0xad, 0xbe, 0xef}, "NULL", structured);
-    ExpectExactSizing(OlvaExprConv_BinToTextObfuscated, {0xde, 0xad}, "NULL", structured);
+    for (ConverterFn converter : {OlvaExprConv_BinToText, OlvaExprConv_BinToTextObfuscated}) {
+      ExpectExactSizing(converter, fields.bytes(), "AllKinds", structured);
+      ExpectExactSizing(converter, {0xde, 0xad, 0xbe, 0xef}, "NULL", structured);
+      ExpectExactSizing(converter, expression, "NULL", structured);
+    }
   }
 }
 
-TEST(ConverterBounds, AnswersASizeQueryWithoutABuffer) {
-  uint32_t capacity = 0;
-  const uint8_t payload[3] = {1, 2, 3};
-  EXPECT_EQ(OlvaExprConv_BinToText(payload, 3, 1, nullptr, &capacity, kTestDirectory, "NULL", 0),
-            TARNE_STATUS_BUFFER_TOO_SMALL);
-  EXPECT_EQ(capacity, sizeof "hex=010203");
-}
-
-TEST(ConverterBounds, LeavesAnEmptyTextWhenTheBufferIsTooSmall) {
-  char text[8];
-  std::fill(std::begin(text), std::end(text), 'x');
-  uint32_t capacity = sizeof text;
-  const uint8_t payload[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-  ASSERT_EQ(OlvaExprConv_BinToText(payload, 8, 1, text, &capacity, kTestDirectory, "NULL", 1),
-            TARNE_STATUS_BUFFER_TOO_SMALL);
-  EXPECT_EQ(text[0], '\0');
+TEST(ConverterThreads, ConvertsConcurrentlyUnderSeveralDirectories) {
+  // A second directory at another address, so that threads index different directories.
+  static constexpr TarneSchemaDirEntry kOther[] = {{"OneString", kStringFields}, {}};
+  Payload p(8);
+  p.U64(0, p.AppendString("shared"));
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 500; ++i) {
+        const bool masked = i % 2 != 0;
+        const Result r =
+            Convert(masked ? OlvaExprConv_BinToTextObfuscated : OlvaExprConv_BinToText, p.bytes(),
+                    "OneString", false, 64, t % 2 ? kOther : kTestDirectory);
+        EXPECT_EQ(r.text.substr(0, 6), masked ? "s=str-" : "s=shar");
+      }
+    });
+  }
+  for (std::thread &thread : threads) thread.join();
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,35 +29,29 @@ inline constexpr TarneFieldDescriptor kAllKindsFields[] = {
     Field(24, 72, "s64"),  Field(3, 80, "list"),  Field(29, 96, "addrs"), TarneFieldDescriptor{},
 };
 inline constexpr size_t kAllKindsSize = 112;
-inline constexpr TarneFieldDescriptor kSymbolFields[] = {Field(21, 0, "value"),
-                                                         TarneFieldDescriptor{}};
-inline constexpr TarneFieldDescriptor kStringFields[] = {Field(22, 0, "s"), TarneFieldDescriptor{}};
-inline constexpr TarneFieldDescriptor kBadKindFields[] = {Field(5, 0, "odd"),
-                                                          TarneFieldDescriptor{}};
-inline constexpr TarneFieldDescriptor kNoFields[] = {TarneFieldDescriptor{}};
-inline constexpr TarneSchemaDirEntry kTestDirectory[] = {
-    {"AllKinds", kAllKindsFields},
-    {"Symbol", kSymbolFields},
-    {"OneString", kStringFields},
-    {"BadKind", kBadKindFields},
-    {"Empty", kNoFields},
-    {"HuxStyle", nullptr},
-    {nullptr, nullptr},
-};
+inline constexpr TarneFieldDescriptor kSymbolFields[] = {Field(21, 0, "value"), {}};
+inline constexpr TarneFieldDescriptor kStringFields[] = {Field(22, 0, "s"), {}};
+inline constexpr TarneFieldDescriptor kBadKindFields[] = {Field(5, 0, "odd"), {}};
+inline constexpr TarneFieldDescriptor kNoFields[] = {{}};
+inline constexpr TarneSchemaDirEntry kTestDirectory[] = {{"AllKinds", kAllKindsFields},
+                                                         {"Symbol", kSymbolFields},
+                                                         {"OneString", kStringFields},
+                                                         {"BadKind", kBadKindFields},
+                                                         {"Empty", kNoFields},
+                                                         {"HuxStyle", nullptr},
+                                                         {nullptr, nullptr}};
 
 // Bytes laid out by hand, independent of the library's own encoder.
 class Payload {
  public:
   explicit Payload(size_t fixedSize = 0) : bytes_(fixedSize, 0) {}
   Payload &U64(size_t at, uint64_t value) { return Raw(at, &value, 8); }
-  Payload &U32(size_t at, uint32_t value) { return Raw(at, &value, 4); }
-  Payload &Byte(size_t at, uint8_t value) { return Raw(at, &value, 1); }
   Payload &Raw(size_t at, const void *data, size_t count) {
     Grow(at + count);
     std::memcpy(bytes_.data() + at, data, count);
     return *this;
   }
-  // Appends the bytes and a NUL, returning where they start.
+  // Appends the bytes (and a NUL for a string), returning where they start.
   uint64_t AppendString(std::string_view text) {
     const uint64_t at = bytes_.size();
     Grow(at + text.size() + 1);
@@ -112,6 +107,8 @@ inline Result Convert(ConverterFn converter, const std::vector<uint8_t> &payload
     const auto nul = std::find(buffer.begin(), buffer.begin() + capacity, '\0');
     EXPECT_NE(nul, buffer.begin() + capacity) << "no NUL within the capacity";
     result.text.assign(buffer.begin(), nul);
+    // Structured text must be strict RFC 8259 JSON, well-formed UTF-8 included.
+    EXPECT_TRUE(!structured || nlohmann::json::accept(result.text)) << result.text;
   }
   return result;
 }
@@ -122,11 +119,8 @@ inline Result Plain(const std::vector<uint8_t> &payload, const char *schemaName,
   return Convert(OlvaExprConv_BinToText, payload, schemaName, structured, capacity, directory);
 }
 
-inline Result Masked(const std::vector<uint8_t> &payload, const char *schemaName, bool structured,
-                     uint32_t capacity = 1 << 16,
-                     const TarneSchemaDirEntry *directory = kTestDirectory) {
-  return Convert(OlvaExprConv_BinToTextObfuscated, payload, schemaName, structured, capacity,
-                 directory);
+inline Result Masked(const std::vector<uint8_t> &payload, const char *schemaName, bool structured) {
+  return Convert(OlvaExprConv_BinToTextObfuscated, payload, schemaName, structured);
 }
 
 }  // namespace converter_test
