@@ -1,7 +1,6 @@
 #include "dump/read_dump.h"
 
 #include <unistd.h>
-#include <zlib.h>
 
 #include <cerrno>
 #include <cstdarg>
@@ -12,7 +11,7 @@
 #include "content/convert.h"
 #include "dump/dump_entry_reader.h"
 #include "dump/dump_header.h"
-#include "dump/gz_file.h"
+#include "dump/dump_stream.h"
 #include "dump/read_fully.h"
 #include "output/formats.h"
 #include "output/output.h"
@@ -36,12 +35,12 @@ void ReportOpenFailure(const char *path) {
 }
 
 bool ReadHeaderFile(const char *path, DumpHeader *header) {
-  GzFile file(gzopen64(path, "rb"));
-  if (!file) {
+  DumpStream file;
+  if (!file.Open(path, false)) {
     ReportOpenFailure(path);
     return false;
   }
-  if (ReadFully(file.get(), header, sizeof *header) != sizeof *header) {
+  if (ReadFully(file, header, sizeof *header, Output_Err()) != sizeof *header) {
     Report("Failed to read the dump header (%s)\n", std::strerror(errno));
     return false;
   }
@@ -69,7 +68,7 @@ void UseLargeOutputBuffer() {
   errno = savedErrno;
 }
 
-int32_t ReadEntries(gzFile dump, const DumpHeader &header, const OutputFormat *format,
+int32_t ReadEntries(DumpStream &dump, const DumpHeader &header, const OutputFormat *format,
                     PrintContext *context) {
   DumpEntryReader reader(dump, Output_Err());
   uint32_t count = 0;
@@ -113,8 +112,8 @@ int32_t ReadDumpWithHeaderFile(const char *headerPath, const Settings &settings)
   DumpHeader header{};
   if (!ReadHeaderFile(headerPath, &header)) return -1;  // the header file is closed here
 
-  GzFile dump(gzopen64(settings.dumpFile, "rb"));
-  if (!dump) {
+  DumpStream dump;
+  if (!dump.Open(settings.dumpFile, false)) {
     ReportOpenFailure(settings.dumpFile);
     return -1;
   }
@@ -125,7 +124,7 @@ int32_t ReadDumpWithHeaderFile(const char *headerPath, const Settings &settings)
   } else {
     format->listBegin();
   }
-  return ReadEntries(dump.get(), header, format, &context);
+  return ReadEntries(dump, header, format, &context);
 }
 
 int32_t ReadDump(const Settings &settings) {

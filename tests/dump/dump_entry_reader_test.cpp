@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "dump/gz_file.h"
 #include "dump_test_support.h"
 
 namespace {
@@ -17,21 +16,21 @@ using dump_test::Retries;
 using dump_test::TempDir;
 using dump_test::WriteFile;
 
-constexpr uint32_t kWindow = DumpStream::kWindowBytes;
+constexpr uint32_t kWindow = DumpStream::kChunkBytes;
 
 class DumpEntryReaderTest : public testing::Test {
  protected:
   void Open(const Bytes &dump, bool gzip = true) {
     const std::string path = dir_.Path("dump");
     WriteFile(path, dump, gzip);
-    file_.reset(gzopen64(path.c_str(), "rb"));
-    ASSERT_TRUE(file_);
-    reader_ = std::make_unique<DumpEntryReader>(file_.get(), messages_.File());
+    stream_ = std::make_unique<DumpStream>();
+    ASSERT_TRUE(stream_->Open(path.c_str(), true));
+    reader_ = std::make_unique<DumpEntryReader>(*stream_, messages_.File());
   }
 
   TempDir dir_;
   CapturedStream messages_;
-  GzFile file_;
+  std::unique_ptr<DumpStream> stream_;
   std::unique_ptr<DumpEntryReader> reader_;
 };
 
