@@ -113,7 +113,7 @@ int32_t ReadDumpWithHeaderFile(const char *headerPath, const Settings &settings)
   if (!ReadHeaderFile(headerPath, &header)) return -1;  // the header file is closed here
 
   DumpStream dump;
-  if (!dump.Open(settings.dumpFile, false)) {
+  if (!dump.Open(settings.dumpFile, true)) {
     ReportOpenFailure(settings.dumpFile);
     return -1;
   }
