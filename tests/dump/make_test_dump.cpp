@@ -290,8 +290,8 @@ class ValueMaker {
            "." + std::to_string(1 + random_.Below(254));
   }
   std::string Name() {
-    static constexpr const char *kStems[] = {"vol", "naa.6000c29", "esx-host", "datastore",
-                                             "vmk", "policy",      "pool",     "rack"};
+    static constexpr const char *kStems[] = {"vol", "dev-0000001", "node-lab", "vol-ssd-0",
+                                             "nic", "policy",      "pool",     "rack"};
     std::string name = kStems[random_.Below(std::size(kStems))];
     name += '-' + std::to_string(random_.Below(100000));
     if (random_.Below(50) == 0) name += " \"quoted\\path\"\ttab";
@@ -307,8 +307,8 @@ std::vector<uint8_t> ObjectExpression(Random &random) {
   olva::expr::ExprWriter policy;
   const uint64_t rules = 1 + random.Below(4);
   for (uint64_t i = 0; i < rules; ++i) {
-    static constexpr const char *kKeys[] = {"hostFailuresToTolerate", "stripeWidth",
-                                            "proportionalCapacity", "cacheReservation"};
+    static constexpr const char *kKeys[] = {"failuresToleratedCount", "spreadWidth",
+                                            "reservedCapacityPart", "cacheReserveRate"};
     policy.AddString(kKeys[random.Below(std::size(kKeys))]);
     policy.AddU32(static_cast<uint32_t>(random.Below(8)));
   }
