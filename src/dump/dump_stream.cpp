@@ -1,5 +1,6 @@
 #include "dump/dump_stream.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <new>
 
@@ -26,6 +27,8 @@ bool DumpStream::Open(const char *path, bool background) {
   // The first chunk is taken as already read, so that the first Read fetches the next one.
   current_ = kChunks - 1;
   filled_ = 1;
+  // pthread rather than std::thread: a thread that cannot start means reading on this one,
+  // not an exception.
   if (background) {
     const auto run = [](void *stream) -> void * {
       static_cast<DumpStream *>(stream)->Produce();

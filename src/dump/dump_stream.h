@@ -24,8 +24,8 @@ class DumpStream {
   DumpStream(const DumpStream &) = delete;
   DumpStream &operator=(const DumpStream &) = delete;
 
-  // Opens `path`; with `background`, a thread reads ahead (without one, if it cannot start).
-  // False: the file cannot be opened, errno tells why.
+  // Opens `path`, once per stream; with `background`, a thread reads ahead (without one, if it
+  // cannot start). False: the file cannot be opened, errno tells why.
   bool Open(const char *path, bool background);
 
   // One read with gzread's contract: stores all `length` bytes unless the stream ends first

@@ -23,10 +23,10 @@ namespace {
 // where both streams meet the message follows what was listed.
 // Arguments are evaluated before the flush, so that errno is the one the failure left.
 __attribute__((format(printf, 1, 2))) void Report(const char *format, ...) {
-  std::fflush(Output_Out());
+  (void)std::fflush(Output_Out());
   va_list args;
   va_start(args, format);
-  std::vfprintf(Output_Err(), format, args);
+  (void)std::vfprintf(Output_Err(), format, args);  // NOLINT(clang-analyzer-valist.Uninitialized)
   va_end(args);
 }
 
@@ -64,7 +64,7 @@ void UseLargeOutputBuffer() {
   FILE *out = Output_Out();
   if (out != stdout) return;
   const int savedErrno = errno;
-  if (isatty(fileno(out)) == 0) std::setvbuf(out, buffer, _IOFBF, sizeof buffer);
+  if (isatty(fileno(out)) == 0) (void)std::setvbuf(out, buffer, _IOFBF, sizeof buffer);
   errno = savedErrno;
 }
 

@@ -36,8 +36,8 @@ int64_t ReadFullyWith(uint32_t length, FILE *messages, Read &&read) {
   // Where the streams meet, the message follows what was written before it; errno stays as
   // the reads left it, since the caller's message reports it.
   const int readErrno = errno;
-  std::fflush(nullptr);
-  std::fprintf(messages, kReadRetriesMessage, kReadFullyAttempts);
+  (void)std::fflush(nullptr);
+  (void)std::fprintf(messages, kReadRetriesMessage, kReadFullyAttempts);
   errno = readErrno;
   return -1;
 }

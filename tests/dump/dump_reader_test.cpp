@@ -55,7 +55,7 @@ const char *File(const Bytes &bytes) {
   static const std::string path = testing::TempDir() + "dump_reader_test";
   FILE *file = std::fopen(path.c_str(), "wb");
   EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
-  std::fclose(file);
+  (void)std::fclose(file);
   return path.c_str();
 }
 
@@ -115,7 +115,7 @@ TEST(DumpEntryReaderTest, HostileEntriesEndCleanlyWithoutMemoryForTheirClaims) {
     uint64_t maxCapacity;
   } cases[] = {
       {Entry(UINT32_MAX, 10), DumpRead::kPayloadFailed, true, kSmall},
-      {Entry(64u << 20, 3u << 20), DumpRead::kPayloadFailed, true, 2 * ((3u << 20) + 64)},
+      {Entry(64u << 20, 3u << 20), DumpRead::kPayloadFailed, true, 2 * ((uint64_t{3} << 20) + 64)},
       {Entry(5u << 20, 5u << 20) + Entry(100, 100), DumpRead::kEnd, false, (5u << 20) + 64},
       {Entry(20, 20) + Bytes(10, 0), DumpRead::kHeaderFailed, true, kSmall},
       {Entry(20, 0), DumpRead::kPayloadFailed, false, kSmall},
@@ -131,7 +131,7 @@ TEST(DumpEntryReaderTest, HostileEntriesEndCleanlyWithoutMemoryForTheirClaims) {
     DumpRead outcome = DumpRead::kEntry;
     while ((outcome = reader.Next()) == DumpRead::kEntry) {
     }
-    std::fclose(messages);
+    (void)std::fclose(messages);
     EXPECT_EQ(outcome, hostile.outcome);
     EXPECT_EQ(std::string(text, size),
               hostile.retried ? "Failed to read after 100 retries, bailing.\n" : "");

@@ -64,7 +64,7 @@ std::string UuidText(const OlvaUUID &uuid) {
 
 std::string Hex(uint64_t value) {
   char text[24];
-  std::snprintf(text, sizeof text, "%llx", static_cast<unsigned long long>(value));
+  (void)std::snprintf(text, sizeof text, "%llx", static_cast<unsigned long long>(value));
   return text;
 }
 
@@ -151,7 +151,7 @@ Bytes Payload(Random &random, uint8_t type) {
   std::string error;
   const std::vector<std::string_view> assignments(texts.begin(), texts.end());
   if (OlvaFields_Encode(TarneSchemaDirectory, schema, assignments, &payload, &error) != 0) {
-    std::fprintf(stderr, "make-test-dump: cannot encode %s: %s\n", schema, error.c_str());
+    (void)std::fprintf(stderr, "make-test-dump: cannot encode %s: %s\n", schema, error.c_str());
     std::exit(1);
   }
   return payload;
@@ -226,7 +226,7 @@ int main(int argc, char **argv) {
         types.push_back(static_cast<uint8_t>(std::strtoul(at, &at, 10)));
       }
     } else if (options.count(name) == 0 || (!flag && i + 1 >= argc)) {
-      std::fprintf(stderr, "make-test-dump: bad option %s (see the source)\n", argv[i]);
+      (void)std::fprintf(stderr, "make-test-dump: bad option %s (see the source)\n", argv[i]);
       return 2;
     } else {
       options[name] = flag ? 1 : std::strtoull(argv[++i], nullptr, name == "magic" ? 16 : 10);
@@ -245,7 +245,7 @@ int main(int argc, char **argv) {
   const Bytes headerBytes(at, at + std::min<uint64_t>(sizeof header, options["header-bytes"]));
   if (!Write(argv[2], dump, options["plain"] == 0) ||
       !Write(argv[1], headerBytes, options["gzip-header"] != 0)) {
-    std::fprintf(stderr, "make-test-dump: cannot write %s or %s\n", argv[2], argv[1]);
+    (void)std::fprintf(stderr, "make-test-dump: cannot write %s or %s\n", argv[2], argv[1]);
     return 1;
   }
   return 0;
