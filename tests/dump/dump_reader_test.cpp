@@ -54,7 +54,9 @@ Bytes Entry(uint32_t valueLen, size_t present) {
 const char *File(const Bytes &bytes) {
   static const std::string path = testing::TempDir() + "dump_reader_test";
   FILE *file = std::fopen(path.c_str(), "wb");
-  EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
+  if (!bytes.empty()) {
+    EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
+  }
   (void)std::fclose(file);
   return path.c_str();
 }
