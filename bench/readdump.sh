@@ -4,9 +4,9 @@
 # time (user + system), peak memory, and the ratios to zcat. The same runs again on a dump a
 # tenth the size, to show that peak memory does not grow with the number of entries. The runs
 # take turns, and each figure is the best of REPEATS, so that load from elsewhere hits every
-# row alike. With BEFORE=path/to/tarne-tool, that build runs beside this one ("before" rows).
+# row alike. BEFORE="[NAME=]TOOL..." runs other builds beside this one (rows NAME, "before").
 #
-#   [BEFORE=TOOL] bench/readdump.sh [BUILD_DIR] [ENTRIES] [REPEATS]   (build/release 1000000 3)
+#   [BEFORE=...] bench/readdump.sh [BUILD_DIR] [ENTRIES] [REPEATS]   (build/release 1000000 3)
 #
 # The fixed header path is served from a private mount namespace (tests/dump/dump_case_lib.sh),
 # so a real dump header on the host stays untouched. Figures go to docs/PERFORMANCE.md,
@@ -22,8 +22,12 @@ source "$here/../tests/dump/dump_case_lib.sh"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-tools=("after=$build/bin/tarne-tool")
-[ -n "${BEFORE:-}" ] && tools=("before=$(readlink -f "$BEFORE")" "${tools[@]}")
+tools=()
+for spec in ${BEFORE:-}; do  # NAME=PATH, or PATH alone for "before"
+  [[ $spec == *=* ]] || spec="before=$spec"
+  tools+=("${spec%%=*}=$(readlink -f "${spec#*=}")")
+done
+tools+=("after=$build/bin/tarne-tool")
 
 declare -A best
 # measure KEY COMMAND...: keeps the best wall time of KEY's runs with that run's CPU time and
