@@ -6,9 +6,11 @@
 dump_tool_dir=$(dirname "$(readlink -f "$(command -v tarne-tool)")")
 make_test_dump() { "$dump_tool_dir/make-test-dump" "$@"; }
 with_dump_header() {
+  local user=()
+  (($(id -u))) && user=(-r)
   mkdir -p /scratch/log 2>/dev/null
   # shellcheck disable=SC2016  # expanded by the inner shell
-  unshare -m $( (($(id -u))) && echo -r) -- bash -c 'mount -t tmpfs tarne-dump-test /scratch/log &&
+  unshare -m "${user[@]}" -- bash -c 'mount -t tmpfs tarne-dump-test /scratch/log &&
     if [ "$1" != - ]; then cp -- "$1" /scratch/log/tarne.dump.hdr; fi || exit 99
     shift; exec "$@"' with_dump_header "$@"
 }
