@@ -20,7 +20,7 @@
 class DumpEntryBuffer {
  public:
   // Entries up to this size are allocated at once; above it the buffer grows with the data.
-  static constexpr uint64_t kInitialBytes = 64 * 1024;
+  static constexpr uint64_t kInitialBytes = uint64_t{64} * 1024;
 
   DumpEntryBuffer() = default;
   ~DumpEntryBuffer() { std::free(bytes_); }

@@ -14,10 +14,7 @@ constexpr uint32_t kEntryHeaderBytes = sizeof(TarneEntry);
 DumpRead DumpEntryReader::Next() {
   entry_ = nullptr;
   auto *headerBytes = reinterpret_cast<unsigned char *>(&header_);
-  const int64_t got =
-      ReadFullyWith(kEntryHeaderBytes, messages_, [&](uint32_t offset, uint32_t missing) {
-        return stream_.Read(headerBytes + offset, missing);
-      });
+  const int64_t got = ReadFully(stream_, headerBytes, kEntryHeaderBytes, messages_);
   if (got == 0) return DumpRead::kEnd;
   if (got != kEntryHeaderBytes) return DumpRead::kHeaderFailed;
 

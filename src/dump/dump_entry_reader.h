@@ -3,8 +3,6 @@
 #ifndef TARNE_DUMP_DUMP_ENTRY_READER_H
 #define TARNE_DUMP_DUMP_ENTRY_READER_H
 
-#include <zlib.h>
-
 #include <cstdint>
 #include <cstdio>
 
@@ -22,9 +20,9 @@ enum class DumpRead : uint8_t {
 
 class DumpEntryReader {
  public:
-  // `file` stays owned by the caller; no read may have been made on it yet. The retries line
-  // of a failed read goes to `messages`.
-  DumpEntryReader(gzFile file, FILE *messages) : stream_(file), messages_(messages) {}
+  // `stream` stays owned by the caller and must outlive the reader. The retries line of a
+  // failed read goes to `messages`.
+  DumpEntryReader(DumpStream &stream, FILE *messages) : stream_(stream), messages_(messages) {}
 
   DumpRead Next();
 
@@ -38,7 +36,7 @@ class DumpEntryReader {
  private:
   int64_t ReadPayload();
 
-  DumpStream stream_;
+  DumpStream &stream_;
   FILE *messages_;
   DumpEntryBuffer buffer_;
   TarneEntry header_{};

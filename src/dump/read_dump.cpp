@@ -1,7 +1,6 @@
 #include "dump/read_dump.h"
 
 #include <unistd.h>
-#include <zlib.h>
 
 #include <cerrno>
 #include <cstdarg>
@@ -11,7 +10,7 @@
 #include "cli/commands.h"
 #include "content/convert.h"
 #include "dump/dump_entry_reader.h"
-#include "dump/gz_file.h"
+#include "dump/dump_stream.h"
 #include "dump/read_fully.h"
 #include "output/formats.h"
 #include "output/output.h"
@@ -24,10 +23,10 @@ namespace {
 // where both streams meet the message follows what was listed.
 // Arguments are evaluated before the flush, so that errno is the one the failure left.
 __attribute__((format(printf, 1, 2))) void Report(const char *format, ...) {
-  std::fflush(Output_Out());
+  (void)std::fflush(Output_Out());
   va_list args;
   va_start(args, format);
-  std::vfprintf(Output_Err(), format, args);
+  (void)std::vfprintf(Output_Err(), format, args);  // NOLINT(clang-analyzer-valist.Uninitialized)
   va_end(args);
 }
 
@@ -36,12 +35,12 @@ void ReportOpenFailure(const char *path) {
 }
 
 bool ReadHeaderFile(const char *path, DumpHeader *header) {
-  GzFile file(gzopen64(path, "rb"));
-  if (!file) {
+  DumpStream file;
+  if (!file.Open(path, false)) {
     ReportOpenFailure(path);
     return false;
   }
-  if (ReadFully(file.get(), header, sizeof *header) != sizeof *header) {
+  if (ReadFully(file, header, sizeof *header, Output_Err()) != sizeof *header) {
     Report("Failed to read the dump header (%s)\n", std::strerror(errno));
     return false;
   }
@@ -65,11 +64,11 @@ void UseLargeOutputBuffer() {
   FILE *out = Output_Out();
   if (out != stdout) return;
   const int savedErrno = errno;
-  if (isatty(fileno(out)) == 0) std::setvbuf(out, buffer, _IOFBF, sizeof buffer);
+  if (isatty(fileno(out)) == 0) (void)std::setvbuf(out, buffer, _IOFBF, sizeof buffer);
   errno = savedErrno;
 }
 
-int32_t ReadEntries(gzFile dump, const DumpHeader &header, const OutputFormat *format,
+int32_t ReadEntries(DumpStream &dump, const DumpHeader &header, const OutputFormat *format,
                     PrintContext *context) {
   DumpEntryReader reader(dump, Output_Err());
   uint32_t count = 0;
@@ -113,8 +112,8 @@ int32_t ReadDumpWithHeaderFile(const char *headerPath, const Settings &settings)
   DumpHeader header{};
   if (!ReadHeaderFile(headerPath, &header)) return -1;  // the header file is closed here
 
-  GzFile dump(gzopen64(settings.dumpFile, "rb"));
-  if (!dump) {
+  DumpStream dump;
+  if (!dump.Open(settings.dumpFile, true)) {
     ReportOpenFailure(settings.dumpFile);
     return -1;
   }
@@ -125,7 +124,7 @@ int32_t ReadDumpWithHeaderFile(const char *headerPath, const Settings &settings)
   } else {
     format->listBegin();
   }
-  return ReadEntries(dump.get(), header, format, &context);
+  return ReadEntries(dump, header, format, &context);
 }
 
 int32_t ReadDump(const Settings &settings) {

@@ -1,9 +1,7 @@
-// Reading an exact number of bytes from a dump's gzip stream, with a bounded number of reads
-// so that a truncated or damaged stream cannot keep the reader busy.
+// Reading an exact number of bytes from a dump's stream, with a bounded number of reads so
+// that a truncated or damaged stream cannot keep the reader busy.
 #ifndef TARNE_DUMP_READ_FULLY_H
 #define TARNE_DUMP_READ_FULLY_H
-
-#include <zlib.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -13,7 +11,7 @@ inline constexpr int kReadFullyAttempts = 100;
 inline constexpr const char *kReadRetriesMessage = "Failed to read after %d retries, bailing.\n";
 
 // Returned by a read step that must end the request at once (the entry buffer could not grow);
-// never returned by ReadFully on a gzip stream.
+// never returned by ReadFully on a stream.
 inline constexpr int64_t kReadStopped = -2;
 
 // The rule shared by every read of a dump. `read(offset, missing)` stores up to `missing`
@@ -38,14 +36,16 @@ int64_t ReadFullyWith(uint32_t length, FILE *messages, Read &&read) {
   // Where the streams meet, the message follows what was written before it; errno stays as
   // the reads left it, since the caller's message reports it.
   const int readErrno = errno;
-  std::fflush(nullptr);
-  std::fprintf(messages, kReadRetriesMessage, kReadFullyAttempts);
+  (void)std::fflush(nullptr);
+  (void)std::fprintf(messages, kReadRetriesMessage, kReadFullyAttempts);
   errno = readErrno;
   return -1;
 }
 
-// Reads exactly `length` bytes of `file` into `destination` with ReadFullyWith, one gzread per
-// read; the retries line goes to the output channel's error stream.
-int64_t ReadFully(gzFile file, void *destination, uint32_t length);
+class DumpStream;
+
+// Reads exactly `length` bytes of `stream` into `destination` with ReadFullyWith, one
+// DumpStream::Read per read; the retries line goes to `messages`.
+int64_t ReadFully(DumpStream &stream, void *destination, uint32_t length, FILE *messages);
 
 #endif  // TARNE_DUMP_READ_FULLY_H
