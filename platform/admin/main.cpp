@@ -1,42 +1,9 @@
 // tarne-admin: creates and fills the embedded directory that libolvalib.so reads.
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <span>
 
 #include "admin_commands.h"
-
-namespace olva::admin {
-
-void PrintUsage(const Command *command) {
-  std::fputs("usage:\n", stderr);
-  for (const Command &candidate : kCommands) {
-    if (command == nullptr || command == &candidate) {
-      std::fprintf(stderr, "  tarne-admin %s\n", candidate.usage);
-    }
-  }
-  if (command == nullptr) {
-    std::fputs(
-        "The directory is --directory PATH, else $TARNE_DIRECTORY, else "
-        "/var/lib/tarne/directory.db.\n",
-        stderr);
-  }
-}
-
-const Command &CommandNamed(std::string_view name) {
-  for (const Command &command : kCommands) {
-    if (command.name == name) return command;
-  }
-  std::abort();  // only called with the names of the table
-}
-
-int UsageError(const Command &command, std::string_view what) {
-  std::fprintf(stderr, "tarne-admin: %.*s\n", static_cast<int>(what.size()), what.data());
-  PrintUsage(&command);
-  return kExitUsage;
-}
-
-}  // namespace olva::admin
 
 int main(int argc, char **argv) {
   using namespace olva::admin;
