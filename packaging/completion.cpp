@@ -77,12 +77,16 @@ bool ToolCompletion(std::string *script, std::string *error) {
       return false;
     }
     std::string &pattern = patterns[static_cast<int>(kind)];
-    pattern += (pattern.empty() ? "" : "|") + shortForm + "|" + longForm;
+    if (!pattern.empty()) pattern += '|';
+    pattern += shortForm;
+    pattern += '|';
+    pattern += longForm;
   }
   std::string withArgument;
   for (const std::string &pattern : patterns) {
     if (pattern.empty()) continue;
-    withArgument += (withArgument.empty() ? "" : "|") + pattern;
+    if (!withArgument.empty()) withArgument += '|';
+    withArgument += pattern;
   }
   const auto caseOf = [&](ArgumentKind kind, std::string_view action) {
     const std::string &pattern = patterns[static_cast<int>(kind)];

@@ -27,7 +27,7 @@ bool WriteFile(const char *path, const std::string &text) {
 }
 
 int Fail(const char *what, const std::string &detail) {
-  std::fprintf(stderr, "operator_files: %s: %s\n", what, detail.c_str());
+  static_cast<void>(std::fprintf(stderr, "operator_files: %s: %s\n", what, detail.c_str()));
   return 1;
 }
 
@@ -46,7 +46,7 @@ int main(int argc, char **argv) {
   const bool tool = argc == 5 && std::strcmp(argv[1], "man-tool") == 0;
   const bool admin = argc == 5 && std::strcmp(argv[1], "man-admin") == 0;
   if (!tool && !admin) {
-    std::fputs(usage, stderr);
+    static_cast<void>(std::fputs(usage, stderr));
     return 2;
   }
   std::string pageTemplate;

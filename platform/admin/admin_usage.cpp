@@ -7,18 +7,19 @@
 namespace olva::admin {
 
 void PrintUsage(const Command *command, std::FILE *stream) {
-  std::fputs("usage:\n", stream);
+  // Nothing to do when the usage cannot be written.
+  static_cast<void>(std::fputs("usage:\n", stream));
   for (const Command &candidate : kCommands) {
     if (command == nullptr || command == &candidate) {
-      std::fprintf(stream, "  tarne-admin %s\n", candidate.usage);
+      static_cast<void>(std::fprintf(stream, "  tarne-admin %s\n", candidate.usage));
     }
   }
   if (command == nullptr) {
-    std::fputs(
+    static_cast<void>(std::fputs(
         "The directory is --directory PATH, else $TARNE_DIRECTORY, else "
         "/var/lib/tarne/directory.db.\n"
         "tarne-admin help COMMAND, or COMMAND --help, prints the usage of one command.\n",
-        stream);
+        stream));
   }
 }
 
@@ -30,7 +31,8 @@ const Command &CommandNamed(std::string_view name) {
 }
 
 int UsageError(const Command &command, std::string_view what) {
-  std::fprintf(stderr, "tarne-admin: %.*s\n", static_cast<int>(what.size()), what.data());
+  static_cast<void>(
+      std::fprintf(stderr, "tarne-admin: %.*s\n", static_cast<int>(what.size()), what.data()));
   PrintUsage(&command, stderr);
   return kExitUsage;
 }

@@ -36,7 +36,7 @@ int main(int argc, char **argv) {
     return kExitSuccess;
   }
   if (command == nullptr) {
-    std::fprintf(stderr, "tarne-admin: unknown command %s\n", name);
+    static_cast<void>(std::fprintf(stderr, "tarne-admin: unknown command %s\n", name));
     PrintUsage(nullptr, stderr);
     return kExitUsage;
   }
