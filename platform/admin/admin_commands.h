@@ -3,6 +3,7 @@
 #ifndef TARNE_ADMIN_ADMIN_COMMANDS_H
 #define TARNE_ADMIN_ADMIN_COMMANDS_H
 
+#include <cstdio>
 #include <span>
 #include <string_view>
 
@@ -46,8 +47,9 @@ inline constexpr Command kCommands[] = {
 
 const Command &CommandNamed(std::string_view name);  // one of kCommands, by name
 
-// The usage of one command, or of all when command is null, to standard error.
-void PrintUsage(const Command *command);
+// The usage of one command, or of all when command is null: to standard output when asked
+// for, to standard error after a mistake.
+void PrintUsage(const Command *command, std::FILE *stream);
 // "tarne-admin: <what>" on standard error, then the command's usage; returns kExitUsage.
 int UsageError(const Command &command, const std::string_view what);
 

@@ -1,55 +1,51 @@
 // tarne-admin: creates and fills the embedded directory that libolvalib.so reads.
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <span>
 
 #include "admin_commands.h"
 
-namespace olva::admin {
+namespace {
 
-void PrintUsage(const Command *command) {
-  std::fputs("usage:\n", stderr);
-  for (const Command &candidate : kCommands) {
-    if (command == nullptr || command == &candidate) {
-      std::fprintf(stderr, "  tarne-admin %s\n", candidate.usage);
-    }
+const olva::admin::Command *FindCommand(const char *name) {
+  for (const olva::admin::Command &command : olva::admin::kCommands) {
+    if (std::strcmp(name, command.name) == 0) return &command;
   }
-  if (command == nullptr) {
-    std::fputs(
-        "The directory is --directory PATH, else $TARNE_DIRECTORY, else "
-        "/var/lib/tarne/directory.db.\n",
-        stderr);
-  }
+  return nullptr;
 }
 
-const Command &CommandNamed(std::string_view name) {
-  for (const Command &command : kCommands) {
-    if (command.name == name) return command;
-  }
-  std::abort();  // only called with the names of the table
+bool AsksForHelp(const char *word) {
+  return std::strcmp(word, "--help") == 0 || std::strcmp(word, "-h") == 0 ||
+         std::strcmp(word, "help") == 0;
 }
 
-int UsageError(const Command &command, std::string_view what) {
-  std::fprintf(stderr, "tarne-admin: %.*s\n", static_cast<int>(what.size()), what.data());
-  PrintUsage(&command);
-  return kExitUsage;
-}
-
-}  // namespace olva::admin
+}  // namespace
 
 int main(int argc, char **argv) {
   using namespace olva::admin;
   if (argc < 2) {
-    PrintUsage(nullptr);
+    PrintUsage(nullptr, stderr);
     return kExitUsage;
   }
-  for (const Command &command : kCommands) {
-    if (std::strcmp(argv[1], command.name) == 0) {
-      return command.run(std::span<char *const>(argv + 2, static_cast<size_t>(argc - 2)));
+  // "help COMMAND" asks for that command's usage.
+  const bool help = AsksForHelp(argv[1]);
+  const char *name = help ? (argc > 2 ? argv[2] : nullptr) : argv[1];
+  const Command *command = name != nullptr ? FindCommand(name) : nullptr;
+  if (help && (name == nullptr || command != nullptr)) {
+    PrintUsage(command, stdout);
+    return kExitSuccess;
+  }
+  if (command == nullptr) {
+    static_cast<void>(std::fprintf(stderr, "tarne-admin: unknown command %s\n", name));
+    PrintUsage(nullptr, stderr);
+    return kExitUsage;
+  }
+  const std::span<char *const> words(argv + 2, static_cast<size_t>(argc - 2));
+  for (const char *word : words) {
+    if (std::strcmp(word, "--help") == 0) {
+      PrintUsage(command, stdout);
+      return kExitSuccess;
     }
   }
-  std::fprintf(stderr, "tarne-admin: unknown command %s\n", argv[1]);
-  PrintUsage(nullptr);
-  return kExitUsage;
+  return command->run(words);
 }

@@ -101,8 +101,9 @@ Verdict OnTimeout(const char *argument, ParseState &state) {
   return Verdict::kAccepted;
 }
 
+constexpr std::array<const char *, 3> kFormatNames = {"simple", "json", "python"};
+
 Verdict OnFormat(const char *argument, ParseState &state) {
-  static constexpr std::array<const char *, 3> kFormatNames = {"simple", "json", "python"};
   state.formatGiven = true;
   for (size_t i = 0; i < kFormatNames.size(); ++i) {
     if (std::strcmp(argument, kFormatNames[i]) == 0) {
@@ -275,6 +276,24 @@ constexpr bool UsagePositionsAreDistinct() {
 }
 static_assert(UsagePositionsAreDistinct());
 
+constexpr std::array<CommandLineOption, kOptions.size()> OptionsInUsageOrder() {
+  std::array<CommandLineOption, kOptions.size()> ordered{};
+  size_t next = 0;
+  // Position 0 (not listed) comes after every listed position.
+  for (size_t position = 1; position <= kOptions.size() + 1; ++position) {
+    for (const OptionSpec &option : kOptions) {
+      const size_t place = option.usagePosition != 0 ? option.usagePosition : kOptions.size() + 1;
+      if (place != position) continue;
+      ordered[next++] = {option.shortName, option.longName,
+                         option.takesArgument ? option.usageArgument : nullptr,
+                         option.usagePosition != 0, option.usage};
+    }
+  }
+  return ordered;
+}
+constexpr std::array<CommandLineOption, kOptions.size()> kOptionsInUsageOrder =
+    OptionsInUsageOrder();
+
 // "   <head><blanks><first line>\n", the head padded to `width` but followed by one blank at
 // least; later lines indented to the first line's column.
 void AppendUsageEntry(std::string &text, const std::string &head, size_t width,
@@ -302,18 +321,16 @@ std::string UsageText(const char *programName) {
     AppendUsageEntry(text, command.usageName, kCommandWidth, command.usage);
   }
   text += "options:\n";
-  for (size_t position = 1; position <= kOptions.size(); ++position) {
-    for (const OptionSpec &option : kOptions) {
-      if (option.usagePosition != position) continue;
-      std::string head = {'-', option.shortName, '/', '-', '-'};
-      head += option.longName;
-      if (option.takesArgument) {
-        head += '=';
-        head += option.usageArgument;
-      }
-      head += ':';
-      AppendUsageEntry(text, head, kOptionWidth, option.usage);
+  for (const CommandLineOption &option : kOptionsInUsageOrder) {
+    if (!option.listed) break;  // the unlisted ones come last
+    std::string head = {'-', option.shortName, '/', '-', '-'};
+    head += option.longName;
+    if (option.argument != nullptr) {
+      head += '=';
+      head += option.argument;
     }
+    head += ':';
+    AppendUsageEntry(text, head, kOptionWidth, option.usage);
   }
   text += '\n';
   return text;
@@ -390,6 +407,14 @@ CommandLineOutcome CheckCommand(const CommandInfo &command, ParseState &state,
 void CommandLine_WriteUsage(FILE *stream, const char *programName) {
   const std::string text = UsageText(programName);
   static_cast<void>(std::fwrite(text.data(), 1, text.size(), stream));  // nothing to do if it fails
+}
+
+std::span<const CommandLineOption> CommandLine_Options() {
+  return kOptionsInUsageOrder;
+}
+
+std::span<const char *const> CommandLine_FormatNames() {
+  return kFormatNames;
 }
 
 CommandLineOutcome CommandLine_Parse(int argc, char **argv, Settings *settings) {

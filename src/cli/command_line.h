@@ -2,8 +2,10 @@
 #ifndef TARNE_CLI_COMMAND_LINE_H
 #define TARNE_CLI_COMMAND_LINE_H
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
+#include <span>
 
 #include "settings/settings.h"
 
@@ -21,5 +23,20 @@ CommandLineOutcome CommandLine_Parse(int argc, char **argv, Settings *settings);
 
 // The usage text, with programName in place of the program's name.
 void CommandLine_WriteUsage(FILE *stream, const char *programName);
+
+// What the usage text, the manual page and the shell completion show of one option, read from the
+// option table so that they list what the parser accepts.
+struct CommandLineOption {
+  char shortName;
+  const char *longName;
+  const char *argument;  // the usage text's placeholder ("<uuid>"); nullptr without argument
+  bool listed;           // shown in the usage text (-a is not)
+  std::array<const char *, 2> usage;  // the usage text's description lines, unused ones null
+};
+
+// In the order of the usage text, the unlisted options last.
+std::span<const CommandLineOption> CommandLine_Options();
+// The names -f accepts, format number 1 first.
+std::span<const char *const> CommandLine_FormatNames();
 
 #endif  // TARNE_CLI_COMMAND_LINE_H
