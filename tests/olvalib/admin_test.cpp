@@ -1,7 +1,11 @@
 // tarne-admin, run as a program: usage, creation, entries and memberships it writes.
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <random>
 
 #include "directory/uuid_util.h"
 #include "directory_fixture.h"
@@ -119,6 +123,72 @@ TEST_F(AdminTest, PutAndMembersAreReadByTheLibrary) {
   EXPECT_EQ(dir::UuidToText(uuids[0]), "11111111-2222-4333-8444-555555555555");
   TARNE_Deinitialize(handle);
   unsetenv("TARNE_DIRECTORY");
+}
+
+// The files of the folder, by name.
+std::vector<std::string> FilesIn(const std::string &folder) {
+  std::vector<std::string> names;
+  for (const auto &file : std::filesystem::directory_iterator(folder)) {
+    names.push_back(file.path().filename());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(AdminTest, DumpNeverFollowsAPlantedLinkAndIsOwnerOnly) {
+  ASSERT_EQ(Admin({"init"}).exitStatus, 0);
+  ASSERT_EQ(Admin({"put", "--uuid", "00000000-0000-4000-8000-0000000000aa", "--type", "3"}, "x")
+                .exitStatus,
+            0);
+  const std::string out = folder_ + "/dump.gz", header = folder_ + "/dump.hdr";
+  const std::string victim = folder_ + "/victim";
+  std::ofstream(victim) << "precious";
+  int release = -1;
+  const pid_t dump = StartHeldProcess(
+      {TARNE_ADMIN_PATH, "dump", "--directory", path_, "--output", out, "--header", header},
+      &release);
+  ASSERT_GT(dump, 0);
+  // Where a writer naming its temporaries after its process id would put them.
+  for (const std::string &target : {out, header}) {
+    for (const char *middle : {".tmp.", "."}) {
+      std::filesystem::create_symlink(victim, target + middle + std::to_string(dump));
+    }
+  }
+  close(release);
+  ASSERT_EQ(WaitProcess(dump), 0);
+  std::ifstream kept(victim);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "precious");
+  for (const std::string &file : {out, header}) {
+    struct stat info {};
+    ASSERT_EQ(lstat(file.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode)) << file;
+    EXPECT_EQ(info.st_mode & 0777, 0600u) << file;
+  }
+}
+
+TEST_F(AdminTest, ADumpEndedBySigtermLeavesNoTemporary) {
+  ASSERT_EQ(Admin({"init"}).exitStatus, 0);
+  // Random bytes do not compress: the dump takes long enough to be stopped half way.
+  std::mt19937_64 random(7);
+  std::string payload(64 << 20, '\0');
+  for (size_t i = 0; i < payload.size(); i += 8) {
+    const uint64_t word = random();
+    std::memcpy(payload.data() + i, &word, 8);
+  }
+  ASSERT_EQ(Admin({"put", "--uuid", "00000000-0000-4000-8000-0000000000bb", "--type", "3"}, payload)
+                .exitStatus,
+            0);
+  const std::vector<std::string> before = FilesIn(folder_ + "/sub");
+  int out = -1;
+  const pid_t dump = StartProcess({TARNE_ADMIN_PATH, "dump", "--directory", path_, "--output",
+                                   folder_ + "/sub/dump.gz", "--header", folder_ + "/sub/dump.hdr"},
+                                  &out);
+  ASSERT_GT(dump, 0);
+  usleep(300000);
+  kill(dump, SIGTERM);
+  EXPECT_EQ(WaitProcess(dump), -1) << "the dump ended before the signal";
+  close(out);
+  EXPECT_EQ(FilesIn(folder_ + "/sub"), before);
 }
 
 }  // namespace

@@ -101,6 +101,30 @@ pid_t StartProcess(const std::vector<std::string> &argv, int *outFd) {
   return pid;
 }
 
+pid_t StartHeldProcess(const std::vector<std::string> &argv, int *release) {
+  int gate[2];
+  if (pipe2(gate, O_CLOEXEC) != 0) return -1;
+  std::vector<char *> words = ArgvOf(argv);
+  const pid_t pid = fork();
+  if (pid == 0) {  // only async-signal-safe calls until exec
+    close(gate[1]);
+    char go;
+    while (read(gate[0], &go, 1) < 0 && errno == EINTR) {
+    }
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, 1);
+    execv(words[0], words.data());
+    _exit(127);
+  }
+  close(gate[0]);
+  if (pid < 0) {
+    close(gate[1]);
+    return -1;
+  }
+  *release = gate[1];
+  return pid;
+}
+
 int WaitProcess(pid_t pid) {
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {

@@ -20,6 +20,9 @@ ProcessResult RunProcess(const std::vector<std::string> &argv, const std::string
 
 // Starts the program with its standard output on a pipe; *outFd receives the read end.
 pid_t StartProcess(const std::vector<std::string> &argv, int *outFd);
+// Starts the program held back until the test writes a byte to (or closes) *release, so
+// that the test can prepare for its process id first. Its standard output is discarded.
+pid_t StartHeldProcess(const std::vector<std::string> &argv, int *release);
 // The exit status once it ended (-1 when killed by a signal).
 int WaitProcess(pid_t pid);
 
