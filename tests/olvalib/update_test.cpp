@@ -1,6 +1,7 @@
 // Add, update and delete: their results, their completions, and deletions requested from
 // inside an iteration with 900 of them in flight.
 #include <semaphore.h>
+#include <sys/mman.h>
 
 #include <atomic>
 #include <cstring>
@@ -136,6 +137,45 @@ TEST_F(UpdateTest, RefusalsComeAtOnceWithoutCompletion) {
       TARNE_DeleteEntryForCluster(AsEntry(entry), &Completions::Callback, &completions, OlvaUUID{}),
       TARNE_STATUS_NO_CONNECTION);
   EXPECT_TRUE(completions.Snapshot().empty());
+}
+
+TEST_F(UpdateTest, AnOversizePayloadFailsAloneAndItsBatchCommits) {
+  // Past SQLite's limit on a row (10^9 bytes). Only the header's page is ever written: the
+  // library must refuse the payload without reading it.
+  constexpr size_t kOversize = 1'000'000'001;
+  void *block = mmap(nullptr, 64 + kOversize, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  ASSERT_NE(block, MAP_FAILED);
+  const std::vector<uint8_t> header = MakeEntry(Uuid(0x21), kOwner, 3, 1, "");
+  std::memcpy(block, header.data(), 64);
+  auto *oversize = static_cast<TarneEntry *>(block);
+  oversize->valueLen = kOversize;
+
+  std::vector<std::vector<uint8_t>> small;
+  for (uint16_t i = 0; i < 80; ++i) small.push_back(MakeEntry(Uuid(0x22, i), kOwner, 3, 1, "s"));
+  Completions done;
+  PEK_ReturnStatus refused = TARNE_STATUS_SUCCESS;
+  for (size_t i = 0; i <= small.size(); ++i) {
+    if (i == 40) {
+      refused = TARNE_AddEntryForCluster(oversize, &Completions::Callback, &done, OlvaUUID{});
+    } else {
+      ASSERT_EQ(TARNE_AddEntryForCluster(AsEntry(small[i - (i > 40)]), &Completions::Callback,
+                                         &done, OlvaUUID{}),
+                TARNE_STATUS_SUCCESS);
+    }
+  }
+  const size_t expected = refused == TARNE_STATUS_SUCCESS ? 81 : 80;
+  ASSERT_TRUE(done.WaitFor(expected));
+  for (const Completions::Seen &seen : done.Snapshot()) {
+    if (seen.entry == oversize) {
+      refused = seen.status;
+    } else {
+      EXPECT_EQ(seen.status, TARNE_STATUS_SUCCESS);
+    }
+  }
+  EXPECT_EQ(refused, TARNE_STATUS_LIMIT_EXCEEDED);
+  EXPECT_EQ(ListAll(QueryAll()).size(), 80u);
+  munmap(block, 64 + kOversize);
 }
 
 // Blocks the writer inside its first completion until released.

@@ -10,6 +10,9 @@ namespace {
 constexpr int kBusyTimeoutMs = 10000;
 constexpr int kBusyPollMs = 1;
 
+// The key columns, the 64-byte header and the record's own header take under 150 bytes.
+constexpr uint64_t kRowBytesBesideValue = 256;
+
 // Retries every millisecond. SQLite's own handler backs off to 100 ms sleeps, which leave the
 // lock idle long after another process released it.
 int RetryWhileBusy(void *, int retries) {
@@ -64,6 +67,11 @@ sqlite3_stmt *Connection::Prepared(uint32_t key, const std::function<std::string
   }
   statements_.emplace(key, StatementPtr(statement));
   return statement;
+}
+
+uint64_t Connection::MaxValueBytes() const {
+  const auto rowLimit = static_cast<uint64_t>(sqlite3_limit(database_, SQLITE_LIMIT_LENGTH, -1));
+  return rowLimit > kRowBytesBesideValue ? rowLimit - kRowBytesBesideValue : 0;
 }
 
 bool Connection::Execute(const char *sql) {
