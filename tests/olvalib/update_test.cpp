@@ -2,6 +2,7 @@
 // inside an iteration with 900 of them in flight.
 #include <semaphore.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <cstring>
@@ -176,6 +177,21 @@ TEST_F(UpdateTest, AnOversizePayloadFailsAloneAndItsBatchCommits) {
   EXPECT_EQ(refused, TARNE_STATUS_LIMIT_EXCEEDED);
   EXPECT_EQ(ListAll(QueryAll()).size(), 80u);
   munmap(block, 64 + kOversize);
+}
+
+TEST_F(UpdateTest, TheLogShrinksOnceALargeTransactionHasPassed) {
+  constexpr uint32_t kLarge = 100'000'000;
+  std::vector<uint8_t> large(64 + kLarge, 'L');
+  const std::vector<uint8_t> header = MakeEntry(Uuid(0x23), kOwner, 3, 1, "");
+  std::memcpy(large.data(), header.data(), 64);
+  AsEntry(large)->valueLen = kLarge;
+  ASSERT_EQ(Add(large), TARNE_STATUS_SUCCESS);
+  ASSERT_EQ(Delete(large), TARNE_STATUS_SUCCESS);
+  std::vector<uint8_t> small = MakeEntry(Uuid(0x24), kOwner, 3, 1, "small");
+  ASSERT_EQ(Add(small), TARNE_STATUS_SUCCESS);
+  struct stat log {};
+  ASSERT_EQ(stat((Path() + "-wal").c_str(), &log), 0);
+  EXPECT_LT(log.st_size, 64 << 20);
 }
 
 // Blocks the writer inside its first completion until released.

@@ -66,6 +66,10 @@ class Connection {
     kCreate,    // the administration program creates it
   };
 
+  // How long a statement waits for another process's lock: long enough to ride out its batch
+  // of writes, short enough to report a directory that stays locked.
+  static constexpr int kBusyTimeoutMs = 10000;
+
   // Nothing (and *error set) when the file cannot be opened or configured.
   static std::unique_ptr<Connection> Open(const std::string &path, OpenMode mode,
                                           std::string *error);
@@ -88,8 +92,13 @@ class Connection {
 
  private:
   explicit Connection(sqlite3 *database) : database_(database) {}
+  static int RetryWhileBusy(void *context, int retries);
+  static int CheckpointAfterCommit(void *context, sqlite3 *database, const char *schema,
+                                   int frames);
 
   sqlite3 *database_;
+  int busyLimitMs_ = kBusyTimeoutMs;
+  int truncateFailedAt_ = 0;  // log size in pages at the last failed attempt to empty it
   std::unordered_map<uint32_t, StatementPtr> statements_;
 };
 
