@@ -2,6 +2,7 @@
 // concurrent writers or a writer killed in the middle.
 //   olvalib_test_writer TAG COUNT    adds COUNT entries, exits 0 when every one was stored
 //   olvalib_test_writer TAG forever  updates entries until killed; says "writing" once started
+//   olvalib_test_writer TAG read     looks the directory up once, exits 0 when it could
 #include <semaphore.h>
 
 #include <atomic>
@@ -56,7 +57,7 @@ bool Issue(Writer &writer, uint8_t tag, uint32_t number, uint32_t round, bool up
 
 int main(int argc, char **argv) {
   if (argc != 3) {
-    std::fputs("usage: olvalib_test_writer TAG COUNT|forever\n", stderr);
+    std::fputs("usage: olvalib_test_writer TAG COUNT|forever|read\n", stderr);
     return 2;
   }
   const auto tag = static_cast<uint8_t>(std::strtoul(argv[1], nullptr, 0));
@@ -66,6 +67,16 @@ int main(int argc, char **argv) {
   if (TARNE_Initialize(1, 0, &handle) != TARNE_STATUS_SUCCESS) {
     std::fputs("olvalib_test_writer: cannot open the directory\n", stderr);
     return 1;
+  }
+  if (std::strcmp(argv[2], "read") == 0) {
+    TarneQuery query{};
+    query.flags = TARNE_QUERY_ANY_OWNER | TARNE_QUERY_ANY_UUID | TARNE_QUERY_ANY_REVISION |
+                  TARNE_QUERY_ANY_TYPE;
+    uint8_t buffer[1024];
+    const PEK_ReturnStatus found =
+        TARNE_FindEntryForCluster(&query, 0, reinterpret_cast<TarneEntry *>(buffer), 1024, 0);
+    TARNE_Deinitialize(handle);
+    return found == TARNE_STATUS_SUCCESS || found == TARNE_STATUS_NOT_FOUND ? 0 : 1;
   }
   Writer writer;
   sem_init(&writer.slots, 0, kInFlight);

@@ -1,13 +1,19 @@
 // Several processes on one directory: concurrent writers lose nothing, and a writer killed
 // in the middle leaves a sound database with every entry whole or absent.
+#include <pwd.h>
 #include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <set>
 
+#include "directory/directory_location.h"
+#include "directory/directory_schema.h"
 #include "directory/entry_store.h"
 #include "directory_fixture.h"
 #include "test_process.h"
@@ -98,6 +104,50 @@ TEST_F(ProcessTest, AWriterKilledMidWriteLeavesASoundDirectory) {
   // The library of this process still reads and writes the directory.
   Reopen();
   Put(Uuid(0x42), kSelf, 3, 1);
+}
+
+TEST(ReadOnlyDirectoryTest, AReaderLeavesNothingThatALaterWriterCannotUse) {
+  // Permissions bind only an ordinary user: as root, the programs run as nobody.
+  const passwd *nobody = getpwnam("nobody");
+  const bool root = geteuid() == 0;
+  if (root && (nobody == nullptr || access("/usr/bin/setpriv", X_OK) != 0)) {
+    GTEST_SKIP() << "no ordinary user to run as";
+  }
+  const auto asOrdinaryUser = [root](std::vector<std::string> argv) {
+    if (root)
+      argv.insert(argv.begin(),
+                  {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
+    return argv;
+  };
+  char folder[] = "/tmp/olvalib-readonly-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string path = std::string(folder) + "/directory.db";
+  dir::DirectoryInfo info;
+  info.self = kSelf;
+  info.clusters = {kClusterA};
+  std::string error;
+  ASSERT_EQ(dir::CreateDirectory(path, info, false, &error), TARNE_STATUS_SUCCESS) << error;
+  // A directory that no process has open: a plain SQLite close folds the log into the file
+  // and removes the -wal and -shm files.
+  sqlite3 *plain = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &plain), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(plain, "SELECT 1 FROM sqlite_schema", nullptr, nullptr, nullptr), 0);
+  sqlite3_close(plain);
+  ASSERT_FALSE(std::filesystem::exists(path + "-shm"));
+  if (root) {
+    ASSERT_EQ(chown(folder, nobody->pw_uid, nobody->pw_gid), 0);
+    ASSERT_EQ(chown(path.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+  }
+  setenv(dir::kDirectoryVariable, path.c_str(), 1);
+
+  ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+  EXPECT_EQ(RunProcess(asOrdinaryUser({TEST_WRITER_PATH, "4", "read"})).exitStatus, 0);
+  ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+  const ProcessResult written = RunProcess(asOrdinaryUser({TEST_WRITER_PATH, "4", "5"}));
+  EXPECT_EQ(written.exitStatus, 0) << written.err;
+
+  unsetenv(dir::kDirectoryVariable);
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "sqlite_connection.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 
 namespace olva::dir {
 namespace {
@@ -21,6 +24,30 @@ constexpr const char *kLogSizeLimit = "PRAGMA journal_size_limit=16777216";
 // Emptying the log waits for the readers of its pages; a reader that keeps one snapshot for
 // long (a dump) must not hold every commit up for the whole busy timeout.
 constexpr int kTruncateWaitMs = 100;
+
+// SQLite creates the -wal and -shm files with the database file's mode, and sets an empty
+// -wal back to that mode whenever it opens it. When the mode lacks the owner's write bit (a
+// directory made read-only for a while), whatever opens the file leaves companions that the
+// owner's writers cannot open once the file is writable again. Such a file is one this
+// process cannot write, or one its owner cannot.
+bool MayLeaveReadOnlyCompanions(const std::string &path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 &&
+         ((info.st_mode & S_IWUSR) == 0 ||
+          faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0);
+}
+
+// Gives the companions their owner's read and write back. Only their owner (the file's owner,
+// since SQLite running as root hands them to it) or root can; anyone else changes nothing.
+void MakeCompanionsWritableByOwner(const std::string &path) {
+  for (const char *suffix : {"-wal", "-shm"}) {
+    const std::string companion = path + suffix;
+    struct stat info {};
+    if (stat(companion.c_str(), &info) == 0 && (info.st_mode & S_IWUSR) == 0) {
+      chmod(companion.c_str(), (info.st_mode & 0777) | S_IRUSR | S_IWUSR);
+    }
+  }
+}
 
 }  // namespace
 
@@ -74,6 +101,11 @@ std::unique_ptr<Connection> Connection::Open(const std::string &path, OpenMode m
   if (!connection->Execute("PRAGMA synchronous=FULL") || !connection->Execute(kLogSizeLimit)) {
     *error = connection->LastError();
     return nullptr;
+  }
+  if (MayLeaveReadOnlyCompanions(path)) {
+    // The first read opens the companions, creating them when they are missing.
+    connection->Execute("SELECT 1 FROM sqlite_schema LIMIT 1");
+    MakeCompanionsWritableByOwner(path);
   }
   return connection;
 }
