@@ -29,7 +29,6 @@ class AdminTest : public DirectoryTest {
 
 TEST_F(AdminTest, UsageInfoPutAndMembersRoundTrip) {
   EXPECT_EQ(Admin({}), 2);
-  EXPECT_EQ(Admin({"init", "--bogus"}), 2);
   EXPECT_EQ(Admin({"init"}), 1) << "the directory exists";
   const std::string uuid = dir::UuidToText(Uuid(0xaa));
   ASSERT_EQ(Admin({"put", "--uuid", uuid, "--type", "NODE", "--file", File("a", "first")}), 0);

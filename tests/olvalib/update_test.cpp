@@ -87,6 +87,7 @@ TEST_F(UpdateTest, TheLogShrinksOnceALargeTransactionHasPassed) {
   std::vector<uint8_t> large = MakeEntry(Uuid(0x23), kOwner, 3, 1, std::string(100'000'000, 'L'));
   ASSERT_EQ(Apply(TARNE_AddEntryForCluster, large), TARNE_STATUS_SUCCESS);
   ASSERT_EQ(Apply(TARNE_DeleteEntryForCluster, large), TARNE_STATUS_SUCCESS);
+  EXPECT_LT(std::filesystem::file_size(path_ + "-wal"), 64u << 20) << "emptied after a large one";
   std::vector<uint8_t> small = MakeEntry(Uuid(0x24), kOwner, 3, 1, "small");
   ASSERT_EQ(Apply(TARNE_AddEntryForCluster, small), TARNE_STATUS_SUCCESS);
   EXPECT_LT(std::filesystem::file_size(path_ + "-wal"), 64u << 20);
