@@ -49,7 +49,7 @@ void RemoveTrackedAndDie(int signal) {
   struct sigaction fallback {};
   fallback.sa_handler = SIG_DFL;
   sigaction(signal, &fallback, nullptr);
-  raise(signal);
+  (void)raise(signal);
 }
 
 void InstallHandlerOnce() {

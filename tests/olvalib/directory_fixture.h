@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -159,9 +160,8 @@ class TwoClusterTest : public DirectoryTest {
 // discarded without out. With release, it is held back until the test closes *release, so
 // that the test can prepare for its process id first.
 inline pid_t StartProcess(std::vector<std::string> argv, int *out, int *release = nullptr) {
-  std::vector<char *> words;
-  for (std::string &word : argv) words.push_back(word.data());
-  words.push_back(nullptr);
+  std::vector<char *> words(argv.size() + 1);  // the last one null
+  std::transform(argv.begin(), argv.end(), words.begin(), [](std::string &w) { return w.data(); });
   int output[2], gate[2];
   if (pipe2(output, O_CLOEXEC) != 0 || pipe2(gate, O_CLOEXEC) != 0) return -1;
   const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);

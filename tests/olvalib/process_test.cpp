@@ -1,6 +1,5 @@
-// Several processes on one directory: concurrent writers lose nothing, a writer killed in
-// the middle leaves a sound database with every entry whole or absent, another process's
-// change wakes a wait, and a reader leaves nothing that a later writer cannot use.
+// Several processes on one directory: writers that lose nothing, a writer killed mid-write,
+// a change that wakes another process's wait, a reader that leaves nothing unusable.
 #include <pwd.h>
 #include <signal.h>
 #include <sqlite3.h>
@@ -89,10 +88,10 @@ TEST_F(ProcessTest, AReaderLeavesNothingThatALaterWriterCannotUse) {
   if (root && (nobody == nullptr || access("/usr/bin/setpriv", X_OK) != 0)) {
     GTEST_SKIP() << "no ordinary user to run as";
   }
-  const auto asOrdinaryUser = [root](std::vector<std::string> argv) {
-    if (root)
-      argv.insert(argv.begin(),
-                  {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
+  const std::vector<std::string> asNobody{"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup",
+                                          "--clear-groups"};
+  const auto asOrdinaryUser = [&](std::vector<std::string> argv) {
+    argv.insert(argv.begin(), asNobody.begin(), root ? asNobody.end() : asNobody.begin());
     return argv;
   };
   // A directory that no process has open: the last connection, a plain SQLite one, folds the

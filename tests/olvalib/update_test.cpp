@@ -84,7 +84,8 @@ TEST_F(UpdateTest, AnOversizePayloadFailsAloneAndItsBatchCommits) {
 }
 
 TEST_F(UpdateTest, TheLogShrinksOnceALargeTransactionHasPassed) {
-  std::vector<uint8_t> large = MakeEntry(Uuid(0x23), kOwner, 3, 1, std::string(100'000'000, 'L'));
+  const std::string payload(size_t{100} << 20, 'L');
+  std::vector<uint8_t> large = MakeEntry(Uuid(0x23), kOwner, 3, 1, payload);
   ASSERT_EQ(Apply(TARNE_AddEntryForCluster, large), TARNE_STATUS_SUCCESS);
   ASSERT_EQ(Apply(TARNE_DeleteEntryForCluster, large), TARNE_STATUS_SUCCESS);
   EXPECT_LT(std::filesystem::file_size(path_ + "-wal"), 64u << 20) << "emptied after a large one";
