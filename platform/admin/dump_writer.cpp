@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -13,38 +12,31 @@ namespace {
 
 constexpr unsigned kGzipBufferBytes = 256 * 1024;
 
-std::string TemporaryBeside(const std::string &path) {
-  return path + ".tmp." + std::to_string(getpid());
+// A gzip stream over a duplicate of fd, so that closing the stream leaves fd open for
+// the sync and the rename.
+gzFile GzipOnto(int fd) {
+  const int copy = dup(fd);
+  if (copy < 0) return nullptr;
+  gzFile file = gzdopen(copy, "wb");
+  if (file == nullptr) close(copy);
+  return file;
 }
 
-std::string SystemError(const std::string &what) {
-  return what + ": " + std::strerror(errno);
-}
-
-// Writes the whole of bytes to a new file at path, through gzip or plainly.
-bool WriteWholeFile(const std::string &path, const void *bytes, unsigned size, bool compress,
-                    std::string *error) {
+// Writes the whole of bytes into the pending file, through gzip or plainly.
+bool WriteWhole(const PendingFile &file, const std::string &path, const void *bytes, unsigned size,
+                bool compress, std::string *error) {
   if (compress) {
-    gzFile file = gzopen(path.c_str(), "wb");
-    if (file == nullptr) {
-      *error = SystemError("cannot create " + path);
-      return false;
-    }
-    const bool written = gzwrite(file, bytes, size) == static_cast<int>(size);
-    if (gzclose(file) != Z_OK || !written) {
+    gzFile stream = GzipOnto(file.Descriptor());
+    const bool written =
+        stream != nullptr && gzwrite(stream, bytes, size) == static_cast<int>(size);
+    if (stream == nullptr || gzclose(stream) != Z_OK || !written) {
       *error = "cannot write " + path;
       return false;
     }
     return true;
   }
-  FILE *file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
-    *error = SystemError("cannot create " + path);
-    return false;
-  }
-  const bool written = std::fwrite(bytes, 1, size, file) == size;
-  if (std::fclose(file) != 0 || !written) {
-    *error = SystemError("cannot write " + path);
+  if (write(file.Descriptor(), bytes, size) != static_cast<ssize_t>(size)) {
+    *error = "cannot write " + path + ": " + std::strerror(errno);
     return false;
   }
   return true;
@@ -66,10 +58,7 @@ DumpHeader MakeDumpHeader(uint64_t count, uint32_t starttime, uint32_t endtime) 
 }
 
 DumpWriter::~DumpWriter() {
-  if (dump_ != nullptr) {
-    gzclose(dump_);
-    std::remove(dumpTemporary_.c_str());
-  }
+  if (dump_ != nullptr) gzclose(dump_);
 }
 
 bool DumpWriter::Fail(std::string *error, const std::string &what) {
@@ -86,10 +75,10 @@ bool DumpWriter::Fail(std::string *error, const std::string &what) {
 
 bool DumpWriter::Open(const std::string &dumpPath, std::string *error) {
   dumpPath_ = dumpPath;
-  dumpTemporary_ = TemporaryBeside(dumpPath);
-  dump_ = gzopen(dumpTemporary_.c_str(), "wb");
+  if (!dumpFile_.Create(dumpPath, error)) return false;
+  dump_ = GzipOnto(dumpFile_.Descriptor());
   if (dump_ == nullptr) {
-    *error = SystemError("cannot create " + dumpTemporary_);
+    *error = "cannot create " + dumpPath;
     return false;
   }
   gzbuffer(dump_, kGzipBufferBytes);
@@ -104,14 +93,14 @@ bool DumpWriter::Add(const TarneEntry &header, std::span<const uint8_t> payload,
     return false;
   }
   if (gzwrite(dump_, &header, sizeof header) != static_cast<int>(sizeof header)) {
-    return Fail(error, "cannot write " + dumpTemporary_);
+    return Fail(error, "cannot write " + dumpPath_);
   }
   // gzwrite takes at most INT_MAX bytes at a time.
   for (size_t done = 0; done < payload.size();) {
     const size_t piece = std::min<size_t>(payload.size() - done, std::numeric_limits<int>::max());
     if (gzwrite(dump_, payload.data() + done, static_cast<unsigned>(piece)) !=
         static_cast<int>(piece)) {
-      return Fail(error, "cannot write " + dumpTemporary_);
+      return Fail(error, "cannot write " + dumpPath_);
     }
     done += piece;
   }
@@ -124,27 +113,14 @@ bool DumpWriter::Finish(const std::string &headerPath, bool compressHeader, uint
   const int closed = gzclose(dump_);
   dump_ = nullptr;
   if (closed != Z_OK) {
-    std::remove(dumpTemporary_.c_str());
-    *error = "cannot complete " + dumpTemporary_;
-    return false;
-  }
-  if (std::rename(dumpTemporary_.c_str(), dumpPath_.c_str()) != 0) {
-    *error = SystemError("cannot rename " + dumpTemporary_ + " to " + dumpPath_);
-    std::remove(dumpTemporary_.c_str());
+    *error = "cannot complete " + dumpPath_;
     return false;
   }
   const DumpHeader header = MakeDumpHeader(count_, starttime, endtime);
-  const std::string headerTemporary = TemporaryBeside(headerPath);
-  if (!WriteWholeFile(headerTemporary, &header, sizeof header, compressHeader, error)) {
-    std::remove(headerTemporary.c_str());
-    return false;
-  }
-  if (std::rename(headerTemporary.c_str(), headerPath.c_str()) != 0) {
-    *error = SystemError("cannot rename " + headerTemporary + " to " + headerPath);
-    std::remove(headerTemporary.c_str());
-    return false;
-  }
-  return true;
+  PendingFile headerFile;
+  return headerFile.Create(headerPath, error) &&
+         WriteWhole(headerFile, headerPath, &header, sizeof header, compressHeader, error) &&
+         RemoveDurably(headerPath, error) && dumpFile_.Publish(error) && headerFile.Publish(error);
 }
 
 }  // namespace olva::admin

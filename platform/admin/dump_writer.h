@@ -11,14 +11,17 @@
 #include <string>
 
 #include "client/tarne_client.h"
+#include "pending_file.h"
 #include "tables/dump_header.h"
 
 namespace olva::admin {
 
-// Both files are written under a temporary name beside their final one and
-// renamed into place when complete, so that a reader never sees half a dump or
-// a header that announces entries the dump file does not hold yet. The dump
-// file goes first, then the header.
+// Both files are written out of sight (pending_file.h: owner-only, created
+// exclusively, gone if the process dies) and appear only when complete and on
+// disk. Finish removes the old header first, then puts the dump file in place,
+// then the new header: at every moment a reader finds the old pair, a dump
+// without a header (which it refuses), or the new pair, never one file of a
+// dump beside the other file of another.
 class DumpWriter {
  public:
   DumpWriter() = default;
@@ -45,7 +48,7 @@ class DumpWriter {
 
   gzFile dump_ = nullptr;
   std::string dumpPath_;
-  std::string dumpTemporary_;
+  PendingFile dumpFile_;
   uint64_t count_ = 0;
 };
 

@@ -20,6 +20,11 @@ PEK_ReturnStatus Submit(UpdateRequest::Kind kind, TarneEntry *entry, TarneUpdate
   bool known = false;
   for (const OlvaUUID &server : info.clusters) known = known || SameUuid(server, target);
   if (!known) return TARNE_STATUS_BAD_PARAMETER;
+  // Refused before the writer ever reads it, so that it fails alone and not the batch it
+  // would have joined.
+  if (kind != UpdateRequest::Kind::kDelete && entry->valueLen > library.MaxPayload()) {
+    return TARNE_STATUS_LIMIT_EXCEEDED;
+  }
 
   UpdateRequest request;
   request.kind = kind;

@@ -1,124 +1,106 @@
-// tarne-admin, run as a program: usage, creation, entries and memberships it writes.
+// tarne-admin, run as a program: its commands' round trips through the library, and dumps
+// that nobody else can read, redirect or leave behind.
+#include <signal.h>
 #include <sys/stat.h>
 
-#include <filesystem>
+#include <fstream>
+#include <random>
 
+#include "directory/membership.h"
 #include "directory/uuid_util.h"
 #include "directory_fixture.h"
-#include "test_process.h"
 
 namespace olva::test {
 namespace {
 
-class AdminTest : public ::testing::Test {
+class AdminTest : public DirectoryTest {
  protected:
-  void SetUp() override {
-    char folder[] = "/tmp/olvalib-admin-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    folder_ = folder;
-    path_ = folder_ + "/sub/directory.db";
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
-
-  ProcessResult Admin(std::vector<std::string> words, const std::string &input = "") {
+  int Admin(std::vector<std::string> words) {
     words.insert(words.begin(), TARNE_ADMIN_PATH);
-    if (words.size() > 1) {
-      words.push_back("--directory");
-      words.push_back(path_);
-    }
-    return RunProcess(words, input);
+    if (words.size() > 1) words.insert(words.end(), {"--directory", path_});
+    return RunProcess(words);
   }
-
-  std::string folder_;
-  std::string path_;
+  std::string File(const std::string &name, const std::string &content) {
+    std::ofstream(folder_ + "/" + name) << content;
+    return folder_ + "/" + name;
+  }
+  size_t Files() { return size_t(std::distance(std::filesystem::directory_iterator(folder_), {})); }
 };
 
-TEST_F(AdminTest, WithoutArgumentsPrintsUsageAndExitsTwo) {
-  const ProcessResult result = Admin({});
-  EXPECT_EQ(result.exitStatus, 2);
-  EXPECT_TRUE(result.out.empty());
-  EXPECT_NE(result.err.find("usage:"), std::string::npos);
-  EXPECT_NE(result.err.find("tarne-admin init"), std::string::npos);
-  EXPECT_EQ(Admin({"frobnicate"}).exitStatus, 2);
-  EXPECT_EQ(Admin({"init", "--bogus"}).exitStatus, 2);
-}
-
-TEST_F(AdminTest, InitCreatesAPrivateDirectoryOnceUnlessForced) {
-  const std::string self = "11111111-2222-4333-8444-555555555555";
-  const std::string cluster = "aaaaaaaa-0000-4000-8000-000000000001";
-  ASSERT_EQ(Admin({"init", "--self", self, "--cluster", cluster}).exitStatus, 0);
-  struct stat info {};
-  ASSERT_EQ(stat(path_.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0600u);
-
-  const ProcessResult again = Admin({"init"});
-  EXPECT_EQ(again.exitStatus, 1);
-  EXPECT_NE(again.err.find("already exists"), std::string::npos);
-  const ProcessResult shown = Admin({"info"});
-  ASSERT_EQ(shown.exitStatus, 0);
-  EXPECT_NE(shown.out.find("self: " + self), std::string::npos);
-  EXPECT_NE(shown.out.find("cluster: " + cluster), std::string::npos);
-  EXPECT_NE(shown.out.find("entries: 0"), std::string::npos);
-
-  ASSERT_EQ(Admin({"init", "--force"}).exitStatus, 0);
-  EXPECT_EQ(Admin({"info"}).out.find("self: " + self), std::string::npos);  // a new random self
-  EXPECT_EQ(Admin({"init", "--force", "--self", "not-a-uuid"}).exitStatus, 2);
-}
-
-TEST_F(AdminTest, PutAndMembersAreReadByTheLibrary) {
-  const std::string cluster = "aaaaaaaa-0000-4000-8000-000000000001";
-  ASSERT_EQ(Admin({"init", "--self", "11111111-2222-4333-8444-555555555555", "--cluster", cluster})
-                .exitStatus,
-            0);
-  const std::string uuid = "00000000-0000-4000-8000-0000000000aa";
-  ASSERT_EQ(Admin({"put", "--uuid", uuid, "--type", "NODE"}, "first").exitStatus, 0);
-  ASSERT_EQ(Admin({"put", "--uuid", uuid, "--type", "3"}, "second").exitStatus, 0);
-  EXPECT_EQ(Admin({"put", "--uuid", uuid, "--type", "3", "--revision", "2"}, "x").exitStatus, 1);
-  EXPECT_EQ(Admin({"put", "--uuid", uuid, "--type", "NOPE"}, "x").exitStatus, 2);
-  EXPECT_EQ(Admin({"put", "--uuid", uuid}, "x").exitStatus, 2);
-  ASSERT_EQ(Admin({"members", "--cluster", cluster, "OLVA_UUID_SELF",
-                   "99999999-0000-4000-8000-000000000000"})
-                .exitStatus,
-            0);
-
-  setenv("TARNE_DIRECTORY", path_.c_str(), 1);
-  int32_t handle = -1;
-  ASSERT_EQ(TARNE_Initialize(1, 0, &handle), TARNE_STATUS_SUCCESS);
-  TarneQuery query{};
-  query.uuid = *dir::UuidFromText(uuid);
-  query.owner = kSelfMarker;
-  query.type = 3;
-  query.flags = TARNE_QUERY_LATEST_REVISION;
+TEST_F(AdminTest, UsageInfoPutAndMembersRoundTrip) {
+  EXPECT_EQ(Admin({}), 2);
+  EXPECT_EQ(Admin({"init"}), 1) << "the directory exists";
+  const std::string uuid = dir::UuidToText(Uuid(0xaa));
+  ASSERT_EQ(Admin({"put", "--uuid", uuid, "--type", "NODE", "--file", File("a", "first")}), 0);
+  ASSERT_EQ(Admin({"put", "--uuid", uuid, "--type", "3", "--file", File("b", "second")}), 0);
+  EXPECT_EQ(Admin({"put", "--uuid", uuid, "--type", "3", "--revision", "2", "--file", "/dev/null"}),
+            1);
+  EXPECT_EQ(Admin({"put", "--uuid", uuid, "--type", "NOPE"}), 2);
+  std::vector<uint8_t> key = MakeEntry(Uuid(0xaa), kSelfMarker, 3, 2, "");
+  TarneQuery query = Exact(*AsEntry(key));
   std::vector<uint8_t> buffer(1024);
-  ASSERT_EQ(TARNE_FindEntryForCluster(&query, 0, AsEntry(buffer), 1024, 0), TARNE_STATUS_SUCCESS);
-  EXPECT_EQ(AsEntry(buffer)->revision, 2u);
+  ASSERT_EQ(TARNE_FindEntryForCluster(&query, 0, AsEntry(buffer), 1024, 0), 0u);
   EXPECT_EQ(PayloadOf(AsEntry(buffer)), "second");
 
-  // The membership, read the way amimember reads it.
-  TarneQuery membership{};
-  membership.owner = kSelfMarker;
-  membership.type = 14;
-  membership.flags = TARNE_QUERY_ANY_OWNER | TARNE_QUERY_ANY_UUID | TARNE_QUERY_ANY_REVISION;
-  ASSERT_EQ(TARNE_FindEntryForCluster(&membership, 0, AsEntry(buffer), 1024, 0),
-            TARNE_STATUS_SUCCESS);
-  const uint8_t *payload = TarneEntry_Payload(AsEntry(buffer));
-  ASSERT_TRUE(OlvaExprScanner_IsValidExpr(payload, AsEntry(buffer)->valueLen));
-  uint32_t position = 0, count = 0;
-  const void *nested = nullptr;
-  ASSERT_EQ(OlvaExprScanner_GetArgs(payload, &position, "%E", &count, &nested), 0u);
-  ASSERT_EQ(count, 3u);
-  position = 0;
-  uint32_t generation = 0, quorum = 0, members = 0;
-  const OlvaUUID *uuids = nullptr;
-  ASSERT_EQ(
-      OlvaExprScanner_GetArgs(nested, &position, "%u%u%U", &generation, &quorum, &members, &uuids),
-      0u);
-  EXPECT_EQ(generation, 1u);
-  EXPECT_EQ(quorum, 2u);
-  ASSERT_EQ(members, 2u);
-  EXPECT_EQ(dir::UuidToText(uuids[0]), "11111111-2222-4333-8444-555555555555");
-  TARNE_Deinitialize(handle);
-  unsetenv("TARNE_DIRECTORY");
+  ASSERT_EQ(Admin({"members", "--cluster", dir::UuidToText(kClusterA), "OLVA_UUID_SELF",
+                   dir::UuidToText(Uuid(0x99))}),
+            0);
+  query = QueryAll();
+  query.type = 14;
+  query.flags &= uint8_t(~TARNE_QUERY_ANY_TYPE);
+  ASSERT_EQ(TARNE_FindEntryForCluster(&query, 0, AsEntry(buffer), 1024, 0), 0u);
+  const auto membership =
+      dir::DecodeMembership({TarneEntry_Payload(AsEntry(buffer)), AsEntry(buffer)->valueLen});
+  ASSERT_TRUE(membership);
+  EXPECT_EQ(membership->generation, 1u);
+  EXPECT_EQ(membership->quorum, 2u);
+  ASSERT_EQ(membership->members.size(), 2u);
+  EXPECT_EQ(dir::UuidToText(membership->members[0]), dir::UuidToText(kSelf));
+}
+
+TEST_F(AdminTest, DumpNeverFollowsAPlantedLinkAndIsOwnerOnly) {
+  Put(Uuid(0xaa), kSelf, 3, 1);
+  const std::string out = folder_ + "/dump.gz", header = folder_ + "/dump.hdr";
+  const std::string victim = File("victim", "precious");
+  int output = -1, release = -1;
+  const pid_t dump = StartProcess(
+      {TARNE_ADMIN_PATH, "dump", "--directory", path_, "--output", out, "--header", header},
+      &output, &release);
+  // Where a writer naming its temporaries after its process id would put them.
+  for (const std::string &target : {out, header}) {
+    for (const char *middle : {".tmp.", "."}) {
+      std::filesystem::create_symlink(victim, target + middle + std::to_string(dump));
+    }
+  }
+  close(release);
+  ASSERT_EQ(WaitProcess(dump), 0);
+  close(output);
+  std::ifstream kept(victim);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "precious");
+  for (const std::string &file : {out, header}) {
+    struct stat info {};
+    ASSERT_EQ(lstat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & (S_IFMT | 0777), S_IFREG | 0600) << file;
+  }
+}
+
+TEST_F(AdminTest, ADumpEndedBySigtermLeavesNoTemporary) {
+  // Random bytes do not compress: the dump takes long enough to be stopped half way.
+  std::independent_bits_engine<std::mt19937, 8, uint8_t> random(7);
+  std::string payload(64 << 20, '\0');
+  std::generate(payload.begin(), payload.end(), random);
+  std::vector<uint8_t> entry = MakeEntry(Uuid(0xbb), kSelf, 3, 1, payload);
+  ASSERT_EQ(Apply(TARNE_AddEntryForCluster, entry), TARNE_STATUS_SUCCESS);
+  const size_t before = Files();
+  int output = -1;
+  const pid_t dump = StartProcess({TARNE_ADMIN_PATH, "dump", "--directory", path_, "--output",
+                                   folder_ + "/dump.gz", "--header", folder_ + "/dump.hdr"},
+                                  &output);
+  usleep(300000);
+  kill(dump, SIGTERM);
+  EXPECT_EQ(WaitProcess(dump), -1) << "the dump ended before the signal";
+  close(output);
+  EXPECT_EQ(Files(), before);
 }
 
 }  // namespace

@@ -1,93 +1,154 @@
-// A fresh directory in a temporary folder, opened through the library, and helpers that
-// build entries and queries and wait for update completions.
+// What the directory's tests share: entries and queries, a fresh directory opened through
+// the library, completions, and the directory's programs run as other processes.
 #ifndef TARNE_TESTS_OLVALIB_DIRECTORY_FIXTURE_H
 #define TARNE_TESTS_OLVALIB_DIRECTORY_FIXTURE_H
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <condition_variable>
-#include <cstdint>
+#include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "client/tarne_client.h"
 #include "client/tarne_status_codes.h"
+#include "directory/directory_location.h"
+#include "directory/directory_schema.h"
 
 namespace olva::test {
 
-// Distinct UUIDs by tag (byte 0) and number (bytes 14 and 15).
-OlvaUUID Uuid(uint8_t tag, uint16_t number = 0);
+// Distinct UUIDs by tag (byte 0) and number (byte 15).
+inline OlvaUUID Uuid(uint8_t tag, uint8_t number = 0) {
+  return OlvaUUID{{tag, 0, 0, 0, 0, 0, 0x40, 0, 0, 0, 0, 0, 0, 0, 0, number}};
+}
+inline const OlvaUUID kSelf = Uuid(0x5e), kClusterA = Uuid(0xca), kClusterB = Uuid(0xcb);
+inline const OlvaUUID kSelfMarker{{0, 0, 0, 2}};
 
-inline const OlvaUUID kSelf = Uuid(0x5e);
-inline const OlvaUUID kClusterA = Uuid(0xca);
-inline const OlvaUUID kClusterB = Uuid(0xcb);
-inline const OlvaUUID kSelfMarker{{0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}};
-inline const OlvaUUID kNoCluster{};
-
-// A whole entry record: header, then payload.
-std::vector<uint8_t> MakeEntry(const OlvaUUID &uuid, const OlvaUUID &owner, uint8_t type,
-                               uint64_t revision, const std::string &payload);
 inline TarneEntry *AsEntry(std::vector<uint8_t> &bytes) {
   return reinterpret_cast<TarneEntry *>(bytes.data());
 }
-std::string PayloadOf(const TarneEntry *entry);
+// A whole entry record: header, then payload.
+inline std::vector<uint8_t> MakeEntry(const OlvaUUID &uuid, const OlvaUUID &owner, uint8_t type,
+                                      uint64_t revision, const std::string &payload) {
+  std::vector<uint8_t> bytes(sizeof(TarneEntry) + payload.size());
+  TarneEntry *header = AsEntry(bytes);
+  header->uuid = uuid;
+  header->owner = owner;
+  header->revision = revision;
+  header->type = type;
+  header->valueLen = static_cast<uint32_t>(payload.size());
+  std::memcpy(bytes.data() + sizeof(TarneEntry), payload.data(), payload.size());
+  return bytes;
+}
+inline std::string PayloadOf(const TarneEntry *entry) {
+  return {reinterpret_cast<const char *>(TarneEntry_Payload(entry)), entry->valueLen};
+}
+inline TarneQuery Exact(const TarneEntry &header) {
+  TarneQuery query{};
+  query.owner = header.owner;
+  query.uuid = header.uuid;
+  query.revision = header.revision;
+  query.type = header.type;
+  return query;
+}
+// Every wildcard set.
+inline TarneQuery QueryAll() {
+  TarneQuery query{};
+  query.flags = TARNE_QUERY_ANY_OWNER | TARNE_QUERY_ANY_UUID | TARNE_QUERY_ANY_REVISION |
+                TARNE_QUERY_ANY_TYPE;
+  return query;
+}
 
-// All wildcards set except those the test clears.
-TarneQuery QueryAll();
-
-// Counts completions and keeps what they reported.
+// Counts completions and keeps their statuses.
 class Completions {
  public:
-  struct Seen {
-    TarneEntry *entry;
-    uint32_t length;
-    OlvaUUID cluster;
-    PEK_ReturnStatus status;
-    std::thread::id thread;
-  };
-  static int32_t Callback(void *context, TarneEntry *entry, uint32_t length, OlvaUUID cluster,
-                          PEK_ReturnStatus status);
-  // Waits until count completions arrived in all; false after 20 s.
-  bool WaitFor(size_t count);
-  std::vector<Seen> Snapshot();
+  static int32_t Callback(void *context, TarneEntry *entry, uint32_t, OlvaUUID,
+                          PEK_ReturnStatus status) {
+    auto *self = static_cast<Completions *>(context);
+    // Notified under the lock: the waiter may go as soon as it sees the count.
+    std::lock_guard lock(self->mutex_);
+    self->seen_.emplace_back(entry, status);
+    self->arrived_.notify_all();
+    return 0;
+  }
+  // Every (entry, status) once count arrived; fails the test after 20 s.
+  std::vector<std::pair<TarneEntry *, PEK_ReturnStatus>> WaitFor(size_t count) {
+    std::unique_lock lock(mutex_);
+    EXPECT_TRUE(
+        arrived_.wait_for(lock, std::chrono::seconds(20), [&] { return seen_.size() >= count; }));
+    return seen_;
+  }
 
  private:
   std::mutex mutex_;
   std::condition_variable arrived_;
-  std::vector<Seen> seen_;
+  std::vector<std::pair<TarneEntry *, PEK_ReturnStatus>> seen_;
 };
 
 class DirectoryTest : public ::testing::Test {
  protected:
-  void SetUp() override;
-  void TearDown() override;
+  void SetUp() override {
+    char folder[] = "/tmp/olvalib-test-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    folder_ = folder;
+    path_ = folder_ + "/directory.db";
+    std::string error;
+    ASSERT_EQ(dir::CreateDirectory(path_, {kSelf, Clusters()}, false, &error), 0u) << error;
+    setenv(dir::kDirectoryVariable, path_.c_str(), 1);
+    ASSERT_EQ(TARNE_Initialize(1, 0, &handle_), TARNE_STATUS_SUCCESS);
+  }
+  void TearDown() override {
+    Close();
+    unsetenv(dir::kDirectoryVariable);
+    std::filesystem::remove_all(folder_);
+  }
+  void Close() {
+    EXPECT_TRUE(handle_ == -1 || TARNE_Deinitialize(handle_) == TARNE_STATUS_SUCCESS);
+    handle_ = -1;
+  }
   virtual std::vector<OlvaUUID> Clusters() const { return {kClusterA}; }
 
-  const std::string &Path() const { return path_; }
-  void Reopen();
-
-  // Applies one request through the library and returns its completion status.
-  PEK_ReturnStatus Add(std::vector<uint8_t> &entry, const OlvaUUID &cluster = kNoCluster);
-  PEK_ReturnStatus Update(std::vector<uint8_t> &entry, const OlvaUUID &cluster = kNoCluster);
-  PEK_ReturnStatus Delete(std::vector<uint8_t> &entry, const OlvaUUID &cluster = kNoCluster);
-  // Adds an entry with a payload naming its key; fails the test unless it is stored.
-  void Put(const OlvaUUID &uuid, const OlvaUUID &owner, uint8_t type, uint64_t revision,
-           const OlvaUUID &cluster = kNoCluster);
-
+  // One request through the library; its completion status.
+  using Request = PEK_ReturnStatus (*)(TarneEntry *, TarneUpdateCompletion, void *, OlvaUUID);
+  static PEK_ReturnStatus Apply(Request request, std::vector<uint8_t> &entry,
+                                const OlvaUUID &cluster = {}) {
+    Completions done;
+    const PEK_ReturnStatus queued = request(AsEntry(entry), &Completions::Callback, &done, cluster);
+    return queued != TARNE_STATUS_SUCCESS ? queued : done.WaitFor(1).at(0).second;
+  }
+  // Adds an entry whose payload names it; fails the test unless it is stored.
+  static void Put(const OlvaUUID &uuid, const OlvaUUID &owner, uint8_t type, uint64_t revision,
+                  const OlvaUUID &cluster = {}) {
+    std::vector<uint8_t> entry =
+        MakeEntry(uuid, owner, type, revision,
+                  "entry " + std::to_string(uuid.bytes[0]) + "/" + std::to_string(uuid.bytes[15]) +
+                      " rev " + std::to_string(revision));
+    ASSERT_EQ(Apply(TARNE_AddEntryForCluster, entry, cluster), TARNE_STATUS_SUCCESS);
+  }
   // The headers of every match, through first and next lookups into a buffer of that size.
-  std::vector<TarneEntry> ListAll(const TarneQuery &query, uint32_t bufferSize = 1024);
+  static std::vector<TarneEntry> ListAll(const TarneQuery &query, uint32_t bufferSize = 1024) {
+    std::vector<uint8_t> buffer(bufferSize);
+    std::vector<TarneEntry> headers;
+    for (int next = 0; TARNE_FindEntryForCluster(&query, next, AsEntry(buffer), bufferSize, 0) ==
+                           TARNE_STATUS_SUCCESS &&
+                       headers.size() < 100000;  // or a stuck cursor
+         next = 1) {
+      headers.push_back(*AsEntry(buffer));
+    }
+    return headers;
+  }
 
   int32_t handle_ = -1;
-
- private:
-  PEK_ReturnStatus Apply(PEK_ReturnStatus (*operation)(TarneEntry *, TarneUpdateCompletion, void *,
-                                                       OlvaUUID),
-                         std::vector<uint8_t> &entry, const OlvaUUID &cluster);
-
-  std::string folder_;
-  std::string path_;
+  std::string folder_, path_;
 };
 
 class TwoClusterTest : public DirectoryTest {
@@ -95,7 +156,41 @@ class TwoClusterTest : public DirectoryTest {
   std::vector<OlvaUUID> Clusters() const override { return {kClusterA, kClusterB}; }
 };
 
-bool SameUuid(const OlvaUUID &a, const OlvaUUID &b);
+// Starts the program with its standard output and error on a pipe (*out, the read end), or
+// discarded without out. With release, it is held back until the test closes *release, so
+// that the test can prepare for its process id first.
+inline pid_t StartProcess(std::vector<std::string> argv, int *out, int *release = nullptr) {
+  std::vector<char *> words(argv.size() + 1);  // the last one null
+  std::transform(argv.begin(), argv.end(), words.begin(), [](std::string &w) { return w.data(); });
+  int output[2], gate[2];
+  if (pipe2(output, O_CLOEXEC) != 0 || pipe2(gate, O_CLOEXEC) != 0) return -1;
+  const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  const pid_t pid = fork();
+  if (pid == 0) {  // only async-signal-safe calls until exec
+    close(gate[1]);
+    char go;
+    while (release != nullptr && read(gate[0], &go, 1) < 0 && errno == EINTR) {
+    }
+    dup2(out != nullptr ? output[1] : null, 1);
+    dup2(out != nullptr ? output[1] : null, 2);
+    execv(words[0], words.data());
+    _exit(127);
+  }
+  for (int unused : {output[1], gate[0], null, out != nullptr ? -1 : output[0]}) close(unused);
+  if (out != nullptr) *out = output[0];
+  release != nullptr ? void(*release = gate[1]) : void(close(gate[1]));
+  return pid;
+}
+// The exit status once it ended; -1 when a signal ended it.
+inline int WaitProcess(pid_t pid) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+inline int RunProcess(const std::vector<std::string> &argv) {
+  return WaitProcess(StartProcess(argv, nullptr));
+}
 
 }  // namespace olva::test
 

@@ -8,84 +8,64 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "client/tarne_client.h"
 #include "client/tarne_status_codes.h"
-#include "writer_payload.h"
 
 namespace {
 
-constexpr unsigned kInFlight = 900;
+// Entry `number` of writer `tag` holds 9 + number % 500 bytes, all equal, so that a reader
+// can tell a whole entry from a damaged one.
+constexpr uint8_t kWriterType = 21;
+OlvaUUID WriterUuid(uint8_t tag, uint32_t number) {
+  return OlvaUUID{{0x77, tag, 0, 0, 0, 0, 0x40, 0, 0, 0, 0, 0, uint8_t(number >> 24),
+                   uint8_t(number >> 16), uint8_t(number >> 8), uint8_t(number)}};
+}
 
-struct Writer {
-  sem_t slots;
-  std::atomic<uint32_t> failures{0};
-  std::atomic<uint32_t> completed{0};
-};
+sem_t slots;  // 900 requests in flight at most, as the tool keeps
+std::atomic<uint32_t> failures{0};
 
-int32_t Done(void *context, TarneEntry *entry, uint32_t, OlvaUUID, PEK_ReturnStatus status) {
-  auto *writer = static_cast<Writer *>(context);
-  if (status != TARNE_STATUS_SUCCESS) ++writer->failures;
+int32_t Done(void *, TarneEntry *entry, uint32_t, OlvaUUID, PEK_ReturnStatus status) {
+  failures += status != TARNE_STATUS_SUCCESS;
   std::free(entry);
-  ++writer->completed;
-  sem_post(&writer->slots);
+  sem_post(&slots);
   return 0;
 }
 
-bool Issue(Writer &writer, uint8_t tag, uint32_t number, uint32_t round, bool update) {
-  const std::vector<uint8_t> payload = olva::test::WriterPayload(number, round);
-  auto *entry = static_cast<TarneEntry *>(std::malloc(sizeof(TarneEntry) + payload.size()));
-  std::memset(entry, 0, sizeof(TarneEntry));
-  entry->uuid = olva::test::WriterUuid(tag, number);
-  entry->owner = olva::test::WriterUuid(tag, 0xffffffff);
-  entry->type = olva::test::kWriterType;
+void Issue(uint8_t tag, uint32_t number, uint32_t round, bool update) {
+  const uint32_t length = 9 + number % 500;
+  auto *entry = static_cast<TarneEntry *>(std::calloc(1, sizeof(TarneEntry) + length));
+  entry->uuid = WriterUuid(tag, number);
+  entry->owner = WriterUuid(tag, 0xffffffff);
+  entry->type = kWriterType;
   entry->revision = 1;
-  entry->valueLen = static_cast<uint32_t>(payload.size());
-  std::memcpy(TarneEntry_Payload(entry), payload.data(), payload.size());
-  sem_wait(&writer.slots);
-  const PEK_ReturnStatus status =
-      update ? TARNE_UpdateEntryForCluster(entry, Done, &writer, OlvaUUID{})
-             : TARNE_AddEntryForCluster(entry, Done, &writer, OlvaUUID{});
-  if (status != TARNE_STATUS_SUCCESS) Done(&writer, entry, 0, OlvaUUID{}, status);
-  return status == TARNE_STATUS_SUCCESS;
+  entry->valueLen = length;
+  std::memset(TarneEntry_Payload(entry), static_cast<uint8_t>(number * 7 + round), length);
+  sem_wait(&slots);
+  const PEK_ReturnStatus status = update ? TARNE_UpdateEntryForCluster(entry, Done, nullptr, {})
+                                         : TARNE_AddEntryForCluster(entry, Done, nullptr, {});
+  if (status != TARNE_STATUS_SUCCESS) Done(nullptr, entry, 0, {}, status);
 }
 
 }  // namespace
 
 int main(int argc, char **argv) {
-  if (argc != 3) {
-    std::fputs("usage: olvalib_test_writer TAG COUNT|forever\n", stderr);
-    return 2;
-  }
-  const auto tag = static_cast<uint8_t>(std::strtoul(argv[1], nullptr, 0));
-  const bool forever = std::strcmp(argv[2], "forever") == 0;
-  const uint32_t count = forever ? 0 : static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 0));
   int32_t handle = -1;
-  if (TARNE_Initialize(1, 0, &handle) != TARNE_STATUS_SUCCESS) {
-    std::fputs("olvalib_test_writer: cannot open the directory\n", stderr);
-    return 1;
-  }
-  Writer writer;
-  sem_init(&writer.slots, 0, kInFlight);
-  if (forever) {
-    bool announced = false;
+  if (argc != 3 || TARNE_Initialize(1, 0, &handle) != TARNE_STATUS_SUCCESS) return 2;
+  const auto tag = static_cast<uint8_t>(std::strtoul(argv[1], nullptr, 0));
+  sem_init(&slots, 0, 900);
+  if (std::strcmp(argv[2], "forever") == 0) {
     for (uint32_t round = 1;; ++round) {
-      for (uint32_t number = 0; number < 500; ++number) Issue(writer, tag, number, round, true);
-      if (!announced && writer.completed > 0) {
-        std::puts("writing");
-        std::fflush(stdout);
-        announced = true;
+      for (uint32_t number = 0; number < 500; ++number) Issue(tag, number, round, true);
+      if (round == 2) {  // the first round has committed
+        (void)std::puts("writing");
+        (void)std::fflush(stdout);
       }
     }
   }
-  for (uint32_t number = 0; number < count; ++number) Issue(writer, tag, number, 0, false);
-  for (unsigned i = 0; i < kInFlight; ++i) sem_wait(&writer.slots);
+  const auto count = static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 0));
+  for (uint32_t number = 0; number < count; ++number) Issue(tag, number, 0, false);
+  for (unsigned i = 0; i < 900; ++i) sem_wait(&slots);
   TARNE_Deinitialize(handle);
-  if (writer.failures != 0) {
-    std::fprintf(stderr, "olvalib_test_writer: %u requests failed\n", writer.failures.load());
-    return 1;
-  }
-  return 0;
+  return failures == 0 ? 0 : 1;
 }

@@ -106,7 +106,7 @@ void EntryStore::Rollback() {
 
 PEK_ReturnStatus EntryStore::Insert(const EntryKey &key, const TarneEntry &header,
                                     std::span<const uint8_t> value) {
-  if (value.size() > std::numeric_limits<uint32_t>::max()) return TARNE_STATUS_LIMIT_EXCEEDED;
+  if (value.size() > connection_->MaxValueBytes()) return TARNE_STATUS_LIMIT_EXCEEDED;
   sqlite3_stmt *statement = connection_->Prepared(kKeyInsertEntry, [] {
     return std::string(
         "INSERT INTO entries(uuid, owner, type, revision, cluster, header, value) "
@@ -128,6 +128,8 @@ PEK_ReturnStatus EntryStore::Insert(const EntryKey &key, const TarneEntry &heade
   const int step = use.Step();
   if (step == SQLITE_DONE) return TARNE_STATUS_SUCCESS;
   if (step == SQLITE_CONSTRAINT_PRIMARYKEY) return TARNE_STATUS_ALREADY_EXISTS;
+  // A row past the limit is this request's own fault; the transaction goes on without it.
+  if (step == SQLITE_TOOBIG) return TARNE_STATUS_LIMIT_EXCEEDED;
   return StoreStatus(step);
 }
 

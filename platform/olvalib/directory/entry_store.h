@@ -42,6 +42,7 @@ class EntryStore {
   void Rollback();
 
   // Stores the row with the key's own revision. Already exists: that revision is there.
+  // Limit exceeded: the value is larger than the connection's MaxValueBytes().
   PEK_ReturnStatus Insert(const EntryKey &key, const TarneEntry &header,
                           std::span<const uint8_t> value);
   // Stores the row as the next revision of its entry in its sub-cluster (the latest plus one,

@@ -31,6 +31,7 @@ PEK_ReturnStatus Library::Open() {
 
   path_ = path;
   info_ = std::move(info);
+  maxPayload_ = writer->MaxValueBytes();
   pool_.push_back(std::make_unique<EntryStore>(std::move(reader)));
   updates_.Start(
       std::make_unique<EntryStore>(std::move(writer)),

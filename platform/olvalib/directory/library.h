@@ -62,6 +62,8 @@ class Library {
   // Valid while an operation runs, and on the library's own threads.
   const DirectoryInfo &Info() const { return info_; }
   UpdateQueue &Updates() { return updates_; }
+  // The largest payload an add or update may carry; a larger one is refused at once.
+  uint64_t MaxPayload() const { return maxPayload_; }
   TaskThread &Tasks() { return tasks_; }
   bool Closing() const { return closing_.load(std::memory_order_relaxed); }
   // Raised by every opening, so that what a thread kept from an earlier opening is not used.
@@ -81,6 +83,7 @@ class Library {
   std::atomic<uint64_t> generation_{0};
   std::string path_;
   DirectoryInfo info_;
+  uint64_t maxPayload_ = 0;
   std::vector<std::unique_ptr<EntryStore>> pool_;
   UpdateQueue updates_;
   TaskThread tasks_;

@@ -33,14 +33,15 @@ class StatementUse {
 
   // The bytes must stay valid until the statement is reset.
   void BindBlob(int index, std::span<const uint8_t> bytes) {
-    sqlite3_bind_blob(statement_, index, bytes.data(), static_cast<int>(bytes.size()),
-                      SQLITE_STATIC);
+    Bound(sqlite3_bind_blob64(statement_, index, bytes.data(), bytes.size(), SQLITE_STATIC));
   }
-  void BindInt(int index, int64_t value) { sqlite3_bind_int64(statement_, index, value); }
+  void BindInt(int index, int64_t value) { Bound(sqlite3_bind_int64(statement_, index, value)); }
   void BindText(int index, const char *text) {
-    sqlite3_bind_text(statement_, index, text, -1, SQLITE_STATIC);
+    Bound(sqlite3_bind_text(statement_, index, text, -1, SQLITE_STATIC));
   }
-  int Step() { return sqlite3_step(statement_); }
+  // The result of the first bind that failed (SQLITE_TOOBIG for a value past the limit), in
+  // which case the statement is not run: a value that was not bound would run as NULL.
+  int Step() { return bindResult_ != SQLITE_OK ? bindResult_ : sqlite3_step(statement_); }
   std::span<const uint8_t> Blob(int column) const {
     const void *data = sqlite3_column_blob(statement_, column);
     const int size = sqlite3_column_bytes(statement_, column);
@@ -50,7 +51,12 @@ class StatementUse {
   bool IsNull(int column) const { return sqlite3_column_type(statement_, column) == SQLITE_NULL; }
 
  private:
+  void Bound(int result) {
+    if (bindResult_ == SQLITE_OK) bindResult_ = result;
+  }
+
   sqlite3_stmt *statement_;
+  int bindResult_ = SQLITE_OK;
 };
 
 class Connection {
@@ -59,6 +65,10 @@ class Connection {
     kExisting,  // the database must already exist
     kCreate,    // the administration program creates it
   };
+
+  // How long a statement waits for another process's lock: long enough to ride out its batch
+  // of writes, short enough to report a directory that stays locked.
+  static constexpr int kBusyTimeoutMs = 10000;
 
   // Nothing (and *error set) when the file cannot be opened or configured.
   static std::unique_ptr<Connection> Open(const std::string &path, OpenMode mode,
@@ -74,13 +84,21 @@ class Connection {
   // Runs statements that return no rows (transaction control, pragmas, schema).
   bool Execute(const char *sql);
   std::string LastError() const { return sqlite3_errmsg(database_); }
+  // The largest value a row of the entries table may carry: SQLite's limit on a row, less
+  // what the row's other columns take.
+  uint64_t MaxValueBytes() const;
   // Changes whenever another connection, of this process or another, commits a change.
   bool DataVersion(int64_t *version);
 
  private:
   explicit Connection(sqlite3 *database) : database_(database) {}
+  static int RetryWhileBusy(void *context, int retries);
+  static int CheckpointAfterCommit(void *context, sqlite3 *database, const char *schema,
+                                   int frames);
 
   sqlite3 *database_;
+  int busyLimitMs_ = kBusyTimeoutMs;
+  int truncateFailedAt_ = 0;  // log size in pages at the last failed attempt to empty it
   std::unordered_map<uint32_t, StatementPtr> statements_;
 };
 
