@@ -4,6 +4,7 @@
 // real dump and entries across chunks are the end-to-end cases' concern.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <cstdio>
@@ -52,7 +53,12 @@ Bytes Entry(uint32_t valueLen, size_t present) {
 }
 
 const char *File(const Bytes &bytes) {
-  static const std::string path = testing::TempDir() + "dump_reader_test";
+  // One file per process, since ctest runs this binary's tests side by side; removed at exit.
+  static const struct ScratchFile {
+    std::string path = testing::TempDir() + "dump_reader_test." + std::to_string(getpid());
+    ~ScratchFile() { (void)std::remove(path.c_str()); }
+  } scratch;
+  const std::string &path = scratch.path;
   FILE *file = std::fopen(path.c_str(), "wb");
   if (!bytes.empty()) {
     EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
