@@ -28,14 +28,14 @@ class Report {
   size_t Count() const { return count_; }
   void Print(const std::string &path) const {
     for (const std::string &problem : problems_) {
-      std::fprintf(stderr, "tarne-admin: %s: %s\n", path.c_str(), problem.c_str());
+      (void)std::fprintf(stderr, "tarne-admin: %s: %s\n", path.c_str(), problem.c_str());
     }
     if (count_ > problems_.size()) {
-      std::fprintf(stderr, "tarne-admin: %s: %zu more problems not shown\n", path.c_str(),
-                   count_ - problems_.size());
+      (void)std::fprintf(stderr, "tarne-admin: %s: %zu more problems not shown\n", path.c_str(),
+                         count_ - problems_.size());
     }
-    std::fprintf(stderr, "tarne-admin: %s: %zu problem%s found\n", path.c_str(), count_,
-                 count_ == 1 ? "" : "s");
+    (void)std::fprintf(stderr, "tarne-admin: %s: %zu problem%s found\n", path.c_str(), count_,
+                       count_ == 1 ? "" : "s");
   }
 
  private:
@@ -166,7 +166,9 @@ void CheckRows(dir::Connection &connection, const std::vector<OlvaUUID> &cluster
             if (stored.valueLen != static_cast<uint64_t>(row.Int(6)))
               wrong.emplace_back("valueLen");
             for (const std::string &field : wrong) {
-              report->Add(where + ": the header's " + field + " differs");
+              std::string problem = where;
+              problem.append(": the header's ").append(field).append(" differs");
+              report->Add(std::move(problem));
             }
           });
 }
@@ -185,8 +187,8 @@ int RunCheck(std::span<char *const> words) {
   std::unique_ptr<dir::Connection> connection =
       dir::Connection::Open(path, dir::Connection::OpenMode::kExisting, &error);
   if (connection == nullptr) {
-    std::fprintf(stderr, "tarne-admin: cannot open directory %s: %s\n", path.c_str(),
-                 error.c_str());
+    (void)std::fprintf(stderr, "tarne-admin: cannot open directory %s: %s\n", path.c_str(),
+                       error.c_str());
     return kExitFailure;
   }
   Report report;
@@ -203,7 +205,7 @@ int RunCheck(std::span<char *const> words) {
     report.Print(path);
     return kExitFailure;
   }
-  std::printf("%s: ok, %llu entries\n", path.c_str(), static_cast<unsigned long long>(rows));
+  (void)std::printf("%s: ok, %llu entries\n", path.c_str(), static_cast<unsigned long long>(rows));
   return kExitSuccess;
 }
 

@@ -31,20 +31,20 @@ void Progress::Update(uint64_t done) {
   lastShown_ = now;
   const double seconds = static_cast<double>(now - start_) / 1e9;
   const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
-  std::fprintf(stream_, "\r%llu entries, %.0f/s, %.0f s", static_cast<unsigned long long>(done),
-               rate, seconds);
+  (void)std::fprintf(stream_, "\r%llu entries, %.0f/s, %.0f s",
+                     static_cast<unsigned long long>(done), rate, seconds);
   if (total_ > done && rate > 0) {
-    std::fprintf(stream_, ", %.0f s left", static_cast<double>(total_ - done) / rate);
+    (void)std::fprintf(stream_, ", %.0f s left", static_cast<double>(total_ - done) / rate);
   }
-  std::fputs("\033[K", stream_);  // the rest of a longer line before
-  std::fflush(stream_);
+  (void)std::fputs("\033[K", stream_);  // the rest of a longer line before
+  (void)std::fflush(stream_);
   shown_ = true;
 }
 
 void Progress::Finish() {
   if (stream_ != nullptr && shown_) {
-    std::fputs("\r\033[K", stream_);
-    std::fflush(stream_);
+    (void)std::fputs("\r\033[K", stream_);
+    (void)std::fflush(stream_);
   }
   shown_ = false;
 }

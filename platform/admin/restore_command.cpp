@@ -177,30 +177,31 @@ int RunRestore(std::span<char *const> words) {
 
   DumpHeader header{};
   if (!ReadHeader(headerPath, &header, &error)) {
-    std::fprintf(stderr, "tarne-admin: %s\n", error.c_str());
+    (void)std::fprintf(stderr, "tarne-admin: %s\n", error.c_str());
     return kExitFailure;
   }
   std::optional<OpenDirectory> directory = OpenExistingDirectory(arguments->DirectoryPath());
   if (!directory) return kExitFailure;
   dir::EntryStore &store = *directory->store;
   if (!store.connection().Execute(kLargeCacheSql) || !store.Begin()) {
-    std::fprintf(stderr, "tarne-admin: cannot write: %s\n", store.connection().LastError().c_str());
+    (void)std::fprintf(stderr, "tarne-admin: cannot write: %s\n",
+                       store.connection().LastError().c_str());
     return kExitFailure;
   }
   uint64_t count = 0;
   if (!Restore(store, directory->info, *input, header, &count, &error)) {
     store.Rollback();
-    std::fprintf(stderr, "tarne-admin: %s; nothing was restored\n", error.c_str());
+    (void)std::fprintf(stderr, "tarne-admin: %s; nothing was restored\n", error.c_str());
     return kExitFailure;
   }
   if (!store.Commit()) {
-    std::fprintf(stderr, "tarne-admin: cannot commit: %s; nothing was restored\n",
-                 store.connection().LastError().c_str());
+    (void)std::fprintf(stderr, "tarne-admin: cannot commit: %s; nothing was restored\n",
+                       store.connection().LastError().c_str());
     store.Rollback();
     return kExitFailure;
   }
-  std::printf("restored %llu entries from %s\n", static_cast<unsigned long long>(count),
-              input->c_str());
+  (void)std::printf("restored %llu entries from %s\n", static_cast<unsigned long long>(count),
+                    input->c_str());
   return kExitSuccess;
 }
 
