@@ -13,7 +13,7 @@ build=$(cd "${1:-$here/../build/release}" && pwd)
 shift || true
 sizes=("$@")
 ((${#sizes[@]})) || sizes=(10000 100000)
-tool=$build/bin/tarne-tool admin=$build/bin/tarne-admin lib=$build/lib/libolvalib.so
+tool=$build/bin/tarne-tool admin=$build/bin/tarne-admin
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export TARNE_DIRECTORY=$work/directory.db
@@ -23,8 +23,8 @@ run() {
   local matches=$1 batch=$2
   rm -f "$TARNE_DIRECTORY"*
   "$admin" init >/dev/null
-  python3 "$here/update_fill.py" "$lib" "$matches" 18 1
-  python3 "$here/update_fill.py" "$lib" 1000 29 2
+  python3 "$here/../scripts/fill-dump.py" "$work/fill" "$work/fill.hdr" "1:18:$matches" 2:29:1000
+  "$admin" restore --input "$work/fill" --header "$work/fill.hdr" >/dev/null
   local -a env_batch=()
   [ "$batch" = default ] || env_batch=(TARNE_DIRECTORY_BATCH="$batch")
   env "${env_batch[@]}" /usr/bin/time -f '%e %M' -o "$work/time" "$tool" delete -t 18

@@ -24,6 +24,8 @@ int RunPut(std::span<char *const> words);
 int RunMembers(std::span<char *const> words);
 int RunInfo(std::span<char *const> words);
 int RunDump(std::span<char *const> words);
+int RunRestore(std::span<char *const> words);
+int RunCheck(std::span<char *const> words);
 
 inline constexpr Command kCommands[] = {
     {"init", RunInit,
@@ -43,6 +45,12 @@ inline constexpr Command kCommands[] = {
      "dump --output FILE [--header PATH] [--gzip-header] [--directory PATH]\n"
      "      write every entry, from one snapshot, as a gzip dump file and its header file\n"
      "      (by default /scratch/log/tarne.dump.hdr), as tarne-tool readdump reads them"},
+    {"restore", RunRestore,
+     "restore --input FILE [--header PATH] [--directory PATH]\n"
+     "      load a dump and its header file into an empty directory, all or nothing"},
+    {"check", RunCheck,
+     "check [--directory PATH]\n"
+     "      verify the database, every entry's header against its key, and the identity"},
 };
 
 const Command &CommandNamed(std::string_view name);  // one of kCommands, by name

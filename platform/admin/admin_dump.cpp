@@ -10,6 +10,7 @@
 #include "admin_commands.h"
 #include "admin_directory.h"
 #include "dump_writer.h"
+#include "progress.h"
 #include "tables/dump_header.h"
 
 namespace olva::admin {
@@ -33,14 +34,19 @@ bool WriteSnapshot(dir::EntryStore &store, DumpWriter &writer, std::string *erro
     *error = "cannot start a read transaction: " + store.connection().LastError();
     return false;
   }
+  Progress progress = Progress::OnTerminal(stderr, 0);
+  // Counting costs a pass over the rows: only for a person who watches.
+  if (progress.Active()) progress.SetTotal(store.CountEntries().value_or(0));
   bool written = true;
   const PEK_ReturnStatus status =
       store.Scan(dir::MatchSpec{}, std::nullopt, UINT32_MAX, [&](const dir::RowView &row) {
         TarneEntry header;
         std::memcpy(&header, row.header.data(), sizeof header);
         written = writer.Add(header, row.value, error);
+        progress.Advance(writer.Count());
         return written;
       });
+  progress.Finish();
   store.connection().Execute("COMMIT");
   if (written && status != 0) {
     *error = "cannot read the directory: " + store.connection().LastError();
