@@ -1,5 +1,7 @@
 // The directory operations of the fake: lookups over the scripted entries, and requests
 // whose completions arrive later on the fake's worker thread.
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <string>
 
@@ -13,76 +15,42 @@ constexpr uint8_t kWildcards = TARNE_QUERY_ANY_OWNER | TARNE_QUERY_ANY_UUID |
                                TARNE_QUERY_ANY_TYPE;
 
 OlvaUUID Resolved(const OlvaUUID &uuid, const State &state) {
-  return IsSelfMarker(uuid) ? state.self : uuid;
+  static constexpr OlvaUUID kSelfMarker{{0, 0, 0, 2}};
+  return SameUuid(uuid, kSelfMarker) ? state.self : uuid;
 }
 
-bool SameIdentity(const TarneEntry &a, const TarneEntry &b, const State &state) {
-  return SameUuid(a.uuid, b.uuid) && SameUuid(Resolved(a.owner, state), Resolved(b.owner, state)) &&
-         (a.type & 0x7F) == (b.type & 0x7F) && a.revision == b.revision;
-}
-
-bool MatchesIgnoringRevision(const TarneQuery &q, const StoredEntry &stored, const State &state) {
+// Every scripted entry is in every cluster and is the latest revision of itself.
+bool Matches(const TarneQuery &q, const StoredEntry &stored, const State &state) {
   const TarneEntry &e = *stored.Header();
-  if ((q.flags & kWildcards) == 0 && stored.vanishes) return false;
-  if (!(q.flags & TARNE_QUERY_ANY_OWNER) &&
-      !SameUuid(Resolved(q.owner, state), Resolved(e.owner, state))) {
-    return false;
-  }
-  if (!(q.flags & TARNE_QUERY_ANY_UUID) && !SameUuid(q.uuid, e.uuid)) return false;
-  if (!(q.flags & TARNE_QUERY_ANY_TYPE) && q.type != (e.type & 0x7F)) return false;
-  if (!(q.flags & TARNE_QUERY_ALL_CLUSTERS) && !IsNull(q.cluster) && !IsNull(stored.cluster) &&
-      !SameUuid(q.cluster, stored.cluster)) {
-    return false;
-  }
-  return true;
+  return ((q.flags & kWildcards) != 0 || !stored.vanishes) &&
+         ((q.flags & TARNE_QUERY_ANY_OWNER) ||
+          SameUuid(Resolved(q.owner, state), Resolved(e.owner, state))) &&
+         ((q.flags & TARNE_QUERY_ANY_UUID) || SameUuid(q.uuid, e.uuid)) &&
+         ((q.flags & TARNE_QUERY_ANY_TYPE) || q.type == (e.type & 0x7F)) &&
+         ((q.flags & (TARNE_QUERY_ANY_REVISION | TARNE_QUERY_LATEST_REVISION)) ||
+          q.revision == e.revision);
 }
 
-// Indexes of the matching entries, in script order.
-std::vector<size_t> Matching(const TarneQuery &q, const State &state) {
-  std::vector<size_t> found;
-  for (size_t i = 0; i < state.entries.size(); ++i) {
-    const StoredEntry &entry = state.entries[i];
-    if (!MatchesIgnoringRevision(q, entry, state)) continue;
-    const uint64_t revision = entry.Header()->revision;
-    if (q.flags & TARNE_QUERY_LATEST_REVISION) {
-      bool newerExists = false;
-      for (const StoredEntry &other : state.entries) {
-        const TarneEntry &o = *other.Header();
-        newerExists |= MatchesIgnoringRevision(q, other, state) && o.revision > revision &&
-                       SameUuid(o.uuid, entry.Header()->uuid) &&
-                       SameUuid(o.owner, entry.Header()->owner) &&
-                       (o.type & 0x7F) == (entry.Header()->type & 0x7F);
-      }
-      if (newerExists) continue;
-    } else if (!(q.flags & TARNE_QUERY_ANY_REVISION) && q.revision != revision) {
-      continue;
-    }
-    found.push_back(i);
+// The first matching entry at or after index `from`, in script order.
+const StoredEntry *FirstMatch(const TarneQuery &q, const State &state, size_t from = 0) {
+  for (size_t i = from; i < state.entries.size(); ++i) {
+    if (Matches(q, state.entries[i], state)) return &state.entries[i];
   }
-  return found;
+  return nullptr;
 }
 
 // Like the library: the header always whole, the payload cut to the buffer.
-void CopyInto(const StoredEntry &entry, TarneEntry *buffer, uint32_t size) {
-  std::memcpy(buffer, entry.bytes.data(), std::min<size_t>(size, entry.bytes.size()));
+PEK_ReturnStatus CopyInto(const StoredEntry *entry, TarneEntry *buffer, uint32_t size) {
+  if (entry == nullptr) return TARNE_STATUS_NOT_FOUND;
+  if (buffer == nullptr || size < sizeof(TarneEntry)) return TARNE_STATUS_BAD_PARAMETER;
+  std::memcpy(buffer, entry->bytes.data(), std::min<size_t>(size, entry->bytes.size()));
+  return TARNE_STATUS_SUCCESS;
 }
 
 std::string QueryText(const TarneQuery &q) {
-  char tail[64];
-  std::snprintf(tail, sizeof tail, " rev=%llu type=%u flags=0x%02x",
-                static_cast<unsigned long long>(q.revision), q.type, q.flags);
   return "owner=" + UuidText(q.owner) + " uuid=" + UuidText(q.uuid) +
-         " cluster=" + UuidText(q.cluster) + tail;
-}
-
-std::string EntryText(const TarneEntry &e, bool withPayload) {
-  char fields[128];
-  std::snprintf(fields, sizeof fields, " rev=%llu type=0x%02x flag=%u minhost=%u valueLen=%u",
-                static_cast<unsigned long long>(e.revision), e.type, e.flag, e.minHostVersion,
-                e.valueLen);
-  std::string text = "uuid=" + UuidText(e.uuid) + " owner=" + UuidText(e.owner) + fields;
-  if (withPayload) text += " payload=" + HexText(TarneEntry_Payload(&e), e.valueLen);
-  return text;
+         " cluster=" + UuidText(q.cluster) + " rev=" + std::to_string(q.revision) +
+         " type=" + std::to_string(q.type) + " flags=0x" + HexText(&q.flags, 1);
 }
 
 PEK_ReturnStatus Request(const char *operation, RequestRules State::*which, TarneEntry *entry,
@@ -92,9 +60,16 @@ PEK_ReturnStatus Request(const char *operation, RequestRules State::*which, Tarn
   RequestRules &rules = state.*which;
   const uint32_t n = ++rules.issued;
   const RequestRule rule = rules.For(n);
+  const TarneEntry &e = *entry;
+  std::string line = std::string(operation) + " n=" + std::to_string(n) +
+                     " cluster=" + UuidText(cluster) + " uuid=" + UuidText(e.uuid) +
+                     " owner=" + UuidText(e.owner) + " rev=" + std::to_string(e.revision) +
+                     " type=0x" + HexText(&e.type, 1) + " flag=" + std::to_string(e.flag) +
+                     " minhost=" + std::to_string(e.minHostVersion) +
+                     " valueLen=" + std::to_string(e.valueLen);
   // A deletion may carry a bare 64-byte header; only additions carry a payload worth showing.
-  Log(std::string(operation) + " n=" + std::to_string(n) + " cluster=" + UuidText(cluster) + " " +
-      EntryText(*entry, which != &State::remove));
+  if (which != &State::remove) line += " payload=" + HexText(TarneEntry_Payload(&e), e.valueLen);
+  Log(line);
   if (rule.refuse) return *rule.refuse;
   const uint32_t length = sizeof(TarneEntry) + entry->valueLen;
   RunLater(state.delayMs, [=] { done(context, entry, length, cluster, rule.complete); });
@@ -108,19 +83,12 @@ using namespace fake;
 
 extern "C" {
 
-PEK_ReturnStatus TARNE_Initialize(int32_t mode, int32_t flags, int32_t *handle) {
-  auto lock = Lock();
-  Log("TARNE_Initialize mode=" + std::to_string(mode) + " flags=" + std::to_string(flags));
-  if (Current().initStatus != TARNE_STATUS_SUCCESS) return Current().initStatus;
+PEK_ReturnStatus TARNE_Initialize(int32_t, int32_t, int32_t *handle) {
   *handle = 1;
   return TARNE_STATUS_SUCCESS;
 }
 
-PEK_ReturnStatus TARNE_Deinitialize(int32_t handle) {
-  {
-    auto lock = Lock();
-    Log("TARNE_Deinitialize handle=" + std::to_string(handle));
-  }
+PEK_ReturnStatus TARNE_Deinitialize(int32_t) {
   // Requests still queued are dropped, as the library may do when it is closed.
   StopWorker();
   return TARNE_STATUS_SUCCESS;
@@ -128,84 +96,58 @@ PEK_ReturnStatus TARNE_Deinitialize(int32_t handle) {
 
 PEK_ReturnStatus TARNE_GetNumServerContexts(uint32_t *count) {
   auto lock = Lock();
-  Log("TARNE_GetNumServerContexts");
-  if (Current().clustersStatus != TARNE_STATUS_SUCCESS) return Current().clustersStatus;
-  *count = Current().clusterCount;
-  return TARNE_STATUS_SUCCESS;
+  if (Current().clustersStatus == TARNE_STATUS_SUCCESS) *count = 1;
+  return Current().clustersStatus;
 }
 
 PEK_ReturnStatus TARNE_GetSelfUUID(OlvaUUID *self) {
   auto lock = Lock();
-  Log("TARNE_GetSelfUUID");
-  if (Current().selfStatus != TARNE_STATUS_SUCCESS) return Current().selfStatus;
-  *self = Current().self;
-  return TARNE_STATUS_SUCCESS;
+  if (Current().selfStatus == TARNE_STATUS_SUCCESS) *self = Current().self;
+  return Current().selfStatus;
 }
 
 PEK_ReturnStatus TARNE_FindEntryForCluster(const TarneQuery *query, int32_t next,
-                                           TarneEntry *buffer, uint32_t bufferSize, int32_t flags) {
+                                           TarneEntry *buffer, uint32_t bufferSize, int32_t) {
   auto lock = Lock();
   const State &state = Current();
-  Log("TARNE_FindEntryForCluster next=" + std::to_string(next) + " size=" +
-      std::to_string(bufferSize) + " last=" + std::to_string(flags) + " " + QueryText(*query));
-  if (state.findStatus) return *state.findStatus;
-  if (buffer == nullptr || bufferSize < sizeof(TarneEntry)) return TARNE_STATUS_BAD_PARAMETER;
-
-  size_t after = 0;  // the first stored index that may be returned
+  Log("TARNE_FindEntryForCluster next=" + std::to_string(next) +
+      " size=" + std::to_string(bufferSize) + " " + QueryText(*query));
+  size_t from = 0;
   if (next != 0) {
     // The previous match is recognised by the header the caller left in the buffer.
-    size_t previous = 0;
-    while (previous < state.entries.size() &&
-           !SameIdentity(*state.entries[previous].Header(), *buffer, state)) {
-      ++previous;
+    while (from < state.entries.size() &&
+           std::memcmp(state.entries[from].Header(), buffer, offsetof(TarneEntry, flag)) != 0) {
+      ++from;
     }
-    if (previous == state.entries.size()) return state.findEnd;
-    after = previous + 1;
+    ++from;
   }
-  for (size_t index : Matching(*query, state)) {
-    if (index < after) continue;
-    CopyInto(state.entries[index], buffer, bufferSize);
-    return TARNE_STATUS_SUCCESS;
-  }
-  return state.findEnd;
+  return CopyInto(FirstMatch(*query, state, from), buffer, bufferSize);
 }
 
 PEK_ReturnStatus TARNE_ForEachEntryForCluster(const TarneQuery *query, TarneEntryVisitor visitor,
-                                              void *context, int32_t a, int32_t b, int32_t c) {
+                                              void *context, int32_t, int32_t, int32_t) {
   auto lock = Lock();
   const State &state = Current();
-  Log("TARNE_ForEachEntryForCluster " + QueryText(*query) + " args=" + std::to_string(a) + "," +
-      std::to_string(b) + "," + std::to_string(c));
-  std::vector<size_t> matches = Matching(*query, state);
-  if (state.foreachAfter && matches.size() > *state.foreachAfter) {
-    matches.resize(*state.foreachAfter);
-  }
-  const PEK_ReturnStatus result = state.foreachStatus;
-  for (size_t index : matches) {
+  Log("TARNE_ForEachEntryForCluster " + QueryText(*query));
+  uint32_t visits = 0;
+  for (const StoredEntry &entry : state.entries) {
+    if (!Matches(*query, entry, state)) continue;
+    if (state.foreachAfter && visits++ == *state.foreachAfter) break;
     // The stored entries outlive the call, so a deletion's completion may still read them.
-    const StoredEntry &entry = state.entries[index];
-    const OlvaUUID cluster = IsNull(entry.cluster) ? query->cluster : entry.cluster;
     lock.unlock();
-    visitor(context, entry.Header(), entry.Length(), cluster);
+    visitor(context, entry.Header(), static_cast<uint32_t>(entry.bytes.size()), query->cluster);
     lock.lock();
   }
-  return result;
+  return state.foreachStatus;
 }
 
-PEK_ReturnStatus TARNE_WaitForEntryForCluster(const TarneQuery *query, uint32_t timeout,
-                                              int32_t flags) {
+PEK_ReturnStatus TARNE_WaitForEntryForCluster(const TarneQuery *query, uint32_t, int32_t) {
   auto lock = Lock();
-  Log("TARNE_WaitForEntryForCluster timeout=" + std::to_string(timeout) +
-      " last=" + std::to_string(flags) + " " + QueryText(*query));
-  if (Current().waitStatus) return *Current().waitStatus;
-  return Matching(*query, Current()).empty() ? TARNE_STATUS_TIMEOUT : TARNE_STATUS_SUCCESS;
+  return FirstMatch(*query, Current()) ? TARNE_STATUS_SUCCESS : TARNE_STATUS_TIMEOUT;
 }
 
-PEK_ReturnStatus TARNE_WaitForMembershipForCluster(uint32_t timeout, OlvaUUID cluster) {
-  auto lock = Lock();
-  Log("TARNE_WaitForMembershipForCluster timeout=" + std::to_string(timeout) +
-      " cluster=" + UuidText(cluster));
-  return Current().membershipWaitStatus;
+PEK_ReturnStatus TARNE_WaitForMembershipForCluster(uint32_t, OlvaUUID) {
+  return TARNE_STATUS_SUCCESS;
 }
 
 PEK_ReturnStatus TARNE_AddEntryForCluster(TarneEntry *entry, TarneUpdateCompletion done,
@@ -223,24 +165,20 @@ PEK_ReturnStatus TARNE_DeleteEntryForCluster(TarneEntry *entry, TarneUpdateCompl
   return Request("TARNE_DeleteEntryForCluster", &State::remove, entry, done, context, cluster);
 }
 
-PEK_ReturnStatus TARNE_RemoteFindEntry(const TarneRemoteFindRequest *request, uint32_t timeout,
+PEK_ReturnStatus TARNE_RemoteFindEntry(const TarneRemoteFindRequest *request, uint32_t,
                                        TarneRemoteFindCallback callback, void *context) {
   auto lock = Lock();
   const State &state = Current();
-  const OlvaUUID owner = request->owner;
-  const OlvaUUID uuid = request->uuid;
-  Log("TARNE_RemoteFindEntry owner=" + UuidText(owner) + " type=" + std::to_string(request->type) +
-      " uuid=" + UuidText(uuid) + " timeout=" + std::to_string(timeout));
   if (state.remoteFindRefuse) return *state.remoteFindRefuse;
-
+  TarneQuery query{};
+  query.owner = request->owner;
+  query.uuid = request->uuid;
+  query.type = request->type;
+  query.flags = TARNE_QUERY_LATEST_REVISION |
+                (SameUuid(request->uuid, OlvaUUID{}) ? TARNE_QUERY_ANY_UUID : 0);
   std::vector<TarneEntry> headers;
   for (const StoredEntry &stored : state.entries) {
-    const TarneEntry &e = *stored.Header();
-    if ((e.type & 0x7F) == request->type &&
-        SameUuid(Resolved(e.owner, state), Resolved(owner, state)) &&
-        (IsNull(uuid) || SameUuid(uuid, e.uuid))) {
-      headers.push_back(e);
-    }
+    if (Matches(query, stored, state)) headers.push_back(*stored.Header());
   }
   const PEK_ReturnStatus end = state.remoteFindEnd;
   RunLater(state.delayMs, [=] {
@@ -254,15 +192,10 @@ PEK_ReturnStatus TARNE_RemoteFindEntry(const TarneRemoteFindRequest *request, ui
 PEK_ReturnStatus TARNE_FindEntryRF(const TarneQuery *query, int32_t next, TarneEntry *buffer,
                                    uint32_t bufferSize) {
   auto lock = Lock();
-  const State &state = Current();
   Log("TARNE_FindEntryRF next=" + std::to_string(next) + " size=" + std::to_string(bufferSize) +
       " " + QueryText(*query));
-  if (state.findRfStatus) return *state.findRfStatus;
-  if (buffer == nullptr || bufferSize < sizeof(TarneEntry)) return TARNE_STATUS_BAD_PARAMETER;
-  const std::vector<size_t> matches = Matching(*query, state);
-  if (matches.empty()) return TARNE_STATUS_NOT_FOUND;
-  CopyInto(state.entries[matches.front()], buffer, bufferSize);
-  return TARNE_STATUS_SUCCESS;
+  if (Current().findRfStatus) return *Current().findRfStatus;
+  return CopyInto(FirstMatch(*query, Current()), buffer, bufferSize);
 }
 
 }  // extern "C"

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "client/tarne_client.h"
 #include "client/tarne_status_codes.h"
 #include "fake_control.h"
 
@@ -18,11 +17,8 @@ namespace fake {
 
 struct StoredEntry {
   std::vector<uint8_t> bytes;  // the 64-byte header, then valueLen payload bytes
-  OlvaUUID cluster{};          // all zero: present in every cluster
   bool vanishes = false;       // listed by searches, gone for an exact lookup (a re-read)
-
   const TarneEntry *Header() const { return reinterpret_cast<const TarneEntry *>(bytes.data()); }
-  uint32_t Length() const { return static_cast<uint32_t>(bytes.size()); }
 };
 
 // How the n-th add, update or delete request goes: refused at once, or completed later.
@@ -46,51 +42,37 @@ struct ConvertStep {
 };
 
 struct State {
-  PEK_ReturnStatus initStatus = TARNE_STATUS_SUCCESS;
   PEK_ReturnStatus clustersStatus = TARNE_STATUS_SUCCESS;
-  uint32_t clusterCount = 1;
   PEK_ReturnStatus selfStatus = TARNE_STATUS_SUCCESS;
   OlvaUUID self{{0x11, 0x11, 0x11, 0x11, 0x22, 0x22, 0x33, 0x33, 0x44, 0x44, 0x55, 0x55, 0x55, 0x55,
                  0x55, 0x55}};
-
   std::vector<StoredEntry> entries;
-  std::optional<PEK_ReturnStatus> findStatus;  // every find fails with it
-  PEK_ReturnStatus findEnd = TARNE_STATUS_NOT_FOUND;
   std::optional<uint32_t> foreachAfter;  // visit this many, then return foreachStatus
   PEK_ReturnStatus foreachStatus = TARNE_STATUS_SUCCESS;
-  std::optional<PEK_ReturnStatus> waitStatus;  // default: 0 when a match exists, else Timeout
-  PEK_ReturnStatus membershipWaitStatus = TARNE_STATUS_SUCCESS;
   RequestRules add, update, remove;
   std::optional<PEK_ReturnStatus> remoteFindRefuse;
   PEK_ReturnStatus remoteFindEnd = TARNE_STATUS_NOT_FOUND;
   std::optional<PEK_ReturnStatus> findRfStatus;
   std::optional<bool> exprValid;
-  PEK_ReturnStatus scanOuterStatus = TARNE_STATUS_SUCCESS;
   PEK_ReturnStatus scanInnerStatus = TARNE_STATUS_SUCCESS;
   std::deque<ConvertStep> convertSteps;
   uint32_t delayMs = 0;  // before each asynchronous delivery
-
   std::vector<FakeOlvaConverterCall> converterCalls;
-  std::string log;
 };
 
-// Parses a script; on failure returns false with a message naming the line.
-bool ParseScript(const std::string &text, State &state, std::string &error);
+// Parses a script; on failure returns the message naming the line, else "".
+std::string ParseScript(const std::string &text, State &state);
 
 // The process-wide state, loaded from TARNE_FAKE_SCRIPT on first use (a broken script ends
 // the process with a message). Hold the lock while touching it, and never while calling
 // back into the program: callbacks call the library again.
 std::unique_lock<std::mutex> Lock();
 State &Current();  // only under Lock()
-void Replace(State state);
 
-// Appends one line to the call log (and to the TARNE_FAKE_LOG file); under Lock().
+// Appends one line to the TARNE_FAKE_LOG file, when it is set.
 void Log(const std::string &line);
 std::string UuidText(const OlvaUUID &uuid);
 std::string HexText(const uint8_t *bytes, size_t length);
-
-bool IsSelfMarker(const OlvaUUID &uuid);
-bool IsNull(const OlvaUUID &uuid);
 bool SameUuid(const OlvaUUID &a, const OlvaUUID &b);
 
 // Runs the task on the fake's own worker thread, after delayMs, behind earlier tasks.
