@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "fake_control.h"
+#include "fake_state.h"
 #include "settings/settings.h"
 #include "tables/schemas.h"
 

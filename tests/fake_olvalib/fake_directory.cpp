@@ -19,7 +19,6 @@ OlvaUUID Resolved(const OlvaUUID &uuid, const State &state) {
   return SameUuid(uuid, kSelfMarker) ? state.self : uuid;
 }
 
-// Every scripted entry is in every cluster and is the latest revision of itself.
 bool Matches(const TarneQuery &q, const StoredEntry &stored, const State &state) {
   const TarneEntry &e = *stored.Header();
   return ((q.flags & kWildcards) != 0 || !stored.vanishes) &&
@@ -31,35 +30,29 @@ bool Matches(const TarneQuery &q, const StoredEntry &stored, const State &state)
           q.revision == e.revision);
 }
 
-// The first matching entry at or after index `from`, in script order.
-const StoredEntry *FirstMatch(const TarneQuery &q, const State &state, size_t from = 0) {
+// The first matching entry at or after index `from`, in script order, copied like the
+// library copies it: the header always whole, the payload cut to the buffer.
+PEK_ReturnStatus CopyMatch(const TarneQuery &q, size_t from, TarneEntry *buffer, uint32_t size) {
+  const State &state = Current();
   for (size_t i = from; i < state.entries.size(); ++i) {
-    if (Matches(q, state.entries[i], state)) return &state.entries[i];
+    if (!Matches(q, state.entries[i], state)) continue;
+    if (buffer == nullptr || size < sizeof(TarneEntry)) return TARNE_STATUS_BAD_PARAMETER;
+    const std::vector<uint8_t> &bytes = state.entries[i].bytes;
+    std::memcpy(buffer, bytes.data(), std::min<size_t>(size, bytes.size()));
+    return TARNE_STATUS_SUCCESS;
   }
-  return nullptr;
-}
-
-// Like the library: the header always whole, the payload cut to the buffer.
-PEK_ReturnStatus CopyInto(const StoredEntry *entry, TarneEntry *buffer, uint32_t size) {
-  if (entry == nullptr) return TARNE_STATUS_NOT_FOUND;
-  if (buffer == nullptr || size < sizeof(TarneEntry)) return TARNE_STATUS_BAD_PARAMETER;
-  std::memcpy(buffer, entry->bytes.data(), std::min<size_t>(size, entry->bytes.size()));
-  return TARNE_STATUS_SUCCESS;
-}
-
-std::string QueryText(const TarneQuery &q) {
-  return "owner=" + UuidText(q.owner) + " uuid=" + UuidText(q.uuid) +
-         " cluster=" + UuidText(q.cluster) + " rev=" + std::to_string(q.revision) +
-         " type=" + std::to_string(q.type) + " flags=0x" + HexText(&q.flags, 1);
+  return TARNE_STATUS_NOT_FOUND;
 }
 
 PEK_ReturnStatus Request(const char *operation, RequestRules State::*which, TarneEntry *entry,
                          TarneUpdateCompletion done, void *context, OlvaUUID cluster) {
   auto lock = Lock();
-  State &state = Current();
-  RequestRules &rules = state.*which;
+  RequestRules &rules = Current().*which;
   const uint32_t n = ++rules.issued;
-  const RequestRule rule = rules.For(n);
+  RequestRule rule;  // the request's own rule, else the general one, else success
+  for (const RequestRule &r : rules.rules) {
+    if (r.nth == n || (!r.nth && rule.nth != n)) rule = r;
+  }
   const TarneEntry &e = *entry;
   std::string line = std::string(operation) + " n=" + std::to_string(n) +
                      " cluster=" + UuidText(cluster) + " uuid=" + UuidText(e.uuid) +
@@ -72,7 +65,7 @@ PEK_ReturnStatus Request(const char *operation, RequestRules State::*which, Tarn
   Log(line);
   if (rule.refuse) return *rule.refuse;
   const uint32_t length = sizeof(TarneEntry) + entry->valueLen;
-  RunLater(state.delayMs, [=] { done(context, entry, length, cluster, rule.complete); });
+  RunLater(Current().delayMs, [=] { done(context, entry, length, cluster, rule.complete); });
   return TARNE_STATUS_SUCCESS;
 }
 
@@ -89,46 +82,39 @@ PEK_ReturnStatus TARNE_Initialize(int32_t, int32_t, int32_t *handle) {
 }
 
 PEK_ReturnStatus TARNE_Deinitialize(int32_t) {
-  // Requests still queued are dropped, as the library may do when it is closed.
-  StopWorker();
+  StopWorker();  // requests still queued are dropped, as the library may do when closed
   return TARNE_STATUS_SUCCESS;
 }
 
 PEK_ReturnStatus TARNE_GetNumServerContexts(uint32_t *count) {
   auto lock = Lock();
-  if (Current().clustersStatus == TARNE_STATUS_SUCCESS) *count = 1;
+  *count = 1;
   return Current().clustersStatus;
 }
 
 PEK_ReturnStatus TARNE_GetSelfUUID(OlvaUUID *self) {
   auto lock = Lock();
-  if (Current().selfStatus == TARNE_STATUS_SUCCESS) *self = Current().self;
+  *self = Current().self;
   return Current().selfStatus;
 }
 
 PEK_ReturnStatus TARNE_FindEntryForCluster(const TarneQuery *query, int32_t next,
                                            TarneEntry *buffer, uint32_t bufferSize, int32_t) {
   auto lock = Lock();
-  const State &state = Current();
-  Log("TARNE_FindEntryForCluster next=" + std::to_string(next) +
-      " size=" + std::to_string(bufferSize) + " " + QueryText(*query));
+  const std::vector<StoredEntry> &entries = Current().entries;
   size_t from = 0;
-  if (next != 0) {
-    // The previous match is recognised by the header the caller left in the buffer.
-    while (from < state.entries.size() &&
-           std::memcmp(state.entries[from].Header(), buffer, offsetof(TarneEntry, flag)) != 0) {
-      ++from;
-    }
+  // The previous match is recognised by the header the caller left in the buffer.
+  while (next != 0 && from < entries.size() &&
+         std::memcmp(entries[from].Header(), buffer, offsetof(TarneEntry, flag)) != 0) {
     ++from;
   }
-  return CopyInto(FirstMatch(*query, state, from), buffer, bufferSize);
+  return CopyMatch(*query, next != 0 ? from + 1 : 0, buffer, bufferSize);
 }
 
 PEK_ReturnStatus TARNE_ForEachEntryForCluster(const TarneQuery *query, TarneEntryVisitor visitor,
                                               void *context, int32_t, int32_t, int32_t) {
   auto lock = Lock();
   const State &state = Current();
-  Log("TARNE_ForEachEntryForCluster " + QueryText(*query));
   uint32_t visits = 0;
   for (const StoredEntry &entry : state.entries) {
     if (!Matches(*query, entry, state)) continue;
@@ -143,7 +129,10 @@ PEK_ReturnStatus TARNE_ForEachEntryForCluster(const TarneQuery *query, TarneEntr
 
 PEK_ReturnStatus TARNE_WaitForEntryForCluster(const TarneQuery *query, uint32_t, int32_t) {
   auto lock = Lock();
-  return FirstMatch(*query, Current()) ? TARNE_STATUS_SUCCESS : TARNE_STATUS_TIMEOUT;
+  return std::any_of(Current().entries.begin(), Current().entries.end(),
+                     [&](const StoredEntry &e) { return Matches(*query, e, Current()); })
+             ? TARNE_STATUS_SUCCESS
+             : TARNE_STATUS_TIMEOUT;
 }
 
 PEK_ReturnStatus TARNE_WaitForMembershipForCluster(uint32_t, OlvaUUID) {
@@ -170,12 +159,9 @@ PEK_ReturnStatus TARNE_RemoteFindEntry(const TarneRemoteFindRequest *request, ui
   auto lock = Lock();
   const State &state = Current();
   if (state.remoteFindRefuse) return *state.remoteFindRefuse;
-  TarneQuery query{};
-  query.owner = request->owner;
-  query.uuid = request->uuid;
-  query.type = request->type;
-  query.flags = TARNE_QUERY_LATEST_REVISION |
-                (SameUuid(request->uuid, OlvaUUID{}) ? TARNE_QUERY_ANY_UUID : 0);
+  TarneQuery query{request->owner, request->uuid, {}, 0, request->type, 0, {}};
+  const uint8_t anyUuid = SameUuid(query.uuid, OlvaUUID{}) ? TARNE_QUERY_ANY_UUID : 0;
+  query.flags = TARNE_QUERY_ANY_REVISION | anyUuid;
   std::vector<TarneEntry> headers;
   for (const StoredEntry &stored : state.entries) {
     if (Matches(query, stored, state)) headers.push_back(*stored.Header());
@@ -193,9 +179,11 @@ PEK_ReturnStatus TARNE_FindEntryRF(const TarneQuery *query, int32_t next, TarneE
                                    uint32_t bufferSize) {
   auto lock = Lock();
   Log("TARNE_FindEntryRF next=" + std::to_string(next) + " size=" + std::to_string(bufferSize) +
-      " " + QueryText(*query));
+      " owner=" + UuidText(query->owner) + " uuid=" + UuidText(query->uuid) +
+      " cluster=" + UuidText(query->cluster) + " rev=" + std::to_string(query->revision) +
+      " type=" + std::to_string(query->type) + " flags=0x" + HexText(&query->flags, 1));
   if (Current().findRfStatus) return *Current().findRfStatus;
-  return CopyInto(FirstMatch(*query, Current()), buffer, bufferSize);
+  return CopyMatch(*query, 0, buffer, bufferSize);
 }
 
 }  // extern "C"

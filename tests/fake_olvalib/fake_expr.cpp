@@ -14,9 +14,7 @@
 namespace fake {
 namespace {
 
-constexpr size_t kMembershipHead = 4 * sizeof(uint32_t);
-
-uint32_t ReadUint32(const uint8_t *at) {
+uint32_t ReadUint32(const void *at) {
   uint32_t value;
   std::memcpy(&value, at, sizeof value);
   return value;
@@ -34,43 +32,35 @@ int FieldCount(const TarneSchemaDirEntry *directory, const char *name) {
   return -1;
 }
 
-std::string Render(bool obfuscated, const uint8_t *payload, uint32_t length,
-                   const TarneSchemaDirEntry *directory, const char *schema, int32_t structured) {
-  const std::string fields = std::to_string(FieldCount(directory, schema));
-  const std::string converter = obfuscated ? "obfuscated" : "plain";
-  const std::string hex = obfuscated ? std::string(2 * length, 'x') : HexText(payload, length);
-  if (structured != 0) {
-    return std::string("{\"schema\":\"") + schema + "\",\"fields\":" + fields +
-           ",\"converter\":\"" + converter + "\",\"hex\":\"" + hex + "\"}";
-  }
-  return std::string("schema=") + schema + " fields=" + fields + " converter=" + converter +
-         " hex=" + hex;
-}
-
 PEK_ReturnStatus Convert(bool obfuscated, const void *payload, uint32_t length, int32_t one,
                          char *text, uint32_t *capacity, const TarneSchemaDirEntry *directory,
-                         const char *schemaName, int32_t structured) {
+                         const char *schema, int32_t structured) {
   auto lock = Lock();
   State &state = Current();
   const bool zeroFilled = std::all_of(text, text + *capacity, [](char c) { return c == 0; });
   state.converterCalls.push_back(
-      {obfuscated, payload, length, one, *capacity, zeroFilled, directory, schemaName, structured});
+      {obfuscated, payload, length, one, *capacity, zeroFilled, directory, schema, structured});
 
-  ConvertStep step{TARNE_STATUS_SUCCESS, std::nullopt, ""};
+  ConvertStep step;
   if (!state.convertSteps.empty()) {
     step = state.convertSteps.front();
   } else {
-    step.text = Render(obfuscated, static_cast<const uint8_t *>(payload), length, directory,
-                       schemaName, structured);
+    const std::string fields = std::to_string(FieldCount(directory, schema));
+    const std::string converter = obfuscated ? "obfuscated" : "plain";
+    const std::string hex = obfuscated ? std::string(2 * length, 'x') : HexText(payload, length);
+    step.text = structured != 0
+                    ? std::string("{\"schema\":\"") + schema + "\",\"fields\":" + fields +
+                          ",\"converter\":\"" + converter + "\",\"hex\":\"" + hex + "\"}"
+                    : std::string("schema=") + schema + " fields=" + fields +
+                          " converter=" + converter + " hex=" + hex;
   }
   if (step.status == TARNE_STATUS_SUCCESS && step.text.size() + 1 > *capacity) {
     // A scripted text that does not fit waits for the next, larger call.
     step = {TARNE_STATUS_BUFFER_TOO_SMALL, static_cast<uint32_t>(step.text.size() + 1), ""};
   } else {
     if (!state.convertSteps.empty()) state.convertSteps.pop_front();
-    if (step.status == TARNE_STATUS_SUCCESS) {
+    if (step.status == TARNE_STATUS_SUCCESS)
       std::memcpy(text, step.text.c_str(), step.text.size() + 1);
-    }
   }
   if (step.capacity) *capacity = *step.capacity;
   return step.status;
@@ -86,9 +76,9 @@ extern "C" {
 bool OlvaExprScanner_IsValidExpr(const void *bytes, uint32_t length) {
   auto lock = Lock();
   if (Current().exprValid) return *Current().exprValid;
-  if (length < kMembershipHead) return false;
-  const uint32_t members = ReadUint32(static_cast<const uint8_t *>(bytes) + 12);
-  return length == kMembershipHead + uint64_t{members} * sizeof(OlvaUUID);
+  return length >= 16 &&
+         length ==
+             16 + uint64_t{ReadUint32(static_cast<const uint8_t *>(bytes) + 12)} * sizeof(OlvaUUID);
 }
 
 // Knows the two formats a membership is scanned with.
@@ -101,8 +91,8 @@ PEK_ReturnStatus OlvaExprScanner_GetArgs(const void *expression, uint32_t *posit
   PEK_ReturnStatus result = TARNE_STATUS_SUCCESS;
   if (std::strcmp(format, "%E") == 0) {
     *va_arg(args, uint32_t *) = ReadUint32(at);
-    *va_arg(args, const void **) = at + sizeof(uint32_t);
-    *position += sizeof(uint32_t);
+    *va_arg(args, const void **) = at + 4;
+    *position += 4;
   } else if (Current().scanInnerStatus != TARNE_STATUS_SUCCESS) {
     result = Current().scanInnerStatus;
   } else if (std::strcmp(format, "%u%u%U") == 0) {

@@ -16,22 +16,21 @@ struct LineError {
 
 // Splits a line into words at blanks, up to a '#'; a double-quoted stretch may hold both.
 std::vector<std::string> Split(const std::string &line) {
-  std::vector<std::string> words;
-  std::string word;
+  std::vector<std::string> words(1);
   bool quoted = false;
   for (const char c : line) {
     if (c == '"') {
       quoted = !quoted;
     } else if (quoted || (c != ' ' && c != '\t' && c != '#')) {
-      word += c;
-    } else {
-      if (!word.empty()) words.push_back(word);
-      word.clear();
-      if (c == '#') return words;
+      words.back() += c;
+    } else if (c == '#') {
+      break;
+    } else if (!words.back().empty()) {
+      words.emplace_back();
     }
   }
   if (quoted) throw LineError{"unterminated quoted value"};
-  if (!word.empty()) words.push_back(word);
+  if (words.back().empty()) words.pop_back();
   return words;
 }
 
@@ -46,11 +45,11 @@ OlvaUUID Uuid(const std::string &text, const State &state) {
   if (text == "self") return state.self;
   OlvaUUID uuid{};
   uint8_t *b = uuid.bytes;
-  if (std::sscanf(text.c_str(),
-                  "%02hhx%02hhx%02hhx%02hhx-%02hhx%02hhx-%02hhx%02hhx-%02hhx%02hhx-"
-                  "%02hhx%02hhx%02hhx%02hhx%02hhx%02hhx",
-                  &b[0], &b[1], &b[2], &b[3], &b[4], &b[5], &b[6], &b[7], &b[8], &b[9], &b[10],
-                  &b[11], &b[12], &b[13], &b[14], &b[15]) != 16) {
+  if (std::sscanf(
+          text.c_str(),
+          "%2hhx%2hhx%2hhx%2hhx-%2hhx%2hhx-%2hhx%2hhx-%2hhx%2hhx-%2hhx%2hhx%2hhx%2hhx%2hhx%2hhx",
+          &b[0], &b[1], &b[2], &b[3], &b[4], &b[5], &b[6], &b[7], &b[8], &b[9], &b[10], &b[11],
+          &b[12], &b[13], &b[14], &b[15]) != 16) {
     throw LineError{"not a uuid: " + text};
   }
   return uuid;
@@ -66,6 +65,9 @@ class Words {
       words_[words[i].substr(0, eq)] = eq == std::string::npos ? "" : words[i].substr(eq + 1);
     }
   }
+  void RefuseLeftOver() const {
+    if (!words_.empty()) throw LineError{"unknown word: " + words_.begin()->first};
+  }
   std::optional<std::string> Take(const std::string &key) {
     const auto found = words_.find(key);
     if (found == words_.end()) return std::nullopt;
@@ -77,9 +79,6 @@ class Words {
   template <typename T>
   void Num(const std::string &key, T &target) {
     if (auto value = Take(key)) target = static_cast<T>(Number(*value));
-  }
-  void RefuseLeftOver() const {
-    if (!words_.empty()) throw LineError{"unknown word: " + words_.begin()->first};
   }
 
  private:
@@ -93,8 +92,7 @@ void AddEntries(Words &w, State &state, std::vector<uint8_t> payload, uint8_t ty
     payload.resize(Number(*size));
     for (size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<uint8_t>('a' + i % 26);
   }
-  StoredEntry entry;
-  entry.bytes.assign(sizeof(TarneEntry), 0);
+  StoredEntry entry{std::vector<uint8_t>(sizeof(TarneEntry)), w.Take("vanishes").has_value()};
   entry.bytes.insert(entry.bytes.end(), payload.begin(), payload.end());
   auto *header = reinterpret_cast<TarneEntry *>(entry.bytes.data());
   const auto uuid = w.Take("uuid"), owner = w.Take("owner");
@@ -104,7 +102,6 @@ void AddEntries(Words &w, State &state, std::vector<uint8_t> payload, uint8_t ty
   w.Num("type", header->type);
   w.Num("rev", header->revision);
   header->valueLen = static_cast<uint32_t>(payload.size());
-  entry.vanishes = w.Take("vanishes").has_value();
   uint64_t copies = 1;
   w.Num("repeat", copies);
   uint32_t tail = 0;
@@ -129,14 +126,6 @@ void AddMembership(Words &w, State &state) {
   AddEntries(w, state, payload, 14);
 }
 
-void AddRequestRule(Words &w, RequestRules &rules) {
-  RequestRule rule;
-  w.Num("nth", rule.nth);
-  w.Num("refuse", rule.refuse);
-  w.Num("complete", rule.complete);
-  rules.rules.push_back(rule);
-}
-
 void Apply(const std::string &directive, Words &w, State &state) {
   if (directive == "clusters") {
     w.Num("status", state.clustersStatus);
@@ -151,9 +140,14 @@ void Apply(const std::string &directive, Words &w, State &state) {
     w.Num("after", state.foreachAfter);
     w.Num("status", state.foreachStatus);
   } else if (directive == "add" || directive == "update" || directive == "delete") {
-    AddRequestRule(w, directive == "add"      ? state.add
-                      : directive == "update" ? state.update
-                                              : state.remove);
+    RequestRule rule;
+    w.Num("nth", rule.nth);
+    w.Num("refuse", rule.refuse);
+    w.Num("complete", rule.complete);
+    (directive == "add"      ? state.add
+     : directive == "update" ? state.update
+                             : state.remove)
+        .rules.push_back(rule);
   } else if (directive == "remotefind") {
     w.Num("refuse", state.remoteFindRefuse);
     w.Num("end", state.remoteFindEnd);
@@ -165,10 +159,9 @@ void Apply(const std::string &directive, Words &w, State &state) {
   } else if (directive == "scan") {
     w.Num("inner", state.scanInnerStatus);
   } else if (directive == "convert") {
-    ConvertStep step;
+    ConvertStep step{TARNE_STATUS_SUCCESS, std::nullopt, w.Take("text").value_or("")};
     w.Num("status", step.status);
     w.Num("capacity", step.capacity);
-    step.text = w.Take("text").value_or("");
     uint64_t repeat = 1;
     w.Num("repeat", repeat);
     state.convertSteps.insert(state.convertSteps.end(), repeat, step);
@@ -185,8 +178,8 @@ std::string ParseScript(const std::string &text, State &state) {
   std::istringstream lines(text);
   int number = 0;
   for (std::string line; std::getline(lines, line);) {
-    ++number;
     try {
+      ++number;
       const std::vector<std::string> words = Split(line);
       if (words.empty()) continue;
       Words keyed(words);

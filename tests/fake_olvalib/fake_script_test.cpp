@@ -6,7 +6,7 @@
 #include <string>
 
 #include "client/tarne_status_codes.h"
-#include "fake_control.h"
+#include "fake_state.h"
 
 namespace {
 

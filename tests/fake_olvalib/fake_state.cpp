@@ -1,11 +1,9 @@
-// The fake's process-wide state, its call log, its worker thread and the control functions
-// for tests.
+// The fake's process-wide state, its call log, its worker thread and the control functions.
 #include "fake_state.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -19,20 +17,6 @@ constexpr int kBrokenScriptStatus = 99;
 
 std::mutex stateMutex;
 State *state = nullptr;  // created on first use; lives until the process ends
-
-void LoadFromEnvironment() {
-  state = new State;
-  const char *path = std::getenv("TARNE_FAKE_SCRIPT");
-  if (path == nullptr) return;
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  const std::string error = in ? ParseScript(text.str(), *state) : "cannot read it";
-  if (!error.empty()) {
-    std::fprintf(stderr, "fake olvalib: %s: %s\n", path, error.c_str());
-    std::_Exit(kBrokenScriptStatus);
-  }
-}
 
 // Completions and remote-find results arrive on this thread, never on the caller's, one
 // at a time and in request order, as they do from the real library.
@@ -57,13 +41,9 @@ class Worker {
       stopping_ = true;
       wake_.notify_one();
     }
-    if (!thread_.joinable()) return;
     // A process that ends from inside a callback cannot wait for itself.
-    if (thread_.get_id() == std::this_thread::get_id()) {
-      thread_.detach();
-    } else {
-      thread_.join();
-    }
+    if (thread_.joinable() && thread_.get_id() == std::this_thread::get_id()) thread_.detach();
+    if (thread_.joinable()) thread_.join();
   }
 
  private:
@@ -86,15 +66,24 @@ class Worker {
   std::deque<std::pair<uint32_t, std::function<void()>>> queue_;
   bool stopping_ = false;
   std::thread thread_;
-};
-
-Worker worker;
+} worker;
 
 }  // namespace
 
 std::unique_lock<std::mutex> Lock() {
   std::unique_lock<std::mutex> lock(stateMutex);
-  if (state == nullptr) LoadFromEnvironment();
+  if (state != nullptr) return lock;
+  state = new State;
+  if (const char *path = std::getenv("TARNE_FAKE_SCRIPT")) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string error = in ? ParseScript(text.str(), *state) : "cannot read it";
+    if (!error.empty()) {
+      std::fprintf(stderr, "fake olvalib: %s: %s\n", path, error.c_str());
+      std::_Exit(kBrokenScriptStatus);
+    }
+  }
   return lock;
 }
 
@@ -107,33 +96,23 @@ void Log(const std::string &line) {
     std::ofstream(path, std::ios::app) << line << '\n';
 }
 
+std::string HexText(const void *bytes, size_t length) {
+  std::string text;
+  for (size_t i = 0; i < length; ++i) {
+    text += "0123456789abcdef"[static_cast<const uint8_t *>(bytes)[i] >> 4];
+    text += "0123456789abcdef"[static_cast<const uint8_t *>(bytes)[i] & 0x0F];
+  }
+  return text;
+}
+
 std::string UuidText(const OlvaUUID &uuid) {
   const std::string hex = HexText(uuid.bytes, sizeof uuid.bytes);
   return hex.substr(0, 8) + '-' + hex.substr(8, 4) + '-' + hex.substr(12, 4) + '-' +
          hex.substr(16, 4) + '-' + hex.substr(20);
 }
 
-std::string HexText(const uint8_t *bytes, size_t length) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (size_t i = 0; i < length; ++i) {
-    text += kDigits[bytes[i] >> 4];
-    text += kDigits[bytes[i] & 0x0F];
-  }
-  return text;
-}
-
 bool SameUuid(const OlvaUUID &a, const OlvaUUID &b) {
   return std::memcmp(a.bytes, b.bytes, sizeof a.bytes) == 0;
-}
-
-RequestRule RequestRules::For(uint32_t n) const {
-  const RequestRule *general = nullptr;
-  for (const RequestRule &rule : rules) {
-    if (rule.nth == n) return rule;
-    if (!rule.nth) general = &rule;
-  }
-  return general != nullptr ? *general : RequestRule{};
 }
 
 void RunLater(uint32_t delayMs, std::function<void()> task) {

@@ -1,4 +1,5 @@
-// The fake library's state: what the script says, plus what the calls have counted.
+// The fake library's state: what the script says, plus what the calls have counted; and,
+// at the end, the control functions for test binaries that link the fake directly.
 #ifndef TARNE_TESTS_FAKE_OLVALIB_FAKE_STATE_H
 #define TARNE_TESTS_FAKE_OLVALIB_FAKE_STATE_H
 
@@ -10,8 +11,21 @@
 #include <string>
 #include <vector>
 
+#include "client/tarne_client.h"
 #include "client/tarne_status_codes.h"
-#include "fake_control.h"
+
+// One call of either content converter, as the fake saw it.
+struct FakeOlvaConverterCall {
+  bool obfuscated;  // OlvaExprConv_BinToTextObfuscated
+  const void *payload;
+  uint32_t length;
+  int32_t one;
+  uint32_t capacity;  // on entry
+  bool zeroFilled;    // every byte of that capacity was 0
+  const TarneSchemaDirEntry *directory;
+  std::string schemaName;
+  int32_t structuredContent;
+};
 
 namespace fake {
 
@@ -31,7 +45,6 @@ struct RequestRule {
 struct RequestRules {
   std::vector<RequestRule> rules;
   uint32_t issued = 0;
-  RequestRule For(uint32_t n) const;
 };
 
 // One scripted converter call; calls beyond the script render the payload themselves.
@@ -69,10 +82,9 @@ std::string ParseScript(const std::string &text, State &state);
 std::unique_lock<std::mutex> Lock();
 State &Current();  // only under Lock()
 
-// Appends one line to the TARNE_FAKE_LOG file, when it is set.
-void Log(const std::string &line);
+void Log(const std::string &line);  // to the TARNE_FAKE_LOG file, when it is set
+std::string HexText(const void *bytes, size_t length);
 std::string UuidText(const OlvaUUID &uuid);
-std::string HexText(const uint8_t *bytes, size_t length);
 bool SameUuid(const OlvaUUID &a, const OlvaUUID &b);
 
 // Runs the task on the fake's own worker thread, after delayMs, behind earlier tasks.
@@ -81,5 +93,10 @@ void RunLater(uint32_t delayMs, std::function<void()> task);
 void StopWorker();
 
 }  // namespace fake
+
+// Replaces the whole fake state with the given script. Returns "" when it parses, else the
+// message naming the line (and the state is left empty).
+std::string FakeOlva_UseScript(const std::string &script);
+std::vector<FakeOlvaConverterCall> FakeOlva_ConverterCalls();
 
 #endif  // TARNE_TESTS_FAKE_OLVALIB_FAKE_STATE_H
