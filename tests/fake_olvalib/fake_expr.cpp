@@ -47,7 +47,8 @@ PEK_ReturnStatus Convert(bool obfuscated, const void *payload, uint32_t length, 
   } else {
     const std::string fields = std::to_string(FieldCount(directory, schema));
     const std::string converter = obfuscated ? "obfuscated" : "plain";
-    const std::string hex = obfuscated ? std::string(2 * length, 'x') : HexText(payload, length);
+    const std::string hex =
+        obfuscated ? std::string(size_t{2} * length, 'x') : HexText(payload, length);
     step.text = structured != 0
                     ? std::string("{\"schema\":\"") + schema + "\",\"fields\":" + fields +
                           ",\"converter\":\"" + converter + "\",\"hex\":\"" + hex + "\"}"
@@ -96,7 +97,7 @@ PEK_ReturnStatus OlvaExprScanner_GetArgs(const void *expression, uint32_t *posit
   } else if (Current().scanInnerStatus != TARNE_STATUS_SUCCESS) {
     result = Current().scanInnerStatus;
   } else if (std::strcmp(format, "%u%u%U") == 0) {
-    for (int i = 0; i < 3; ++i) *va_arg(args, uint32_t *) = ReadUint32(at + 4 * i);
+    for (size_t i = 0; i < 3; ++i) *va_arg(args, uint32_t *) = ReadUint32(at + 4 * i);
     *va_arg(args, const OlvaUUID **) = reinterpret_cast<const OlvaUUID *>(at + 12);
     *position += 12 + ReadUint32(at + 8) * sizeof(OlvaUUID);
   } else {

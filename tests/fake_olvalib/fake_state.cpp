@@ -80,7 +80,7 @@ std::unique_lock<std::mutex> Lock() {
     text << in.rdbuf();
     const std::string error = in ? ParseScript(text.str(), *state) : "cannot read it";
     if (!error.empty()) {
-      std::fprintf(stderr, "fake olvalib: %s: %s\n", path, error.c_str());
+      static_cast<void>(std::fprintf(stderr, "fake olvalib: %s: %s\n", path, error.c_str()));
       std::_Exit(kBrokenScriptStatus);
     }
   }
@@ -127,7 +127,7 @@ void StopWorker() {
 
 std::string FakeOlva_UseScript(const std::string &script) {
   fake::State parsed;
-  const std::string error = fake::ParseScript(script, parsed);
+  std::string error = fake::ParseScript(script, parsed);
   fake::StopWorker();
   auto lock = fake::Lock();
   fake::Current() = error.empty() ? std::move(parsed) : fake::State{};
