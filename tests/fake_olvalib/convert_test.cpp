@@ -4,40 +4,42 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "fake_control.h"
+#include "fake_state.h"
 #include "settings/settings.h"
 #include "tables/schemas.h"
 
 namespace {
 
-struct PrintedEntry {
-  const char *prefix;
+using Text = std::optional<std::string>;  // copied: the printer may not keep the pointer
+
+struct Printed {
   int isFirst;
   const TarneEntry *entry;
-  std::optional<std::string> content;  // copied: the printer may not keep the pointer
+  Text content;
   uint32_t contentLength;
-  std::optional<std::string> errorStr;
+  Text error;
 };
 
-std::vector<PrintedEntry> printed;
+std::vector<Printed> printed;
 
-void RecordEntry(const char *prefix, int isFirst, const TarneEntry *entry, const char *content,
-                 uint32_t contentLength, const char *errorStr) {
-  printed.push_back({prefix, isFirst, entry,
-                     content != nullptr ? std::optional<std::string>(content) : std::nullopt,
-                     contentLength,
-                     errorStr != nullptr ? std::optional<std::string>(errorStr) : std::nullopt});
+Text Copy(const char *text) {
+  return text != nullptr ? Text(text) : std::nullopt;
 }
 
-constexpr OutputFormat kUnstructured{0, nullptr, nullptr, nullptr, RecordEntry};
-constexpr OutputFormat kStructured{1, nullptr, nullptr, nullptr, RecordEntry};
+void Record(const char *prefix, int isFirst, const TarneEntry *entry, const char *content,
+            uint32_t contentLength, const char *errorStr) {
+  EXPECT_EQ(prefix, nullptr);
+  printed.push_back({isFirst, entry, Copy(content), contentLength, Copy(errorStr)});
+}
 
-// A whole entry record: the header, then the payload.
+constexpr OutputFormat kUnstructured{0, nullptr, nullptr, nullptr, Record};
+constexpr OutputFormat kStructured{1, nullptr, nullptr, nullptr, Record};
+
+// A whole entry record: the header, then the payload bytes 1, 2, 3 ...
 class EntryBytes {
  public:
   EntryBytes(uint8_t typeByte, size_t payloadLength) : bytes_(sizeof(TarneEntry) + payloadLength) {
@@ -51,220 +53,170 @@ class EntryBytes {
   std::vector<uint8_t> bytes_;
 };
 
-FakeOlvaConverterCall CallAt(size_t index) {
-  FakeOlvaConverterCall call{};
-  EXPECT_TRUE(FakeOlva_ConverterCallAt(index, &call)) << "no converter call " << index;
-  return call;
-}
-
 class ConvertAndPrint : public ::testing::Test {
  protected:
   void SetUp() override { Script(""); }
   void TearDown() override { MutableSettings().mangle = false; }
 
   static void Script(const char *text) {
-    ASSERT_TRUE(FakeOlva_UseScript(text)) << FakeOlva_LastError();
+    ASSERT_EQ(FakeOlva_UseScript(text), "");
     printed.clear();
   }
 
-  // Converts one entry as the first of a listing and returns what was printed.
-  static PrintedEntry ConvertOne(EntryBytes &entry, const OutputFormat &format = kStructured) {
+  // Converts one entry as the first of a listing: exactly one printEntry call.
+  static Printed ConvertOne(EntryBytes &entry, const OutputFormat &format = kStructured) {
     PrintContext context{nullptr, 1};
     const size_t before = printed.size();
     EXPECT_EQ(ConvertAndPrintEntry(&context, entry.Header(), &format), 0);
     EXPECT_EQ(context.isFirst, 0);
     EXPECT_EQ(printed.size(), before + 1);
-    return printed.empty() ? PrintedEntry{} : printed.back();
+    return printed.empty() ? Printed{} : printed.back();
   }
 };
 
 TEST_F(ConvertAndPrint, EmptyPayloadPrintsEmptyTextWithoutConverting) {
-  for (uint8_t type : {4, 7, 0}) {
-    printed.clear();
+  for (uint8_t type : {4, 0}) {
     EntryBytes entry(type, 0);
-    const PrintedEntry out = ConvertOne(entry);
-    EXPECT_EQ(out.content, std::optional<std::string>(""));
+    const Printed out = ConvertOne(entry);
+    EXPECT_EQ(out.content, Text(""));
     EXPECT_EQ(out.contentLength, 0u);
-    EXPECT_EQ(out.errorStr, std::nullopt);
-    EXPECT_EQ(out.isFirst, 1);
+    EXPECT_EQ(out.error, std::nullopt);
   }
-  EXPECT_EQ(FakeOlva_ConverterCallCount(), 0u);
+  EXPECT_TRUE(FakeOlva_ConverterCalls().empty());
 }
 
 TEST_F(ConvertAndPrint, SuccessHandsTheWholeBufferCapacityToThePrinter) {
-  Script("convert text=\"healthy since boot\"");
-  EntryBytes entry(7, 10);
-  const PrintedEntry out = ConvertOne(entry);
-
+  Script("convert text=\"healthy since boot\"\nconvert text=ok");
+  EntryBytes entry(7, 10), node(3, 4);
+  const Printed out = ConvertOne(entry);
   EXPECT_EQ(out.entry, entry.Header());
-  EXPECT_EQ(out.content, std::optional<std::string>("healthy since boot"));
+  EXPECT_EQ(out.content, Text("healthy since boot"));
   EXPECT_EQ(out.contentLength, 40u);  // 4 × valueLen, not the text's length
-  EXPECT_EQ(out.errorStr, std::nullopt);
+  EXPECT_EQ(out.error, std::nullopt);
+  ConvertOne(node, kUnstructured);
 
-  ASSERT_EQ(FakeOlva_ConverterCallCount(), 1u);
-  const FakeOlvaConverterCall call = CallAt(0);
-  EXPECT_EQ(call.obfuscated, 0);
-  EXPECT_EQ(call.payload, reinterpret_cast<const uint8_t *>(entry.Header()) + 64);
-  EXPECT_EQ(call.length, 10u);
-  EXPECT_EQ(call.one, 1);
-  EXPECT_EQ(call.capacityOnEntry, 40u);
-  EXPECT_TRUE(call.textWasZeroFilled);
-  EXPECT_EQ(call.directory, TarneSchemaDirectory);
-  EXPECT_STREQ(call.schemaName, "TarneHealthStatusEntry");
-  EXPECT_EQ(call.structuredContent, 1);
+  const std::vector<FakeOlvaConverterCall> calls = FakeOlva_ConverterCalls();
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_FALSE(calls[0].obfuscated);
+  EXPECT_EQ(calls[0].payload, reinterpret_cast<const uint8_t *>(entry.Header()) + 64);
+  EXPECT_EQ(calls[0].length, 10u);
+  EXPECT_EQ(calls[0].one, 1);
+  EXPECT_EQ(calls[0].capacity, 40u);
+  EXPECT_TRUE(calls[0].zeroFilled);
+  EXPECT_EQ(calls[0].directory, TarneSchemaDirectory);
+  EXPECT_EQ(calls[0].schemaName, "TarneHealthStatusEntry");
+  EXPECT_EQ(calls[0].structuredContent, 1);
+  EXPECT_EQ(calls[1].structuredContent, 0);
 }
 
-TEST_F(ConvertAndPrint, PassesTheFormatsStructuredFlagAndThePrefix) {
-  EntryBytes entry(3, 4);
-  PrintContext context{"node: ", 1};
-  ConvertAndPrintEntry(&context, entry.Header(), &kUnstructured);
-  ASSERT_EQ(printed.size(), 1u);
-  EXPECT_EQ(CallAt(0).structuredContent, 0);
-  EXPECT_STREQ(printed[0].prefix, "node: ");
-}
-
-TEST_F(ConvertAndPrint, MangleObfuscatesAllButThePlainOnlyTypes) {
-  const std::vector<uint8_t> plainOnly = {4, 13, 21, 23, 0x84, 0x8D};
-  const std::vector<uint8_t> others = {3, 7, 14, 28, 39, 47, 1, 0, 100};
+TEST_F(ConvertAndPrint, PicksTheConverterAndSchemaByTypeByte) {
+  struct Row {
+    uint8_t type;
+    bool plainOnly;
+    const char *schema;  // nullptr: not checked here
+  };
+  const std::vector<Row> rows = {{4, true, "TarneDiskEntry"}, {0x84, true, "TarneDiskEntry"},
+                                 {13, true, nullptr},         {0x8D, true, nullptr},
+                                 {21, true, nullptr},         {23, true, nullptr},
+                                 {3, false, nullptr},         {14, false, nullptr},
+                                 {47, false, nullptr},        {0, false, "NULL"},
+                                 {1, false, "NULL"},          {84, false, "NULL"},
+                                 {127, false, "NULL"},        {0xFF, false, "NULL"}};
   for (bool mangle : {false, true}) {
     MutableSettings().mangle = mangle;
     Script("convert text=ok repeat=32");  // one call per entry
-    for (uint8_t type : plainOnly) {
-      EntryBytes entry(type, 3);
+    for (const Row &row : rows) {
+      EntryBytes entry(row.type, 3);
       ConvertOne(entry);
     }
-    for (uint8_t type : others) {
-      EntryBytes entry(type, 3);
-      ConvertOne(entry);
+    const std::vector<FakeOlvaConverterCall> calls = FakeOlva_ConverterCalls();
+    ASSERT_EQ(calls.size(), rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+      SCOPED_TRACE(testing::Message() << "type byte " << int(rows[i].type) << " mangle " << mangle);
+      EXPECT_EQ(calls[i].obfuscated, mangle && !rows[i].plainOnly);
+      if (rows[i].schema != nullptr) {
+        EXPECT_EQ(calls[i].schemaName, rows[i].schema);
+      }
     }
-    ASSERT_EQ(FakeOlva_ConverterCallCount(), plainOnly.size() + others.size());
-    for (size_t i = 0; i < FakeOlva_ConverterCallCount(); ++i) {
-      const bool expectObfuscated = mangle && i >= plainOnly.size();
-      EXPECT_EQ(CallAt(i).obfuscated, expectObfuscated ? 1 : 0) << "mangle " << mangle << " #" << i;
-    }
   }
 }
 
-TEST_F(ConvertAndPrint, HighBitTypeConvertsAsDiskAndUnnamedTypesAsNull) {
-  const std::vector<std::pair<uint8_t, const char *>> cases = {{0x84, "TarneDiskEntry"},
-                                                               {1, "NULL"},
-                                                               {2, "NULL"},
-                                                               {0, "NULL"},
-                                                               {84, "NULL"},
-                                                               {127, "NULL"},
-                                                               {0xFF, "NULL"}};
-  Script("convert text=ok repeat=32");  // one call per entry
-  for (const auto &[type, schema] : cases) {
-    EntryBytes entry(type, 1);
-    ConvertOne(entry);
+TEST_F(ConvertAndPrint, FailureTextIsCutToTheCapacityLeftAndToTheBuffer) {
+  const struct {
+    const char *script;
+    size_t payload;
+    const char *error;
+  } cases[] = {
+      {"convert status=0x0BAD0001 capacity=8", 2, "Failure"},
+      {"convert status=0x0BAD0021", 30, "Timeout: Error encountered while converting entry"},
+      // The converter claims more than the 8 bytes it was given.
+      {"convert status=0x0BAD0001 capacity=100000", 2, "Failure"},
+      {"convert status=0x0BAD0001 capacity=0", 2, ""},
+  };
+  for (const auto &c : cases) {
+    Script(c.script);
+    EntryBytes entry(4, c.payload);
+    const Printed out = ConvertOne(entry);
+    EXPECT_EQ(out.error, Text(c.error)) << c.script;
+    EXPECT_EQ(out.content, std::nullopt);
+    EXPECT_EQ(out.contentLength, 0u);
   }
-  ASSERT_EQ(FakeOlva_ConverterCallCount(), cases.size());
-  for (size_t i = 0; i < cases.size(); ++i) {
-    EXPECT_STREQ(CallAt(i).schemaName, cases[i].second) << "type byte " << int(cases[i].first);
-  }
 }
 
-TEST_F(ConvertAndPrint, FailureTextIsCutToTheCapacityTheConverterLeft) {
-  Script("convert status=0x0BAD0001 capacity=8");
-  EntryBytes entry(4, 2);
-  const PrintedEntry out = ConvertOne(entry);
-  EXPECT_EQ(out.content, std::nullopt);
-  EXPECT_EQ(out.contentLength, 0u);
-  EXPECT_EQ(out.errorStr, std::optional<std::string>("Failure"));
-}
-
-TEST_F(ConvertAndPrint, FailureTextIsWholeWhenTheBufferHoldsIt) {
-  Script("convert status=0x0BAD0021");
-  EntryBytes entry(4, 30);
-  const PrintedEntry out = ConvertOne(entry);
-  EXPECT_EQ(out.errorStr,
-            std::optional<std::string>("Timeout: Error encountered while converting entry"));
-  EXPECT_EQ(out.content, std::nullopt);
-}
-
-TEST_F(ConvertAndPrint, FailureTextNeverRunsPastTheAllocatedBuffer) {
-  // The converter claims a larger capacity than the 8 bytes it was given.
-  Script("convert status=0x0BAD0001 capacity=100000");
-  EntryBytes entry(4, 2);
-  EXPECT_EQ(ConvertOne(entry).errorStr, std::optional<std::string>("Failure"));
-
-  Script("convert status=0x0BAD0001 capacity=0");
-  EXPECT_EQ(ConvertOne(entry).errorStr, std::optional<std::string>(""));
-}
-
-TEST_F(ConvertAndPrint, TooSmallDoublesFromFourTimesThePayload) {
-  Script(
-      "convert status=0x0BAD00DB repeat=2\n"
-      "convert text=\"done\"\n");
+TEST_F(ConvertAndPrint, TooSmallDoublesFromFourTimesThePayloadOrTheCapacityLeft) {
+  Script("convert status=0x0BAD00DB repeat=2\nconvert text=done");
   EntryBytes entry(4, 10);
-  const PrintedEntry out = ConvertOne(entry);
-  EXPECT_EQ(out.content, std::optional<std::string>("done"));
+  Printed out = ConvertOne(entry);
+  EXPECT_EQ(out.content, Text("done"));
   EXPECT_EQ(out.contentLength, 160u);
-
-  ASSERT_EQ(FakeOlva_ConverterCallCount(), 3u);
-  const uint32_t expected[] = {40, 80, 160};
+  std::vector<FakeOlvaConverterCall> calls = FakeOlva_ConverterCalls();
+  ASSERT_EQ(calls.size(), 3u);
   for (size_t i = 0; i < 3; ++i) {
-    EXPECT_EQ(CallAt(i).capacityOnEntry, expected[i]);
-    EXPECT_TRUE(CallAt(i).textWasZeroFilled) << "attempt " << i;
+    EXPECT_EQ(calls[i].capacity, 40u << i);
+    EXPECT_TRUE(calls[i].zeroFilled) << "attempt " << i;
   }
-}
 
-TEST_F(ConvertAndPrint, TooSmallDoublesTheCapacityTheConverterLeft) {
-  Script(
-      "convert status=0x0BAD00DB capacity=3\n"
-      "convert text=\"ok\"\n");
-  EntryBytes entry(7, 10);
-  const PrintedEntry out = ConvertOne(entry);
-  EXPECT_EQ(CallAt(1).capacityOnEntry, 6u);
+  Script("convert status=0x0BAD00DB capacity=3\nconvert text=ok");
+  out = ConvertOne(entry);
+  EXPECT_EQ(FakeOlva_ConverterCalls().at(1).capacity, 6u);
   EXPECT_EQ(out.contentLength, 6u);
-  EXPECT_EQ(out.content, std::optional<std::string>("ok"));
+  EXPECT_EQ(out.content, Text("ok"));
 }
 
 TEST_F(ConvertAndPrint, CapacityOfTwoGigabytesIsNeverAllocated) {
   // Only the header exists: the payload must not be read on this path.
   EntryBytes huge(4, 0);
   huge.Header()->valueLen = 0x20000000;  // 4 × valueLen = 2^31
-  PrintedEntry out = ConvertOne(huge);
+  Printed out = ConvertOne(huge);
   EXPECT_EQ(out.content, std::nullopt);
   EXPECT_EQ(out.contentLength, 8u);
-  EXPECT_EQ(out.errorStr, std::optional<std::string>("NoMemory"));
-  EXPECT_EQ(FakeOlva_ConverterCallCount(), 0u);
+  EXPECT_EQ(out.error, Text("NoMemory"));
+  EXPECT_TRUE(FakeOlva_ConverterCalls().empty());
 
   // Doubling into 2^31 takes the same path, and the buffer held so far is released.
   Script("convert status=0x0BAD00DB capacity=0x40000000");
   EntryBytes entry(4, 4);
   out = ConvertOne(entry);
-  EXPECT_EQ(out.errorStr, std::optional<std::string>("NoMemory"));
+  EXPECT_EQ(out.error, Text("NoMemory"));
   EXPECT_EQ(out.contentLength, 8u);
-  EXPECT_EQ(FakeOlva_ConverterCallCount(), 1u);
+  EXPECT_EQ(FakeOlva_ConverterCalls().size(), 1u);
 }
 
 TEST_F(ConvertAndPrint, IsFirstIsConsumedByTheFirstEntryWhateverItsOutcome) {
-  Script(
-      "convert status=0x0BAD0001\n"
-      "convert text=\"second\"\n");
-  PrintContext context{nullptr, 1};
-  EntryBytes failing(4, 2), succeeding(4, 2), empty(4, 0);
-  ConvertAndPrintEntry(&context, failing.Header(), &kStructured);
-  ConvertAndPrintEntry(&context, succeeding.Header(), &kStructured);
-  ConvertAndPrintEntry(&context, empty.Header(), &kStructured);
-  ASSERT_EQ(printed.size(), 3u);
-  EXPECT_EQ(printed[0].isFirst, 1);
-  EXPECT_TRUE(printed[0].errorStr.has_value());
-  EXPECT_EQ(printed[1].isFirst, 0);
-  EXPECT_EQ(printed[1].content, std::optional<std::string>("second"));
-  EXPECT_EQ(printed[2].isFirst, 0);
-
-  // Out of memory consumes it too.
-  PrintContext fresh{nullptr, 1};
-  EntryBytes huge(4, 0);
+  Script("convert status=0x0BAD0001\nconvert text=second");
+  EntryBytes failing(4, 2), succeeding(4, 2), empty(4, 0), huge(4, 0);
   huge.Header()->valueLen = 0xFFFFFFFF;
-  ConvertAndPrintEntry(&fresh, huge.Header(), &kStructured);
-  ConvertAndPrintEntry(&fresh, empty.Header(), &kStructured);
-  ASSERT_EQ(printed.size(), 5u);
-  EXPECT_EQ(printed[3].isFirst, 1);
-  EXPECT_EQ(printed[3].errorStr, std::optional<std::string>("NoMemory"));
-  EXPECT_EQ(printed[4].isFirst, 0);
+  for (EntryBytes *first : {&failing, &huge}) {
+    PrintContext context{nullptr, 1};
+    for (EntryBytes *entry : {first, &succeeding, &empty}) {
+      ConvertAndPrintEntry(&context, entry->Header(), &kStructured);
+    }
+  }
+  ASSERT_EQ(printed.size(), 6u);
+  for (size_t i = 0; i < 6; ++i) EXPECT_EQ(printed[i].isFirst, i % 3 == 0 ? 1 : 0) << i;
+  EXPECT_EQ(printed[0].error, Text("Failure"));
+  EXPECT_EQ(printed[1].content, Text("second"));
+  EXPECT_EQ(printed[3].error, Text("NoMemory"));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // The directory operations of the fake: lookups over the scripted entries, and requests
 // whose completions arrive later on the fake's worker thread.
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <string>
 
@@ -13,91 +15,57 @@ constexpr uint8_t kWildcards = TARNE_QUERY_ANY_OWNER | TARNE_QUERY_ANY_UUID |
                                TARNE_QUERY_ANY_TYPE;
 
 OlvaUUID Resolved(const OlvaUUID &uuid, const State &state) {
-  return IsSelfMarker(uuid) ? state.self : uuid;
+  static constexpr OlvaUUID kSelfMarker{{0, 0, 0, 2}};
+  return SameUuid(uuid, kSelfMarker) ? state.self : uuid;
 }
 
-bool SameIdentity(const TarneEntry &a, const TarneEntry &b, const State &state) {
-  return SameUuid(a.uuid, b.uuid) && SameUuid(Resolved(a.owner, state), Resolved(b.owner, state)) &&
-         (a.type & 0x7F) == (b.type & 0x7F) && a.revision == b.revision;
-}
-
-bool MatchesIgnoringRevision(const TarneQuery &q, const StoredEntry &stored, const State &state) {
+bool Matches(const TarneQuery &q, const StoredEntry &stored, const State &state) {
   const TarneEntry &e = *stored.Header();
-  if ((q.flags & kWildcards) == 0 && stored.vanishes) return false;
-  if (!(q.flags & TARNE_QUERY_ANY_OWNER) &&
-      !SameUuid(Resolved(q.owner, state), Resolved(e.owner, state))) {
-    return false;
+  return ((q.flags & kWildcards) != 0 || !stored.vanishes) &&
+         ((q.flags & TARNE_QUERY_ANY_OWNER) ||
+          SameUuid(Resolved(q.owner, state), Resolved(e.owner, state))) &&
+         ((q.flags & TARNE_QUERY_ANY_UUID) || SameUuid(q.uuid, e.uuid)) &&
+         ((q.flags & TARNE_QUERY_ANY_TYPE) || q.type == (e.type & 0x7F)) &&
+         ((q.flags & (TARNE_QUERY_ANY_REVISION | TARNE_QUERY_LATEST_REVISION)) ||
+          q.revision == e.revision);
+}
+
+// The first matching entry at or after index `from`, in script order, copied like the
+// library copies it: the header always whole, the payload cut to the buffer.
+PEK_ReturnStatus CopyMatch(const TarneQuery &q, size_t from, TarneEntry *buffer, uint32_t size) {
+  const State &state = Current();
+  for (size_t i = from; i < state.entries.size(); ++i) {
+    if (!Matches(q, state.entries[i], state)) continue;
+    if (buffer == nullptr || size < sizeof(TarneEntry)) return TARNE_STATUS_BAD_PARAMETER;
+    const std::vector<uint8_t> &bytes = state.entries[i].bytes;
+    std::memcpy(buffer, bytes.data(), std::min<size_t>(size, bytes.size()));
+    return TARNE_STATUS_SUCCESS;
   }
-  if (!(q.flags & TARNE_QUERY_ANY_UUID) && !SameUuid(q.uuid, e.uuid)) return false;
-  if (!(q.flags & TARNE_QUERY_ANY_TYPE) && q.type != (e.type & 0x7F)) return false;
-  if (!(q.flags & TARNE_QUERY_ALL_CLUSTERS) && !IsNull(q.cluster) && !IsNull(stored.cluster) &&
-      !SameUuid(q.cluster, stored.cluster)) {
-    return false;
-  }
-  return true;
-}
-
-// Indexes of the matching entries, in script order.
-std::vector<size_t> Matching(const TarneQuery &q, const State &state) {
-  std::vector<size_t> found;
-  for (size_t i = 0; i < state.entries.size(); ++i) {
-    const StoredEntry &entry = state.entries[i];
-    if (!MatchesIgnoringRevision(q, entry, state)) continue;
-    const uint64_t revision = entry.Header()->revision;
-    if (q.flags & TARNE_QUERY_LATEST_REVISION) {
-      bool newerExists = false;
-      for (const StoredEntry &other : state.entries) {
-        const TarneEntry &o = *other.Header();
-        newerExists |= MatchesIgnoringRevision(q, other, state) && o.revision > revision &&
-                       SameUuid(o.uuid, entry.Header()->uuid) &&
-                       SameUuid(o.owner, entry.Header()->owner) &&
-                       (o.type & 0x7F) == (entry.Header()->type & 0x7F);
-      }
-      if (newerExists) continue;
-    } else if (!(q.flags & TARNE_QUERY_ANY_REVISION) && q.revision != revision) {
-      continue;
-    }
-    found.push_back(i);
-  }
-  return found;
-}
-
-// Like the library: the header always whole, the payload cut to the buffer.
-void CopyInto(const StoredEntry &entry, TarneEntry *buffer, uint32_t size) {
-  std::memcpy(buffer, entry.bytes.data(), std::min<size_t>(size, entry.bytes.size()));
-}
-
-std::string QueryText(const TarneQuery &q) {
-  char tail[64];
-  std::snprintf(tail, sizeof tail, " rev=%llu type=%u flags=0x%02x",
-                static_cast<unsigned long long>(q.revision), q.type, q.flags);
-  return "owner=" + UuidText(q.owner) + " uuid=" + UuidText(q.uuid) +
-         " cluster=" + UuidText(q.cluster) + tail;
-}
-
-std::string EntryText(const TarneEntry &e, bool withPayload) {
-  char fields[128];
-  std::snprintf(fields, sizeof fields, " rev=%llu type=0x%02x flag=%u minhost=%u valueLen=%u",
-                static_cast<unsigned long long>(e.revision), e.type, e.flag, e.minHostVersion,
-                e.valueLen);
-  std::string text = "uuid=" + UuidText(e.uuid) + " owner=" + UuidText(e.owner) + fields;
-  if (withPayload) text += " payload=" + HexText(TarneEntry_Payload(&e), e.valueLen);
-  return text;
+  return TARNE_STATUS_NOT_FOUND;
 }
 
 PEK_ReturnStatus Request(const char *operation, RequestRules State::*which, TarneEntry *entry,
                          TarneUpdateCompletion done, void *context, OlvaUUID cluster) {
   auto lock = Lock();
-  State &state = Current();
-  RequestRules &rules = state.*which;
+  RequestRules &rules = Current().*which;
   const uint32_t n = ++rules.issued;
-  const RequestRule rule = rules.For(n);
+  RequestRule rule;  // the request's own rule, else the general one, else success
+  for (const RequestRule &r : rules.rules) {
+    if (r.nth == n || (!r.nth && rule.nth != n)) rule = r;
+  }
+  const TarneEntry &e = *entry;
+  std::string line = std::string(operation) + " n=" + std::to_string(n) +
+                     " cluster=" + UuidText(cluster) + " uuid=" + UuidText(e.uuid) +
+                     " owner=" + UuidText(e.owner) + " rev=" + std::to_string(e.revision) +
+                     " type=0x" + HexText(&e.type, 1) + " flag=" + std::to_string(e.flag) +
+                     " minhost=" + std::to_string(e.minHostVersion) +
+                     " valueLen=" + std::to_string(e.valueLen);
   // A deletion may carry a bare 64-byte header; only additions carry a payload worth showing.
-  Log(std::string(operation) + " n=" + std::to_string(n) + " cluster=" + UuidText(cluster) + " " +
-      EntryText(*entry, which != &State::remove));
+  if (which != &State::remove) line += " payload=" + HexText(TarneEntry_Payload(&e), e.valueLen);
+  Log(line);
   if (rule.refuse) return *rule.refuse;
   const uint32_t length = sizeof(TarneEntry) + entry->valueLen;
-  RunLater(state.delayMs, [=] { done(context, entry, length, cluster, rule.complete); });
+  RunLater(Current().delayMs, [=] { done(context, entry, length, cluster, rule.complete); });
   return TARNE_STATUS_SUCCESS;
 }
 
@@ -108,104 +76,67 @@ using namespace fake;
 
 extern "C" {
 
-PEK_ReturnStatus TARNE_Initialize(int32_t mode, int32_t flags, int32_t *handle) {
-  auto lock = Lock();
-  Log("TARNE_Initialize mode=" + std::to_string(mode) + " flags=" + std::to_string(flags));
-  if (Current().initStatus != TARNE_STATUS_SUCCESS) return Current().initStatus;
+PEK_ReturnStatus TARNE_Initialize(int32_t, int32_t, int32_t *handle) {
   *handle = 1;
   return TARNE_STATUS_SUCCESS;
 }
 
-PEK_ReturnStatus TARNE_Deinitialize(int32_t handle) {
-  {
-    auto lock = Lock();
-    Log("TARNE_Deinitialize handle=" + std::to_string(handle));
-  }
-  // Requests still queued are dropped, as the library may do when it is closed.
-  StopWorker();
+PEK_ReturnStatus TARNE_Deinitialize(int32_t) {
+  StopWorker();  // requests still queued are dropped, as the library may do when closed
   return TARNE_STATUS_SUCCESS;
 }
 
 PEK_ReturnStatus TARNE_GetNumServerContexts(uint32_t *count) {
   auto lock = Lock();
-  Log("TARNE_GetNumServerContexts");
-  if (Current().clustersStatus != TARNE_STATUS_SUCCESS) return Current().clustersStatus;
-  *count = Current().clusterCount;
-  return TARNE_STATUS_SUCCESS;
+  *count = 1;
+  return Current().clustersStatus;
 }
 
 PEK_ReturnStatus TARNE_GetSelfUUID(OlvaUUID *self) {
   auto lock = Lock();
-  Log("TARNE_GetSelfUUID");
-  if (Current().selfStatus != TARNE_STATUS_SUCCESS) return Current().selfStatus;
   *self = Current().self;
-  return TARNE_STATUS_SUCCESS;
+  return Current().selfStatus;
 }
 
 PEK_ReturnStatus TARNE_FindEntryForCluster(const TarneQuery *query, int32_t next,
-                                           TarneEntry *buffer, uint32_t bufferSize, int32_t flags) {
+                                           TarneEntry *buffer, uint32_t bufferSize, int32_t) {
   auto lock = Lock();
-  const State &state = Current();
-  Log("TARNE_FindEntryForCluster next=" + std::to_string(next) + " size=" +
-      std::to_string(bufferSize) + " last=" + std::to_string(flags) + " " + QueryText(*query));
-  if (state.findStatus) return *state.findStatus;
-  if (buffer == nullptr || bufferSize < sizeof(TarneEntry)) return TARNE_STATUS_BAD_PARAMETER;
-
-  size_t after = 0;  // the first stored index that may be returned
-  if (next != 0) {
-    // The previous match is recognised by the header the caller left in the buffer.
-    size_t previous = 0;
-    while (previous < state.entries.size() &&
-           !SameIdentity(*state.entries[previous].Header(), *buffer, state)) {
-      ++previous;
-    }
-    if (previous == state.entries.size()) return state.findEnd;
-    after = previous + 1;
+  const std::vector<StoredEntry> &entries = Current().entries;
+  size_t from = 0;
+  // The previous match is recognised by the header the caller left in the buffer.
+  while (next != 0 && from < entries.size() &&
+         std::memcmp(entries[from].Header(), buffer, offsetof(TarneEntry, flag)) != 0) {
+    ++from;
   }
-  for (size_t index : Matching(*query, state)) {
-    if (index < after) continue;
-    CopyInto(state.entries[index], buffer, bufferSize);
-    return TARNE_STATUS_SUCCESS;
-  }
-  return state.findEnd;
+  return CopyMatch(*query, next != 0 ? from + 1 : 0, buffer, bufferSize);
 }
 
 PEK_ReturnStatus TARNE_ForEachEntryForCluster(const TarneQuery *query, TarneEntryVisitor visitor,
-                                              void *context, int32_t a, int32_t b, int32_t c) {
+                                              void *context, int32_t, int32_t, int32_t) {
   auto lock = Lock();
   const State &state = Current();
-  Log("TARNE_ForEachEntryForCluster " + QueryText(*query) + " args=" + std::to_string(a) + "," +
-      std::to_string(b) + "," + std::to_string(c));
-  std::vector<size_t> matches = Matching(*query, state);
-  if (state.foreachAfter && matches.size() > *state.foreachAfter) {
-    matches.resize(*state.foreachAfter);
-  }
-  const PEK_ReturnStatus result = state.foreachStatus;
-  for (size_t index : matches) {
+  uint32_t visits = 0;
+  for (const StoredEntry &entry : state.entries) {
+    if (!Matches(*query, entry, state)) continue;
+    if (state.foreachAfter && visits++ == *state.foreachAfter) break;
     // The stored entries outlive the call, so a deletion's completion may still read them.
-    const StoredEntry &entry = state.entries[index];
-    const OlvaUUID cluster = IsNull(entry.cluster) ? query->cluster : entry.cluster;
     lock.unlock();
-    visitor(context, entry.Header(), entry.Length(), cluster);
+    visitor(context, entry.Header(), static_cast<uint32_t>(entry.bytes.size()), query->cluster);
     lock.lock();
   }
-  return result;
+  return state.foreachStatus;
 }
 
-PEK_ReturnStatus TARNE_WaitForEntryForCluster(const TarneQuery *query, uint32_t timeout,
-                                              int32_t flags) {
+PEK_ReturnStatus TARNE_WaitForEntryForCluster(const TarneQuery *query, uint32_t, int32_t) {
   auto lock = Lock();
-  Log("TARNE_WaitForEntryForCluster timeout=" + std::to_string(timeout) +
-      " last=" + std::to_string(flags) + " " + QueryText(*query));
-  if (Current().waitStatus) return *Current().waitStatus;
-  return Matching(*query, Current()).empty() ? TARNE_STATUS_TIMEOUT : TARNE_STATUS_SUCCESS;
+  return std::any_of(Current().entries.begin(), Current().entries.end(),
+                     [&](const StoredEntry &e) { return Matches(*query, e, Current()); })
+             ? TARNE_STATUS_SUCCESS
+             : TARNE_STATUS_TIMEOUT;
 }
 
-PEK_ReturnStatus TARNE_WaitForMembershipForCluster(uint32_t timeout, OlvaUUID cluster) {
-  auto lock = Lock();
-  Log("TARNE_WaitForMembershipForCluster timeout=" + std::to_string(timeout) +
-      " cluster=" + UuidText(cluster));
-  return Current().membershipWaitStatus;
+PEK_ReturnStatus TARNE_WaitForMembershipForCluster(uint32_t, OlvaUUID) {
+  return TARNE_STATUS_SUCCESS;
 }
 
 PEK_ReturnStatus TARNE_AddEntryForCluster(TarneEntry *entry, TarneUpdateCompletion done,
@@ -223,24 +154,17 @@ PEK_ReturnStatus TARNE_DeleteEntryForCluster(TarneEntry *entry, TarneUpdateCompl
   return Request("TARNE_DeleteEntryForCluster", &State::remove, entry, done, context, cluster);
 }
 
-PEK_ReturnStatus TARNE_RemoteFindEntry(const TarneRemoteFindRequest *request, uint32_t timeout,
+PEK_ReturnStatus TARNE_RemoteFindEntry(const TarneRemoteFindRequest *request, uint32_t,
                                        TarneRemoteFindCallback callback, void *context) {
   auto lock = Lock();
   const State &state = Current();
-  const OlvaUUID owner = request->owner;
-  const OlvaUUID uuid = request->uuid;
-  Log("TARNE_RemoteFindEntry owner=" + UuidText(owner) + " type=" + std::to_string(request->type) +
-      " uuid=" + UuidText(uuid) + " timeout=" + std::to_string(timeout));
   if (state.remoteFindRefuse) return *state.remoteFindRefuse;
-
+  TarneQuery query{request->owner, request->uuid, {}, 0, request->type, 0, {}};
+  const uint8_t anyUuid = SameUuid(query.uuid, OlvaUUID{}) ? TARNE_QUERY_ANY_UUID : 0;
+  query.flags = TARNE_QUERY_ANY_REVISION | anyUuid;
   std::vector<TarneEntry> headers;
   for (const StoredEntry &stored : state.entries) {
-    const TarneEntry &e = *stored.Header();
-    if ((e.type & 0x7F) == request->type &&
-        SameUuid(Resolved(e.owner, state), Resolved(owner, state)) &&
-        (IsNull(uuid) || SameUuid(uuid, e.uuid))) {
-      headers.push_back(e);
-    }
+    if (Matches(query, stored, state)) headers.push_back(*stored.Header());
   }
   const PEK_ReturnStatus end = state.remoteFindEnd;
   RunLater(state.delayMs, [=] {
@@ -254,15 +178,12 @@ PEK_ReturnStatus TARNE_RemoteFindEntry(const TarneRemoteFindRequest *request, ui
 PEK_ReturnStatus TARNE_FindEntryRF(const TarneQuery *query, int32_t next, TarneEntry *buffer,
                                    uint32_t bufferSize) {
   auto lock = Lock();
-  const State &state = Current();
   Log("TARNE_FindEntryRF next=" + std::to_string(next) + " size=" + std::to_string(bufferSize) +
-      " " + QueryText(*query));
-  if (state.findRfStatus) return *state.findRfStatus;
-  if (buffer == nullptr || bufferSize < sizeof(TarneEntry)) return TARNE_STATUS_BAD_PARAMETER;
-  const std::vector<size_t> matches = Matching(*query, state);
-  if (matches.empty()) return TARNE_STATUS_NOT_FOUND;
-  CopyInto(state.entries[matches.front()], buffer, bufferSize);
-  return TARNE_STATUS_SUCCESS;
+      " owner=" + UuidText(query->owner) + " uuid=" + UuidText(query->uuid) +
+      " cluster=" + UuidText(query->cluster) + " rev=" + std::to_string(query->revision) +
+      " type=" + std::to_string(query->type) + " flags=0x" + HexText(&query->flags, 1));
+  if (Current().findRfStatus) return *Current().findRfStatus;
+  return CopyMatch(*query, 0, buffer, bufferSize);
 }
 
 }  // extern "C"

@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <set>
 #include <sstream>
 
 #include "fake_state.h"
@@ -11,278 +10,186 @@
 namespace fake {
 namespace {
 
-// The words of one line after the directive: key=value, or a bare key (value "").
-using Words = std::map<std::string, std::string>;
-
-class LineError {
- public:
-  explicit LineError(std::string message) : message(std::move(message)) {}
+struct LineError {
   std::string message;
 };
 
-// Splits a line into words; a value may be double-quoted, with \" \\ \n \t and \xHH.
+// Splits a line into words at blanks, up to a '#'; a double-quoted stretch may hold both.
 std::vector<std::string> Split(const std::string &line) {
-  std::vector<std::string> words;
-  size_t i = 0;
-  while (i < line.size()) {
-    if (line[i] == ' ' || line[i] == '\t') {
-      ++i;
-      continue;
+  std::vector<std::string> words(1);
+  bool quoted = false;
+  for (const char c : line) {
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (quoted || (c != ' ' && c != '\t' && c != '#')) {
+      words.back() += c;
+    } else if (c == '#') {
+      break;
+    } else if (!words.back().empty()) {
+      words.emplace_back();
     }
-    if (line[i] == '#') break;
-    std::string word;
-    while (i < line.size() && line[i] != ' ' && line[i] != '\t') {
-      if (line[i] != '"') {
-        word += line[i++];
-        continue;
-      }
-      for (++i; i < line.size() && line[i] != '"'; ++i) {
-        if (line[i] != '\\' || i + 1 >= line.size()) {
-          word += line[i];
-          continue;
-        }
-        const char escaped = line[++i];
-        if (escaped == 'n') {
-          word += '\n';
-        } else if (escaped == 't') {
-          word += '\t';
-        } else if (escaped == 'x' && i + 2 < line.size()) {
-          word += static_cast<char>(std::strtoul(line.substr(i + 1, 2).c_str(), nullptr, 16));
-          i += 2;
-        } else {
-          word += escaped;
-        }
-      }
-      if (i >= line.size()) throw LineError("unterminated quoted value");
-      ++i;  // the closing quote
-    }
-    words.push_back(word);
   }
+  if (quoted) throw LineError{"unterminated quoted value"};
+  if (words.back().empty()) words.pop_back();
   return words;
 }
 
 uint64_t Number(const std::string &text) {
   char *end = nullptr;
   const uint64_t value = std::strtoull(text.c_str(), &end, 0);
-  if (text.empty() || *end != '\0') throw LineError("not a number: " + text);
+  if (text.empty() || *end != '\0') throw LineError{"not a number: " + text};
   return value;
 }
 
 OlvaUUID Uuid(const std::string &text, const State &state) {
+  if (text == "self") return state.self;
   OlvaUUID uuid{};
-  if (text == "OLVA_UUID_SELF") {
-    uuid.bytes[3] = 0x02;
-  } else if (text == "self") {
-    uuid = state.self;
-  } else if (text != "OLVA_UUID_NULL") {
-    uint8_t *b = uuid.bytes;
-    if (std::sscanf(text.c_str(),
-                    "%02hhx%02hhx%02hhx%02hhx-%02hhx%02hhx-%02hhx%02hhx-%02hhx%02hhx-"
-                    "%02hhx%02hhx%02hhx%02hhx%02hhx%02hhx",
-                    &b[0], &b[1], &b[2], &b[3], &b[4], &b[5], &b[6], &b[7], &b[8], &b[9], &b[10],
-                    &b[11], &b[12], &b[13], &b[14], &b[15]) != 16) {
-      throw LineError("not a uuid: " + text);
-    }
+  uint8_t *b = uuid.bytes;
+  if (std::sscanf(
+          text.c_str(),
+          "%2hhx%2hhx%2hhx%2hhx-%2hhx%2hhx-%2hhx%2hhx-%2hhx%2hhx-%2hhx%2hhx%2hhx%2hhx%2hhx%2hhx",
+          &b[0], &b[1], &b[2], &b[3], &b[4], &b[5], &b[6], &b[7], &b[8], &b[9], &b[10], &b[11],
+          &b[12], &b[13], &b[14], &b[15]) != 16) {
+    throw LineError{"not a uuid: " + text};
   }
   return uuid;
 }
 
-std::vector<uint8_t> HexBytes(const std::string &hex) {
-  if (hex.size() % 2 != 0) throw LineError("odd number of hex digits");
-  std::vector<uint8_t> bytes;
-  for (size_t i = 0; i < hex.size(); i += 2) bytes.push_back(Number("0x" + hex.substr(i, 2)));
-  return bytes;
-}
-
-// Reads the optional words a directive knows; any other word is an error.
-class Reader {
+// The key=value words of one line (a bare key has the value ""); each directive takes the
+// words it knows, and a word left over is an error.
+class Words {
  public:
-  Reader(const Words &words, const State &state) : words_(words), state_(state) {}
-  void RefuseUnusedWords() const {
-    for (const auto &[key, value] : words_) {
-      if (!used_.contains(key)) throw LineError("unknown word: " + key);
+  explicit Words(const std::vector<std::string> &words) {
+    for (size_t i = 1; i < words.size(); ++i) {
+      const size_t eq = words[i].find('=');
+      words_[words[i].substr(0, eq)] = eq == std::string::npos ? "" : words[i].substr(eq + 1);
     }
   }
-  bool Has(const std::string &key) {
-    used_.insert(key);
-    return words_.contains(key);
+  void RefuseLeftOver() const {
+    if (!words_.empty()) throw LineError{"unknown word: " + words_.begin()->first};
   }
-  std::string Text(const std::string &key, const std::string &fallback = "") {
-    return Has(key) ? words_.at(key) : fallback;
+  std::optional<std::string> Take(const std::string &key) {
+    const auto found = words_.find(key);
+    if (found == words_.end()) return std::nullopt;
+    std::string value = found->second;
+    words_.erase(found);
+    return value;
   }
-  uint64_t NumOr(const std::string &key, uint64_t fallback) {
-    return Has(key) ? Number(words_.at(key)) : fallback;
-  }
+  // Sets target (a number or an optional number) when the word is there.
   template <typename T>
   void Num(const std::string &key, T &target) {
-    if (Has(key)) target = static_cast<T>(Number(words_.at(key)));
-  }
-  template <typename T>
-  void Num(const std::string &key, std::optional<T> &target) {
-    if (Has(key)) target = static_cast<T>(Number(words_.at(key)));
-  }
-  OlvaUUID Id(const std::string &key, const OlvaUUID &fallback) {
-    return Has(key) ? Uuid(words_.at(key), state_) : fallback;
+    if (auto value = Take(key)) target = static_cast<T>(Number(*value));
   }
 
  private:
-  const Words &words_;
-  const State &state_;
-  std::set<std::string> used_;
+  std::map<std::string, std::string> words_;
 };
 
-void PutUint32(std::vector<uint8_t> &bytes, uint32_t value) {
-  const auto *p = reinterpret_cast<const uint8_t *>(&value);
-  bytes.insert(bytes.end(), p, p + sizeof value);
-}
-
-StoredEntry MakeEntry(Reader &r, const State &state, std::vector<uint8_t> payload) {
-  StoredEntry entry;
-  entry.bytes.assign(sizeof(TarneEntry), 0);
-  auto *header = reinterpret_cast<TarneEntry *>(entry.bytes.data());
-  header->uuid = r.Id("uuid", OlvaUUID{});
-  header->owner = r.Id("owner", state.self);
-  r.Num("type", header->type);
-  r.Num("rev", header->revision);
-  r.Num("flag", header->flag);
-  r.Num("minhost", header->minHostVersion);
-  header->valueLen = static_cast<uint32_t>(payload.size());
-  entry.bytes.insert(entry.bytes.end(), payload.begin(), payload.end());
-  entry.cluster = r.Id("cluster", OlvaUUID{});
-  entry.vanishes = r.Has("vanishes");
-  return entry;
-}
-
-void AddEntries(Reader &r, State &state) {
-  std::vector<uint8_t> payload;
-  if (r.Has("payload-hex")) payload = HexBytes(r.Text("payload-hex"));
-  if (r.Has("payload-text")) {
-    const std::string text = r.Text("payload-text");
-    payload.assign(text.begin(), text.end());
-  }
-  if (r.Has("payload-size")) {
-    payload.resize(r.NumOr("payload-size", 0));
+// Adds `repeat` copies of one entry, whose uuids count up in their last four bytes.
+void AddEntries(Words &w, State &state, std::vector<uint8_t> payload, uint8_t type = 0) {
+  if (auto text = w.Take("payload-text")) payload.assign(text->begin(), text->end());
+  if (auto size = w.Take("payload-size")) {
+    payload.resize(Number(*size));
     for (size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<uint8_t>('a' + i % 26);
   }
-  const uint64_t copies = r.NumOr("repeat", 1);
-  const StoredEntry first = MakeEntry(r, state, payload);
-  for (uint64_t i = 0; i < copies; ++i) {
-    StoredEntry copy = first;
-    auto *header = reinterpret_cast<TarneEntry *>(copy.bytes.data());
-    // Copies differ in the last four bytes of their uuid, counted up big-endian.
-    uint32_t tail = 0;
-    for (int b = 12; b < 16; ++b) tail = tail << 8 | header->uuid.bytes[b];
-    tail += static_cast<uint32_t>(i);
-    for (int b = 15; b >= 12; --b, tail >>= 8) header->uuid.bytes[b] = static_cast<uint8_t>(tail);
-    state.entries.push_back(std::move(copy));
+  StoredEntry entry{std::vector<uint8_t>(sizeof(TarneEntry)), w.Take("vanishes").has_value()};
+  entry.bytes.insert(entry.bytes.end(), payload.begin(), payload.end());
+  auto *header = reinterpret_cast<TarneEntry *>(entry.bytes.data());
+  const auto uuid = w.Take("uuid"), owner = w.Take("owner");
+  if (uuid) header->uuid = Uuid(*uuid, state);
+  header->owner = owner ? Uuid(*owner, state) : state.self;
+  header->type = type;
+  w.Num("type", header->type);
+  w.Num("rev", header->revision);
+  header->valueLen = static_cast<uint32_t>(payload.size());
+  uint64_t copies = 1;
+  w.Num("repeat", copies);
+  uint32_t tail = 0;
+  for (int b = 12; b < 16; ++b) tail = tail << 8 | header->uuid.bytes[b];
+  for (uint64_t i = 0; i < copies; ++i, ++tail) {
+    for (int b = 15, t = 0; b >= 12; --b, t += 8) header->uuid.bytes[b] = uint8_t(tail >> t);
+    state.entries.push_back(entry);
   }
 }
 
 // The membership entry: type 14, its payload in the fake's expression encoding.
-void AddMembership(Reader &r, State &state) {
+void AddMembership(Words &w, State &state) {
   std::vector<OlvaUUID> members;
-  std::stringstream list(r.Text("members"));
-  for (std::string member; std::getline(list, member, ',');) {
-    if (!member.empty()) members.push_back(Uuid(member, state));
-  }
-  std::vector<uint8_t> payload;
-  PutUint32(payload, static_cast<uint32_t>(r.NumOr("elements", 3)));
-  PutUint32(payload, static_cast<uint32_t>(r.NumOr("a", 0)));
-  PutUint32(payload, static_cast<uint32_t>(r.NumOr("b", 0)));
-  PutUint32(payload, static_cast<uint32_t>(members.size()));
-  for (const OlvaUUID &member : members) {
-    payload.insert(payload.end(), member.bytes, member.bytes + sizeof member.bytes);
-  }
-  StoredEntry entry = MakeEntry(r, state, payload);
-  reinterpret_cast<TarneEntry *>(entry.bytes.data())->type = 14;
-  state.entries.push_back(std::move(entry));
+  std::stringstream list(w.Take("members").value_or(""));
+  for (std::string member; std::getline(list, member, ',');) members.push_back(Uuid(member, state));
+  uint32_t elements = 3;
+  w.Num("elements", elements);
+  const uint32_t head[] = {elements, 0, 0, static_cast<uint32_t>(members.size())};
+  std::vector<uint8_t> payload(sizeof head + members.size() * sizeof(OlvaUUID));
+  std::memcpy(payload.data(), head, sizeof head);
+  std::memcpy(payload.data() + sizeof head, members.data(), members.size() * sizeof(OlvaUUID));
+  AddEntries(w, state, payload, 14);
 }
 
-void AddRequestRule(Reader &r, RequestRules &rules) {
-  RequestRule rule;
-  r.Num("nth", rule.nth);
-  r.Num("refuse", rule.refuse);
-  r.Num("complete", rule.complete);
-  rules.rules.push_back(rule);
-}
-
-void Apply(const std::string &directive, Reader &r, State &state) {
-  if (directive == "init") {
-    r.Num("status", state.initStatus);
-  } else if (directive == "clusters") {
-    r.Num("count", state.clusterCount);
-    r.Num("status", state.clustersStatus);
+void Apply(const std::string &directive, Words &w, State &state) {
+  if (directive == "clusters") {
+    w.Num("status", state.clustersStatus);
   } else if (directive == "self") {
-    state.self = r.Id("uuid", state.self);
-    r.Num("status", state.selfStatus);
+    if (auto uuid = w.Take("uuid")) state.self = Uuid(*uuid, state);
+    w.Num("status", state.selfStatus);
   } else if (directive == "entry") {
-    AddEntries(r, state);
+    AddEntries(w, state, {});
   } else if (directive == "membership") {
-    AddMembership(r, state);
-  } else if (directive == "find") {
-    r.Num("status", state.findStatus);
-    r.Num("end", state.findEnd);
+    AddMembership(w, state);
   } else if (directive == "foreach") {
-    r.Num("after", state.foreachAfter);
-    r.Num("status", state.foreachStatus);
-  } else if (directive == "wait") {
-    r.Num("status", state.waitStatus);
-  } else if (directive == "waitmembership") {
-    r.Num("status", state.membershipWaitStatus);
-  } else if (directive == "add") {
-    AddRequestRule(r, state.add);
-  } else if (directive == "update") {
-    AddRequestRule(r, state.update);
-  } else if (directive == "delete") {
-    AddRequestRule(r, state.remove);
+    w.Num("after", state.foreachAfter);
+    w.Num("status", state.foreachStatus);
+  } else if (directive == "add" || directive == "update" || directive == "delete") {
+    RequestRule rule;
+    w.Num("nth", rule.nth);
+    w.Num("refuse", rule.refuse);
+    w.Num("complete", rule.complete);
+    (directive == "add"      ? state.add
+     : directive == "update" ? state.update
+                             : state.remove)
+        .rules.push_back(rule);
   } else if (directive == "remotefind") {
-    r.Num("refuse", state.remoteFindRefuse);
-    r.Num("end", state.remoteFindEnd);
-    if (state.remoteFindEnd == TARNE_STATUS_SUCCESS) throw LineError("a search cannot end with 0");
+    w.Num("refuse", state.remoteFindRefuse);
+    w.Num("end", state.remoteFindEnd);
+    if (state.remoteFindEnd == TARNE_STATUS_SUCCESS) throw LineError{"a search cannot end with 0"};
   } else if (directive == "findrf") {
-    r.Num("status", state.findRfStatus);
+    w.Num("status", state.findRfStatus);
   } else if (directive == "expr") {
-    if (r.Has("valid")) state.exprValid = r.NumOr("valid", 1) != 0;
+    w.Num("valid", state.exprValid);
   } else if (directive == "scan") {
-    r.Num("outer", state.scanOuterStatus);
-    r.Num("inner", state.scanInnerStatus);
+    w.Num("inner", state.scanInnerStatus);
   } else if (directive == "convert") {
-    ConvertStep step;
-    r.Num("status", step.status);
-    r.Num("capacity", step.capacity);
-    step.text = r.Text("text");
-    for (uint64_t n = r.NumOr("repeat", 1); n > 0; --n) state.convertSteps.push_back(step);
+    ConvertStep step{TARNE_STATUS_SUCCESS, std::nullopt, w.Take("text").value_or("")};
+    w.Num("status", step.status);
+    w.Num("capacity", step.capacity);
+    uint64_t repeat = 1;
+    w.Num("repeat", repeat);
+    state.convertSteps.insert(state.convertSteps.end(), repeat, step);
   } else if (directive == "delay") {
-    r.Num("ms", state.delayMs);
+    w.Num("ms", state.delayMs);
   } else {
-    throw LineError("unknown directive: " + directive);
+    throw LineError{"unknown directive: " + directive};
   }
 }
 
 }  // namespace
 
-bool ParseScript(const std::string &text, State &state, std::string &error) {
+std::string ParseScript(const std::string &text, State &state) {
   std::istringstream lines(text);
   int number = 0;
   for (std::string line; std::getline(lines, line);) {
-    ++number;
     try {
+      ++number;
       const std::vector<std::string> words = Split(line);
       if (words.empty()) continue;
-      Words keyed;
-      for (size_t i = 1; i < words.size(); ++i) {
-        const size_t eq = words[i].find('=');
-        keyed[words[i].substr(0, eq)] = eq == std::string::npos ? "" : words[i].substr(eq + 1);
-      }
-      Reader reader(keyed, state);
-      Apply(words[0], reader, state);
-      reader.RefuseUnusedWords();
+      Words keyed(words);
+      Apply(words[0], keyed, state);
+      keyed.RefuseLeftOver();
     } catch (const LineError &e) {
-      error = "line " + std::to_string(number) + ": " + e.message;
-      return false;
+      return "line " + std::to_string(number) + ": " + e.message;
     }
   }
-  return true;
+  return "";
 }
 
 }  // namespace fake

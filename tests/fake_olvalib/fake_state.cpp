@@ -1,11 +1,13 @@
-// The fake's process-wide state, its call log and the control functions for tests.
+// The fake's process-wide state, its call log, its worker thread and the control functions.
 #include "fake_state.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace fake {
 namespace {
@@ -15,31 +17,73 @@ constexpr int kBrokenScriptStatus = 99;
 
 std::mutex stateMutex;
 State *state = nullptr;  // created on first use; lives until the process ends
-std::string lastError;
 
-void LoadFromEnvironment() {
-  state = new State;
-  const char *path = std::getenv("TARNE_FAKE_SCRIPT");
-  if (path == nullptr) return;
-  std::ifstream in(path);
-  if (!in) {
-    std::fprintf(stderr, "fake olvalib: cannot read script %s\n", path);
-    std::_Exit(kBrokenScriptStatus);
+// Completions and remote-find results arrive on this thread, never on the caller's, one
+// at a time and in request order, as they do from the real library.
+class Worker {
+ public:
+  ~Worker() { Stop(); }
+
+  void Post(uint32_t delayMs, std::function<void()> task) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue_.emplace_back(delayMs, std::move(task));
+    if (!thread_.joinable()) {
+      stopping_ = false;
+      thread_ = std::thread([this] { Loop(); });
+    }
+    wake_.notify_one();
   }
-  std::stringstream text;
-  text << in.rdbuf();
-  std::string error;
-  if (!ParseScript(text.str(), *state, error)) {
-    std::fprintf(stderr, "fake olvalib: %s: %s\n", path, error.c_str());
-    std::_Exit(kBrokenScriptStatus);
+
+  void Stop() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      queue_.clear();
+      stopping_ = true;
+      wake_.notify_one();
+    }
+    // A process that ends from inside a callback cannot wait for itself.
+    if (thread_.joinable() && thread_.get_id() == std::this_thread::get_id()) thread_.detach();
+    if (thread_.joinable()) thread_.join();
   }
-}
+
+ private:
+  void Loop() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+      if (stopping_) return;
+      auto [delayMs, task] = std::move(queue_.front());
+      queue_.pop_front();
+      lock.unlock();
+      std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+      task();
+      lock.lock();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<std::pair<uint32_t, std::function<void()>>> queue_;
+  bool stopping_ = false;
+  std::thread thread_;
+} worker;
 
 }  // namespace
 
 std::unique_lock<std::mutex> Lock() {
   std::unique_lock<std::mutex> lock(stateMutex);
-  if (state == nullptr) LoadFromEnvironment();
+  if (state != nullptr) return lock;
+  state = new State;
+  if (const char *path = std::getenv("TARNE_FAKE_SCRIPT")) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string error = in ? ParseScript(text.str(), *state) : "cannot read it";
+    if (!error.empty()) {
+      static_cast<void>(std::fprintf(stderr, "fake olvalib: %s: %s\n", path, error.c_str()));
+      std::_Exit(kBrokenScriptStatus);
+    }
+  }
   return lock;
 }
 
@@ -47,105 +91,50 @@ State &Current() {
   return *state;
 }
 
-void Replace(State replacement) {
-  StopWorker();
-  std::unique_lock<std::mutex> lock(stateMutex);
-  if (state == nullptr) state = new State;
-  *state = std::move(replacement);
+void Log(const std::string &line) {
+  if (const char *path = std::getenv("TARNE_FAKE_LOG"))
+    std::ofstream(path, std::ios::app) << line << '\n';
 }
 
-void Log(const std::string &line) {
-  state->log += line;
-  state->log += '\n';
-  if (const char *path = std::getenv("TARNE_FAKE_LOG")) {
-    if (FILE *file = std::fopen(path, "a")) {
-      std::fprintf(file, "%s\n", line.c_str());
-      std::fclose(file);
-    }
+std::string HexText(const void *bytes, size_t length) {
+  std::string text;
+  for (size_t i = 0; i < length; ++i) {
+    text += "0123456789abcdef"[static_cast<const uint8_t *>(bytes)[i] >> 4];
+    text += "0123456789abcdef"[static_cast<const uint8_t *>(bytes)[i] & 0x0F];
   }
+  return text;
 }
 
 std::string UuidText(const OlvaUUID &uuid) {
-  char text[37];
-  const uint8_t *b = uuid.bytes;
-  std::snprintf(text, sizeof text,
-                "%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x", b[0], b[1],
-                b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], b[12], b[13], b[14],
-                b[15]);
-  return text;
-}
-
-std::string HexText(const uint8_t *bytes, size_t length) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (size_t i = 0; i < length; ++i) {
-    text += kDigits[bytes[i] >> 4];
-    text += kDigits[bytes[i] & 0x0F];
-  }
-  return text;
-}
-
-bool IsSelfMarker(const OlvaUUID &uuid) {
-  static constexpr OlvaUUID kSelf{{0, 0, 0, 2}};
-  return SameUuid(uuid, kSelf);
-}
-
-bool IsNull(const OlvaUUID &uuid) {
-  return SameUuid(uuid, OlvaUUID{});
+  const std::string hex = HexText(uuid.bytes, sizeof uuid.bytes);
+  return hex.substr(0, 8) + '-' + hex.substr(8, 4) + '-' + hex.substr(12, 4) + '-' +
+         hex.substr(16, 4) + '-' + hex.substr(20);
 }
 
 bool SameUuid(const OlvaUUID &a, const OlvaUUID &b) {
   return std::memcmp(a.bytes, b.bytes, sizeof a.bytes) == 0;
 }
 
-RequestRule RequestRules::For(uint32_t n) const {
-  const RequestRule *general = nullptr;
-  for (const RequestRule &rule : rules) {
-    if (rule.nth == n) return rule;
-    if (!rule.nth) general = &rule;
-  }
-  return general != nullptr ? *general : RequestRule{};
+void RunLater(uint32_t delayMs, std::function<void()> task) {
+  worker.Post(delayMs, std::move(task));
+}
+
+void StopWorker() {
+  worker.Stop();
 }
 
 }  // namespace fake
 
-extern "C" {
-
-bool FakeOlva_UseScript(const char *scriptText) {
+std::string FakeOlva_UseScript(const std::string &script) {
   fake::State parsed;
-  std::string error;
-  const bool ok = fake::ParseScript(scriptText, parsed, error);
-  fake::Replace(ok ? std::move(parsed) : fake::State{});
-  fake::lastError = error;
-  return ok;
-}
-
-const char *FakeOlva_LastError(void) {
-  return fake::lastError.c_str();
-}
-
-size_t FakeOlva_ConverterCallCount(void) {
+  std::string error = fake::ParseScript(script, parsed);
+  fake::StopWorker();
   auto lock = fake::Lock();
-  return fake::Current().converterCalls.size();
+  fake::Current() = error.empty() ? std::move(parsed) : fake::State{};
+  return error;
 }
 
-bool FakeOlva_ConverterCallAt(size_t index, FakeOlvaConverterCall *call) {
+std::vector<FakeOlvaConverterCall> FakeOlva_ConverterCalls() {
   auto lock = fake::Lock();
-  const auto &calls = fake::Current().converterCalls;
-  if (index >= calls.size()) return false;
-  *call = calls[index];
-  return true;
+  return fake::Current().converterCalls;
 }
-
-size_t FakeOlva_CopyLog(char *buffer, size_t size) {
-  auto lock = fake::Lock();
-  const std::string &log = fake::Current().log;
-  if (size > 0) {
-    const size_t n = std::min(size - 1, log.size());
-    std::memcpy(buffer, log.data(), n);
-    buffer[n] = '\0';
-  }
-  return log.size();
-}
-
-}  // extern "C"

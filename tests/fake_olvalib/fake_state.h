@@ -1,4 +1,5 @@
-// The fake library's state: what the script says, plus what the calls have counted.
+// The fake library's state: what the script says, plus what the calls have counted; and,
+// at the end, the control functions for test binaries that link the fake directly.
 #ifndef TARNE_TESTS_FAKE_OLVALIB_FAKE_STATE_H
 #define TARNE_TESTS_FAKE_OLVALIB_FAKE_STATE_H
 
@@ -12,17 +13,26 @@
 
 #include "client/tarne_client.h"
 #include "client/tarne_status_codes.h"
-#include "fake_control.h"
+
+// One call of either content converter, as the fake saw it.
+struct FakeOlvaConverterCall {
+  bool obfuscated;  // OlvaExprConv_BinToTextObfuscated
+  const void *payload;
+  uint32_t length;
+  int32_t one;
+  uint32_t capacity;  // on entry
+  bool zeroFilled;    // every byte of that capacity was 0
+  const TarneSchemaDirEntry *directory;
+  std::string schemaName;
+  int32_t structuredContent;
+};
 
 namespace fake {
 
 struct StoredEntry {
   std::vector<uint8_t> bytes;  // the 64-byte header, then valueLen payload bytes
-  OlvaUUID cluster{};          // all zero: present in every cluster
   bool vanishes = false;       // listed by searches, gone for an exact lookup (a re-read)
-
   const TarneEntry *Header() const { return reinterpret_cast<const TarneEntry *>(bytes.data()); }
-  uint32_t Length() const { return static_cast<uint32_t>(bytes.size()); }
 };
 
 // How the n-th add, update or delete request goes: refused at once, or completed later.
@@ -35,7 +45,6 @@ struct RequestRule {
 struct RequestRules {
   std::vector<RequestRule> rules;
   uint32_t issued = 0;
-  RequestRule For(uint32_t n) const;
 };
 
 // One scripted converter call; calls beyond the script render the payload themselves.
@@ -46,51 +55,36 @@ struct ConvertStep {
 };
 
 struct State {
-  PEK_ReturnStatus initStatus = TARNE_STATUS_SUCCESS;
   PEK_ReturnStatus clustersStatus = TARNE_STATUS_SUCCESS;
-  uint32_t clusterCount = 1;
   PEK_ReturnStatus selfStatus = TARNE_STATUS_SUCCESS;
   OlvaUUID self{{0x11, 0x11, 0x11, 0x11, 0x22, 0x22, 0x33, 0x33, 0x44, 0x44, 0x55, 0x55, 0x55, 0x55,
                  0x55, 0x55}};
-
   std::vector<StoredEntry> entries;
-  std::optional<PEK_ReturnStatus> findStatus;  // every find fails with it
-  PEK_ReturnStatus findEnd = TARNE_STATUS_NOT_FOUND;
   std::optional<uint32_t> foreachAfter;  // visit this many, then return foreachStatus
   PEK_ReturnStatus foreachStatus = TARNE_STATUS_SUCCESS;
-  std::optional<PEK_ReturnStatus> waitStatus;  // default: 0 when a match exists, else Timeout
-  PEK_ReturnStatus membershipWaitStatus = TARNE_STATUS_SUCCESS;
   RequestRules add, update, remove;
   std::optional<PEK_ReturnStatus> remoteFindRefuse;
   PEK_ReturnStatus remoteFindEnd = TARNE_STATUS_NOT_FOUND;
   std::optional<PEK_ReturnStatus> findRfStatus;
   std::optional<bool> exprValid;
-  PEK_ReturnStatus scanOuterStatus = TARNE_STATUS_SUCCESS;
   PEK_ReturnStatus scanInnerStatus = TARNE_STATUS_SUCCESS;
   std::deque<ConvertStep> convertSteps;
   uint32_t delayMs = 0;  // before each asynchronous delivery
-
   std::vector<FakeOlvaConverterCall> converterCalls;
-  std::string log;
 };
 
-// Parses a script; on failure returns false with a message naming the line.
-bool ParseScript(const std::string &text, State &state, std::string &error);
+// Parses a script; on failure returns the message naming the line, else "".
+std::string ParseScript(const std::string &text, State &state);
 
 // The process-wide state, loaded from TARNE_FAKE_SCRIPT on first use (a broken script ends
 // the process with a message). Hold the lock while touching it, and never while calling
 // back into the program: callbacks call the library again.
 std::unique_lock<std::mutex> Lock();
 State &Current();  // only under Lock()
-void Replace(State state);
 
-// Appends one line to the call log (and to the TARNE_FAKE_LOG file); under Lock().
-void Log(const std::string &line);
+void Log(const std::string &line);  // to the TARNE_FAKE_LOG file, when it is set
+std::string HexText(const void *bytes, size_t length);
 std::string UuidText(const OlvaUUID &uuid);
-std::string HexText(const uint8_t *bytes, size_t length);
-
-bool IsSelfMarker(const OlvaUUID &uuid);
-bool IsNull(const OlvaUUID &uuid);
 bool SameUuid(const OlvaUUID &a, const OlvaUUID &b);
 
 // Runs the task on the fake's own worker thread, after delayMs, behind earlier tasks.
@@ -99,5 +93,10 @@ void RunLater(uint32_t delayMs, std::function<void()> task);
 void StopWorker();
 
 }  // namespace fake
+
+// Replaces the whole fake state with the given script. Returns "" when it parses, else the
+// message naming the line (and the state is left empty).
+std::string FakeOlva_UseScript(const std::string &script);
+std::vector<FakeOlvaConverterCall> FakeOlva_ConverterCalls();
 
 #endif  // TARNE_TESTS_FAKE_OLVALIB_FAKE_STATE_H
