@@ -40,15 +40,14 @@ void CopyRow(const RowView &row, TarneEntry *buffer, uint32_t size) {
 // The first match of criteria after the cursor, into the buffer. Not found: none.
 PEK_ReturnStatus ReadOne(const MatchSpec &criteria, const std::optional<EntryKey> &cursor,
                          TarneEntry *buffer, uint32_t size, EntryKey *found) {
-  Library::StoreLease store = Library::Instance().LeaseStore();
-  if (!store) return TARNE_STATUS_FAILURE;
   bool matched = false;
-  const PEK_ReturnStatus status = store->Scan(criteria, cursor, 1, [&](const RowView &row) {
-    CopyRow(row, buffer, size);
-    *found = row.key;
-    matched = true;
-    return false;
-  });
+  const PEK_ReturnStatus status =
+      Library::Instance().Store().Scan(criteria, cursor, 1, [&](const RowView &row) {
+        CopyRow(row, buffer, size);
+        *found = row.key;
+        matched = true;
+        return false;
+      });
   if (status != TARNE_STATUS_SUCCESS) return status;
   return matched ? TARNE_STATUS_SUCCESS : TARNE_STATUS_NOT_FOUND;
 }
@@ -58,14 +57,12 @@ PEK_ReturnStatus ReadAndReadAhead(const TarneQuery &query, const MatchSpec &crit
                                   const std::optional<EntryKey> &cursor,
                                   const ReadAheadStamp &stamp, TarneEntry *buffer, uint32_t size,
                                   EntryKey *found) {
-  Library::StoreLease store = Library::Instance().LeaseStore();
-  if (!store) return TARNE_STATUS_FAILURE;
   ReadAhead &page = ThreadReadAhead();
   page.Begin(query, stamp);
   bool matched = false;
   bool full = false;
   const PEK_ReturnStatus status =
-      store->Scan(criteria, cursor, kReadAheadRows, [&](const RowView &row) {
+      Library::Instance().Store().Scan(criteria, cursor, kReadAheadRows, [&](const RowView &row) {
         if (!matched) {
           CopyRow(row, buffer, size);
           *found = row.key;
@@ -183,23 +180,19 @@ PEK_ReturnStatus TARNE_ForEachEntryForCluster(const TarneQuery *query, TarneEntr
     size_t bytes = 0;
     bool full = false;
     bool outOfMemory = false;
-    PEK_ReturnStatus status;
-    {
-      Library::StoreLease store = Library::Instance().LeaseStore();
-      if (!store) return TARNE_STATUS_FAILURE;
-      status = store->Scan(criteria, cursor, kPageRows, [&](const RowView &row) {
-        TarneEntry *entry = HoldEntry(row.header, row.value);
-        if (entry == nullptr) {
-          outOfMemory = true;
-          return false;
-        }
-        page.push_back({entry, row.key.cluster});
-        cursor = row.key;
-        bytes += sizeof(TarneEntry) + row.value.size();
-        full = page.size() == kPageRows || bytes >= kPageBytes;
-        return !full;
-      });
-    }
+    const PEK_ReturnStatus status =
+        Library::Instance().Store().Scan(criteria, cursor, kPageRows, [&](const RowView &row) {
+          TarneEntry *entry = HoldEntry(row.header, row.value);
+          if (entry == nullptr) {
+            outOfMemory = true;
+            return false;
+          }
+          page.push_back({entry, row.key.cluster});
+          cursor = row.key;
+          bytes += sizeof(TarneEntry) + row.value.size();
+          full = page.size() == kPageRows || bytes >= kPageBytes;
+          return !full;
+        });
     if (status != TARNE_STATUS_SUCCESS || outOfMemory) {
       ReleasePage(page, 0);
       if (outOfMemory) return TARNE_STATUS_OUT_OF_MEMORY;

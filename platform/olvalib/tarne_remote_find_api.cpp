@@ -36,19 +36,15 @@ void RunSearch(const MatchSpec &criteria, uint32_t timeoutSeconds, TarneRemoteFi
   std::optional<EntryKey> cursor;
   std::vector<TarneEntry> page;
   for (;;) {
-    PEK_ReturnStatus status;
-    {
-      // The lease goes back before any callback runs: the callback reads the entry whole.
-      Library::StoreLease store = library.LeaseStore();
-      if (!store) return Deliver(callback, context, noEntry, TARNE_STATUS_FAILURE);
-      status = store->Scan(criteria, cursor, kPageRows, [&](const RowView &row) {
-        TarneEntry header;
-        std::memcpy(&header, row.header.data(), sizeof header);
-        page.push_back(header);
-        cursor = row.key;
-        return true;
-      });
-    }
+    // The page is read whole before any callback runs: the callback reads the entry again.
+    const PEK_ReturnStatus status =
+        library.Store().Scan(criteria, cursor, kPageRows, [&](const RowView &row) {
+          TarneEntry header;
+          std::memcpy(&header, row.header.data(), sizeof header);
+          page.push_back(header);
+          cursor = row.key;
+          return true;
+        });
     if (status != TARNE_STATUS_SUCCESS) return Deliver(callback, context, noEntry, status);
     for (const TarneEntry &header : page) {
       if (library.Tasks().Stopping()) {

@@ -31,6 +31,22 @@ TEST_F(DirectoryTest, ClosingEndsWaitsButNotFromACallback) {
   EXPECT_EQ(waiting.get(), TARNE_STATUS_NO_CONNECTION);
 }
 
+// Until the library speaks to a cluster, a cluster location is refused, never opened as
+// the file its text would also name.
+TEST_F(DirectoryTest, AClusterLocationIsNeverTakenForAFileName) {
+  Close();
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(folder_);
+  std::filesystem::create_directories("etcd:/127.0.0.1:9");
+  std::string error;
+  ASSERT_EQ(dir::CreateDirectory("etcd:/127.0.0.1:9/d", {kSelf, Clusters()}, false, &error), 0u);
+  setenv(dir::kDirectoryVariable, "etcd://127.0.0.1:9/d", 1);
+  int32_t handle = -1;
+  EXPECT_EQ(TARNE_Initialize(1, 0, &handle), TARNE_STATUS_NO_CONNECTION);
+  std::filesystem::current_path(previous);
+  if (handle != -1) TARNE_Deinitialize(handle);
+}
+
 // What a remote find delivers; each result is read whole from inside the callback, as the
 // tool does.
 struct RemoteFind {

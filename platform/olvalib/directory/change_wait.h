@@ -10,8 +10,10 @@
 
 namespace olva::dir {
 
-// How often an idle wait asks the database whether anything was committed.
+// How often an idle SQLite wait asks the database whether anything was committed.
 inline constexpr std::chrono::milliseconds kChangePollInterval{10};
+// How soon a wait sees the library closing.
+inline constexpr std::chrono::milliseconds kClosingCheckInterval{10};
 
 // 0 once a match exists. Timeout: none within timeoutSeconds (0 waits for ever).
 // No connection: the library closed meanwhile. Failure: the database could not be read.

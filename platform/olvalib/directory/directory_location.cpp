@@ -11,6 +11,10 @@ std::string DirectoryPath() {
   return path != nullptr && path[0] != '\0' ? path : kDefaultDirectoryPath;
 }
 
+bool IsClusterLocation(std::string_view location) {
+  return location.starts_with("etcd://") || location.starts_with("etcds://");
+}
+
 size_t BatchLimitFromEnvironment(size_t fallback, size_t maximum) {
   const char *text = std::getenv(kBatchVariable);
   if (text == nullptr) return fallback;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace olva::dir {
 
@@ -14,6 +15,8 @@ inline constexpr const char *kBatchVariable = "TARNE_DIRECTORY_BATCH";
 
 // TARNE_DIRECTORY when set and not empty, else the default path of a cluster host.
 std::string DirectoryPath();
+// A location beginning with etcd:// or etcds:// names a cluster, not a file.
+bool IsClusterLocation(std::string_view location);
 // TARNE_DIRECTORY_BATCH when it is a number from 1 to maximum, else fallback.
 size_t BatchLimitFromEnvironment(size_t fallback, size_t maximum);
 

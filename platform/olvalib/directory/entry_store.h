@@ -9,18 +9,12 @@
 #include <span>
 
 #include "client/tarne_client.h"
+#include "directory_store.h"
 #include "entry_key.h"
 #include "query_plan.h"
 #include "sqlite_connection.h"
 
 namespace olva::dir {
-
-// One row as the database holds it; the spans live until the sink returns.
-struct RowView {
-  EntryKey key;
-  std::span<const uint8_t> header;  // 64 bytes, valueLen equal to the value's size
-  std::span<const uint8_t> value;
-};
 
 class EntryStore {
  public:
@@ -32,7 +26,7 @@ class EntryStore {
   // Hands the sink up to limit matches that follow the cursor (all matches from the first
   // without one), in the query's order; the sink returns false to stop early.
   // Failure: the database could not be read.
-  using RowSink = std::function<bool(const RowView &)>;
+  using RowSink = dir::RowSink;
   PEK_ReturnStatus Scan(const MatchSpec &criteria, const std::optional<EntryKey> &after,
                         uint32_t limit, const RowSink &sink);
 

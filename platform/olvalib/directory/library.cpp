@@ -3,6 +3,7 @@
 #include "callback_scope.h"
 #include "client/tarne_status_codes.h"
 #include "directory_location.h"
+#include "sqlite_store.h"
 
 namespace olva::dir {
 
@@ -18,24 +19,17 @@ PEK_ReturnStatus Library::Open() {
     ++users_;
     return TARNE_STATUS_SUCCESS;
   }
-  const std::string path = DirectoryPath();
-  std::string error;
-  std::unique_ptr<Connection> reader =
-      Connection::Open(path, Connection::OpenMode::kExisting, &error);
-  if (reader == nullptr) return TARNE_STATUS_NO_CONNECTION;
+  const std::string location = DirectoryPath();
+  // A cluster location is never taken for a file name.
+  if (IsClusterLocation(location)) return TARNE_STATUS_NO_CONNECTION;
   DirectoryInfo info;
-  if (!ReadDirectoryInfo(*reader, &info, &error)) return TARNE_STATUS_NO_CONNECTION;
-  std::unique_ptr<Connection> writer =
-      Connection::Open(path, Connection::OpenMode::kExisting, &error);
-  if (writer == nullptr) return TARNE_STATUS_NO_CONNECTION;
+  std::unique_ptr<DirectoryStore> store = SqliteStore::Open(location, &info);
+  if (store == nullptr) return TARNE_STATUS_NO_CONNECTION;
 
-  path_ = path;
   info_ = std::move(info);
-  maxPayload_ = writer->MaxValueBytes();
-  pool_.push_back(std::make_unique<EntryStore>(std::move(reader)));
-  updates_.Start(
-      std::make_unique<EntryStore>(std::move(writer)),
-      BatchLimitFromEnvironment(UpdateQueue::kDefaultBatchLimit, UpdateQueue::kCapacity));
+  store_ = std::move(store);
+  updates_.Start(store_.get(), BatchLimitFromEnvironment(UpdateQueue::kDefaultBatchLimit,
+                                                         UpdateQueue::kCapacity));
   tasks_.Start();
   generation_.fetch_add(1, std::memory_order_relaxed);
   users_ = 1;
@@ -57,9 +51,8 @@ PEK_ReturnStatus Library::Close() {
   tasks_.Stop();
   updates_.Stop();
   std::lock_guard lock(mutex_);
-  pool_.clear();
+  store_.reset();
   info_ = DirectoryInfo{};
-  path_.clear();
   closing_ = false;
   return TARNE_STATUS_SUCCESS;
 }
@@ -74,33 +67,6 @@ bool Library::Enter() {
 void Library::Leave() {
   std::lock_guard lock(mutex_);
   if (--operations_ == 0) idle_.notify_all();
-}
-
-Library::StoreLease Library::LeaseStore() {
-  std::string path;
-  {
-    std::lock_guard lock(mutex_);
-    if (!pool_.empty()) {
-      std::unique_ptr<EntryStore> store = std::move(pool_.back());
-      pool_.pop_back();
-      return StoreLease(std::move(store));
-    }
-    path = path_;
-  }
-  std::string error;
-  std::unique_ptr<Connection> connection =
-      Connection::Open(path, Connection::OpenMode::kExisting, &error);
-  if (connection == nullptr) return StoreLease(nullptr);
-  return StoreLease(std::make_unique<EntryStore>(std::move(connection)));
-}
-
-void Library::GiveBack(std::unique_ptr<EntryStore> store) {
-  std::lock_guard lock(mutex_);
-  pool_.push_back(std::move(store));
-}
-
-Library::StoreLease::~StoreLease() {
-  if (store_ != nullptr) Instance().GiveBack(std::move(store_));
 }
 
 }  // namespace olva::dir

@@ -1,5 +1,5 @@
 // The library's process-wide state between TARNE_Initialize and TARNE_Deinitialize: the
-// directory's identity, a pool of reading connections, the writer and the task thread.
+// directory's identity, its store, the writer and the task thread.
 #ifndef OLVALIB_DIRECTORY_LIBRARY_H
 #define OLVALIB_DIRECTORY_LIBRARY_H
 
@@ -12,7 +12,7 @@
 
 #include "client/tarne_client.h"
 #include "directory_schema.h"
-#include "entry_store.h"
+#include "directory_store.h"
 #include "task_thread.h"
 #include "update_queue.h"
 
@@ -22,8 +22,9 @@ class Library {
  public:
   static Library &Instance();
 
-  // No connection: the directory is missing, unreadable or not of this format. Opening an
-  // open library only counts one more user.
+  // No connection: the directory is missing, unreadable or not of this format, or
+  // TARNE_DIRECTORY names a cluster (etcd:// or etcds://), which this build cannot open yet.
+  // Opening an open library only counts one more user.
   PEK_ReturnStatus Open();
   // No connection: not open. Busy: called from a callback that the library is running.
   PEK_ReturnStatus Close();
@@ -44,26 +45,12 @@ class Library {
     bool admitted_;
   };
 
-  // A reading connection for one step; given back before any callback runs.
-  class StoreLease {
-   public:
-    explicit StoreLease(std::unique_ptr<EntryStore> store) : store_(std::move(store)) {}
-    ~StoreLease();
-    StoreLease(StoreLease &&) = default;
-    StoreLease &operator=(StoreLease &&) = delete;
-    EntryStore *operator->() const { return store_.get(); }
-    explicit operator bool() const { return store_ != nullptr; }
-
-   private:
-    std::unique_ptr<EntryStore> store_;
-  };
-  StoreLease LeaseStore();
-
   // Valid while an operation runs, and on the library's own threads.
   const DirectoryInfo &Info() const { return info_; }
+  DirectoryStore &Store() { return *store_; }
   UpdateQueue &Updates() { return updates_; }
   // The largest payload an add or update may carry; a larger one is refused at once.
-  uint64_t MaxPayload() const { return maxPayload_; }
+  uint64_t MaxPayload() const { return store_->MaxPayload(); }
   TaskThread &Tasks() { return tasks_; }
   bool Closing() const { return closing_.load(std::memory_order_relaxed); }
   // Raised by every opening, so that what a thread kept from an earlier opening is not used.
@@ -73,7 +60,6 @@ class Library {
   Library() = default;
   bool Enter();
   void Leave();
-  void GiveBack(std::unique_ptr<EntryStore> store);
 
   std::mutex mutex_;  // guards everything below but the threads' own state
   std::condition_variable idle_;
@@ -81,10 +67,8 @@ class Library {
   int operations_ = 0;
   std::atomic<bool> closing_{false};
   std::atomic<uint64_t> generation_{0};
-  std::string path_;
   DirectoryInfo info_;
-  uint64_t maxPayload_ = 0;
-  std::vector<std::unique_ptr<EntryStore>> pool_;
+  std::unique_ptr<DirectoryStore> store_;
   UpdateQueue updates_;
   TaskThread tasks_;
 };

@@ -1,0 +1,85 @@
+// The place the directory's entries live, behind the library: the SQLite file of one host
+// (sqlite_store.h) or, later, a shared cluster. The C boundary and its threads (lookups,
+// iteration, waits, the writer, remote find) see only this.
+#ifndef OLVALIB_DIRECTORY_DIRECTORY_STORE_H
+#define OLVALIB_DIRECTORY_DIRECTORY_STORE_H
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+
+#include "client/tarne_client.h"
+#include "entry_key.h"
+#include "query_plan.h"
+
+namespace olva::dir {
+
+// One row as the store holds it; the spans live until the sink returns.
+struct RowView {
+  EntryKey key;
+  std::span<const uint8_t> header;  // 64 bytes, valueLen equal to the value's size
+  std::span<const uint8_t> value;
+};
+using RowSink = std::function<bool(const RowView &)>;
+
+struct UpdateRequest {
+  enum class Kind : uint8_t { kAdd, kUpdate, kDelete };
+  Kind kind = Kind::kAdd;
+  TarneEntry *entry = nullptr;  // the caller's, read when the request is applied
+  TarneUpdateCompletion done = nullptr;
+  void *context = nullptr;
+  OlvaUUID givenCluster{};  // handed back to the completion as the caller gave it
+  OlvaUUID cluster{};       // the sub-cluster the request changes
+  OlvaUUID self{};          // what the self marker stands for
+  bool heldEntry = false;   // the entry is one of the library's held entries
+};
+
+// A request of a batch the writer hands to the store, and what became of it.
+struct AppliedUpdate {
+  UpdateRequest request;
+  uint32_t entryLength = 0;
+  PEK_ReturnStatus status = 0;
+  uint64_t storedRevision = 0;  // an update's new revision, told to the caller on success
+};
+
+// Tells a waiting thread that something may have been committed, by any process.
+class ChangeWatch {
+ public:
+  virtual ~ChangeWatch() = default;
+  // Remembers the directory's state now; false when it cannot be read.
+  virtual bool Mark() = 0;
+  enum class Outcome : uint8_t { kChanged, kQuiet, kFailed };
+  // Blocks at most pause; kChanged once something was committed since Mark.
+  virtual Outcome WaitForChange(std::chrono::steady_clock::duration pause) = 0;
+};
+
+// Every method may be called from any thread at any time between opening and destruction;
+// ApplyBatch only from the one writer thread.
+class DirectoryStore {
+ public:
+  virtual ~DirectoryStore() = default;
+
+  // Hands the sink up to limit matches that follow the cursor (all matches from the first
+  // without one), in the query's order (docs/DIRECTORY.md); the sink returns false to stop
+  // early. Failure: the store could not be read.
+  virtual PEK_ReturnStatus Scan(const MatchSpec &criteria, const std::optional<EntryKey> &after,
+                                uint32_t limit, const RowSink &sink) = 0;
+
+  // Nothing when the store cannot be watched.
+  virtual std::unique_ptr<ChangeWatch> WatchChanges() = 0;
+
+  // Applies the requests, in order, and sets each one's status (and an update's stored
+  // revision); returns once every change that succeeded is durable. True when something
+  // may have been committed.
+  virtual bool ApplyBatch(std::span<AppliedUpdate> batch) = 0;
+
+  // The largest payload an add or update may carry.
+  virtual uint64_t MaxPayload() const = 0;
+};
+
+}  // namespace olva::dir
+
+#endif  // OLVALIB_DIRECTORY_DIRECTORY_STORE_H

@@ -1,0 +1,157 @@
+#include "etcd_keys.h"
+
+#include <array>
+
+namespace olva::dir::etcd {
+namespace {
+
+constexpr std::string_view kDigits = "0123456789abcdef";
+constexpr std::array<size_t, kColumnCount> kColumnWidth{32, 32, 2, 16, 32};  // by Column
+
+char OrderTag(const ColumnOrder &order) {
+  switch (order[0]) {
+    case Column::kOwner:
+      return 'o';
+    case Column::kType:
+      return 't';
+    default:
+      return 'u';
+  }
+}
+
+void AppendHex(std::string &out, const uint8_t *bytes, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    out += kDigits[bytes[i] >> 4];
+    out += kDigits[bytes[i] & 0xf];
+  }
+}
+
+bool ReadHex(std::string_view text, uint8_t *bytes) {
+  for (size_t i = 0; i < text.size() / 2; ++i) {
+    const size_t high = kDigits.find(text[2 * i]);
+    const size_t low = kDigits.find(text[2 * i + 1]);
+    if (high == std::string_view::npos || low == std::string_view::npos) return false;
+    bytes[i] = static_cast<uint8_t>(high << 4 | low);
+  }
+  return true;
+}
+
+void AppendColumn(std::string &out, Column column, const EntryKey &key) {
+  switch (column) {
+    case Column::kUuid:
+      return AppendHex(out, key.uuid.bytes, sizeof key.uuid.bytes);
+    case Column::kOwner:
+      return AppendHex(out, key.owner.bytes, sizeof key.owner.bytes);
+    case Column::kType:
+      return AppendHex(out, &key.type, 1);
+    case Column::kRevision: {
+      const RevisionBytes revision = EncodeRevision(key.revision);
+      return AppendHex(out, revision.data(), revision.size());
+    }
+    case Column::kCluster:
+      return AppendHex(out, key.cluster.bytes, sizeof key.cluster.bytes);
+  }
+}
+
+std::string OrderPrefix(std::string_view prefix, const ColumnOrder &order) {
+  std::string out(prefix);
+  out += OrderTag(order);
+  out += '/';
+  return out;
+}
+
+// The first key after every key that begins with text.
+std::string PrefixEnd(std::string text) {
+  while (!text.empty() && static_cast<uint8_t>(text.back()) == 0xff) text.pop_back();
+  if (!text.empty()) text.back() = static_cast<char>(text.back() + 1);
+  return text;
+}
+
+// The criteria's fixed value of a column, as a key would hold it; false when not fixed.
+bool FixedColumn(const MatchSpec &criteria, Column column, EntryKey *key) {
+  switch (column) {
+    case Column::kUuid:
+      if (criteria.uuid) key->uuid = *criteria.uuid;
+      return criteria.uuid.has_value();
+    case Column::kOwner:
+      if (criteria.owner) key->owner = *criteria.owner;
+      return criteria.owner.has_value();
+    case Column::kType:
+      if (criteria.type) key->type = *criteria.type;
+      return criteria.type.has_value();
+    case Column::kRevision:
+      // The latest revision is found among all of them.
+      if (criteria.revision && !criteria.latest) key->revision = *criteria.revision;
+      return criteria.revision.has_value() && !criteria.latest;
+    case Column::kCluster:
+      if (criteria.cluster) key->cluster = *criteria.cluster;
+      return criteria.cluster.has_value();
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string RowKey(std::string_view prefix, const ColumnOrder &order, const EntryKey &key) {
+  std::string out = OrderPrefix(prefix, order);
+  for (Column column : order) AppendColumn(out, column, key);
+  return out;
+}
+
+std::optional<EntryKey> ParseRowKey(std::string_view prefix, const ColumnOrder &order,
+                                    std::string_view key) {
+  const std::string head = OrderPrefix(prefix, order);
+  size_t length = head.size();
+  for (size_t width : kColumnWidth) length += width;
+  if (key.size() != length || !key.starts_with(head)) return std::nullopt;
+  key.remove_prefix(head.size());
+  EntryKey row;
+  RevisionBytes revision{};
+  for (Column column : order) {
+    const size_t width = kColumnWidth[static_cast<size_t>(column)];
+    const std::string_view text = key.substr(0, width);
+    key.remove_prefix(width);
+    bool read = false;
+    switch (column) {
+      case Column::kUuid:
+        read = ReadHex(text, row.uuid.bytes);
+        break;
+      case Column::kOwner:
+        read = ReadHex(text, row.owner.bytes);
+        break;
+      case Column::kType:
+        read = ReadHex(text, &row.type) && row.type <= kTypeMask;
+        break;
+      case Column::kRevision:
+        read = ReadHex(text, revision.data());
+        break;
+      case Column::kCluster:
+        read = ReadHex(text, row.cluster.bytes);
+        break;
+    }
+    if (!read) return std::nullopt;
+  }
+  row.revision = DecodeRevision(revision);
+  return row;
+}
+
+KeyRange MatchRange(std::string_view prefix, const MatchSpec &criteria,
+                    const std::optional<EntryKey> &after) {
+  const ColumnOrder order = MatchOrder(criteria);
+  std::string lead = OrderPrefix(prefix, order);
+  EntryKey fixed;
+  for (Column column : order) {
+    if (!FixedColumn(criteria, column, &fixed)) break;
+    AppendColumn(lead, column, fixed);
+  }
+  KeyRange range{lead, PrefixEnd(lead)};
+  if (after) {
+    // The smallest key greater than the cursor's own.
+    std::string next = RowKey(prefix, order, *after);
+    next += '\0';
+    if (next > range.begin) range.begin = std::move(next);
+  }
+  return range;
+}
+
+}  // namespace olva::dir::etcd

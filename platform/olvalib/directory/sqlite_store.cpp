@@ -1,0 +1,148 @@
+#include "sqlite_store.h"
+
+#include <algorithm>
+#include <thread>
+
+#include "change_wait.h"
+#include "client/tarne_status_codes.h"
+#include "uuid_util.h"
+
+namespace olva::dir {
+namespace {
+
+// Idles between reads of the database's data version, which any connection's commit raises:
+// one cheap pragma per interval, no lookup.
+class DataVersionWatch final : public ChangeWatch {
+ public:
+  explicit DataVersionWatch(SqliteStore::Lease lease) : lease_(std::move(lease)) {}
+
+  bool Mark() override { return lease_->connection().DataVersion(&seen_); }
+
+  Outcome WaitForChange(std::chrono::steady_clock::duration pause) override {
+    std::this_thread::sleep_for(
+        std::min(pause, std::chrono::steady_clock::duration(kChangePollInterval)));
+    int64_t version = 0;
+    if (!lease_->connection().DataVersion(&version)) return Outcome::kFailed;
+    return version != seen_ ? Outcome::kChanged : Outcome::kQuiet;
+  }
+
+ private:
+  SqliteStore::Lease lease_;
+  int64_t seen_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<SqliteStore> SqliteStore::Open(const std::string &path, DirectoryInfo *info) {
+  std::string error;
+  std::unique_ptr<Connection> reader =
+      Connection::Open(path, Connection::OpenMode::kExisting, &error);
+  if (reader == nullptr || !ReadDirectoryInfo(*reader, info, &error)) return nullptr;
+  std::unique_ptr<Connection> writer =
+      Connection::Open(path, Connection::OpenMode::kExisting, &error);
+  if (writer == nullptr) return nullptr;
+  return std::unique_ptr<SqliteStore>(
+      new SqliteStore(path, std::make_unique<EntryStore>(std::move(reader)),
+                      std::make_unique<EntryStore>(std::move(writer))));
+}
+
+SqliteStore::SqliteStore(std::string path, std::unique_ptr<EntryStore> reader,
+                         std::unique_ptr<EntryStore> writer)
+    : path_(std::move(path)),
+      writer_(std::move(writer)),
+      maxPayload_(writer_->connection().MaxValueBytes()) {
+  pool_.push_back(std::move(reader));
+}
+
+SqliteStore::Lease SqliteStore::LeaseReader() {
+  {
+    std::lock_guard lock(mutex_);
+    if (!pool_.empty()) {
+      std::unique_ptr<EntryStore> store = std::move(pool_.back());
+      pool_.pop_back();
+      return Lease(this, std::move(store));
+    }
+  }
+  std::string error;
+  std::unique_ptr<Connection> connection =
+      Connection::Open(path_, Connection::OpenMode::kExisting, &error);
+  if (connection == nullptr) return Lease(this, nullptr);
+  return Lease(this, std::make_unique<EntryStore>(std::move(connection)));
+}
+
+SqliteStore::Lease::~Lease() {
+  if (store_ == nullptr) return;
+  std::lock_guard lock(owner_->mutex_);
+  owner_->pool_.push_back(std::move(store_));
+}
+
+PEK_ReturnStatus SqliteStore::Scan(const MatchSpec &criteria, const std::optional<EntryKey> &after,
+                                   uint32_t limit, const RowSink &sink) {
+  Lease store = LeaseReader();
+  if (!store) return TARNE_STATUS_FAILURE;
+  return store->Scan(criteria, after, limit, sink);
+}
+
+std::unique_ptr<ChangeWatch> SqliteStore::WatchChanges() {
+  Lease store = LeaseReader();
+  if (!store) return nullptr;
+  return std::make_unique<DataVersionWatch>(std::move(store));
+}
+
+bool SqliteStore::ApplyBatch(std::span<AppliedUpdate> batch) {
+  PEK_ReturnStatus batchFailure = TARNE_STATUS_SUCCESS;
+  bool committed = false;
+  if (!writer_->Begin()) {
+    const int result = sqlite3_errcode(writer_->connection().Handle()) & 0xff;
+    batchFailure = result == SQLITE_BUSY ? TARNE_STATUS_BUSY : TARNE_STATUS_FAILURE;
+  } else {
+    for (AppliedUpdate &applied : batch) {
+      applied.status = Apply(applied);
+      if (IsStoreFailure(applied.status)) {
+        batchFailure = applied.status;
+        break;
+      }
+    }
+    if (batchFailure != TARNE_STATUS_SUCCESS) {
+      writer_->Rollback();
+    } else if (!writer_->Commit()) {
+      batchFailure = TARNE_STATUS_FAILURE;
+      writer_->Rollback();
+    } else {
+      committed = true;
+    }
+  }
+  // Nothing of a failed transaction is in the database, so no request of it succeeded.
+  if (batchFailure != TARNE_STATUS_SUCCESS) {
+    for (AppliedUpdate &applied : batch) applied.status = batchFailure;
+  }
+  return committed;
+}
+
+PEK_ReturnStatus SqliteStore::Apply(AppliedUpdate &applied) {
+  UpdateRequest &request = applied.request;
+  const TarneEntry &header = *request.entry;
+  EntryKey key = KeyOfHeader(header);
+  key.owner = ResolveOwner(header.owner, request.self);
+  key.cluster = request.cluster;
+  const std::span<const uint8_t> value(TarneEntry_Payload(request.entry), header.valueLen);
+  switch (request.kind) {
+    case UpdateRequest::Kind::kAdd:
+      return writer_->Insert(key, header, value);
+    case UpdateRequest::Kind::kUpdate: {
+      const PEK_ReturnStatus status = writer_->InsertNextRevision(&key, header, value);
+      applied.storedRevision = key.revision;
+      return status;
+    }
+    case UpdateRequest::Kind::kDelete: {
+      const std::optional<OlvaUUID> owner =
+          IsNullUuid(header.owner) ? std::nullopt : std::optional<OlvaUUID>(key.owner);
+      const std::optional<uint64_t> revision =
+          header.revision == 0 ? std::nullopt : std::optional<uint64_t>(header.revision);
+      return writer_->Remove(key.uuid, owner, key.type, revision, key.cluster);
+    }
+  }
+  return TARNE_STATUS_BAD_PARAMETER;
+}
+
+}  // namespace olva::dir
