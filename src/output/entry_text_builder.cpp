@@ -8,6 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "output/output.h"
 
 namespace {
@@ -55,6 +59,33 @@ constexpr uint64_t BytesEqual(uint64_t word, uint8_t byte) {
 // are a few in each object but too frequent for strcspn and memcpy per run to pay.
 char *EscapeTo(char *out, const char *content, std::size_t length) {
   const char *const end = content + length;
+#if defined(__SSE2__)
+  // Sixteen bytes at a time, every byte to escape of a block handled from one mask. Each
+  // piece is copied with a whole sixteen-byte load and store: while 32 bytes are left, a load
+  // stays inside the content and a store inside the room of twice the content left.
+  const __m128i quote = _mm_set1_epi8('"');
+  const __m128i backslash = _mm_set1_epi8('\\');
+  while (end - content >= 32) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(content));
+    unsigned special = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_or_si128(_mm_cmpeq_epi8(block, quote), _mm_cmpeq_epi8(block, backslash))));
+    std::size_t from = 0;
+    while (special != 0) {
+      const auto at = static_cast<std::size_t>(std::countr_zero(special));
+      _mm_storeu_si128(reinterpret_cast<__m128i *>(out),
+                       _mm_loadu_si128(reinterpret_cast<const __m128i *>(content + from)));
+      out += at - from;
+      *out++ = '\\';
+      *out++ = content[at];
+      from = at + 1;
+      special &= special - 1;
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(out),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i *>(content + from)));
+    out += 16 - from;
+    content += 16;
+  }
+#endif
   if constexpr (std::endian::native == std::endian::little) {
     while (end - content >= 8) {
       uint64_t word;

@@ -107,11 +107,12 @@ TEST_F(PrinterTest, PythonQuotesEveryContentAndIgnoresCompact) {
                                 "   \"content\": \"null\",\n   \"errorStr\": \"NoMemory\"\n},\n");
 }
 
-// Past the first and the kept capacity of the buffer, escapes at both ends and in the
-// middle of the eight-byte steps.
+// Past the first and the kept capacity of the buffer, escapes at both ends, in the middle of
+// the eight- and sixteen-byte steps, and in runs that cross them.
 TEST_F(PrinterTest, LargeContentIsEscapedWhole) {
   std::string content = "\"";
   for (int i = 0; i < 300000; ++i) content += i % 997 == 0 ? "\\x\"" : "abcdefg";
+  for (std::size_t i = 0; i < 64; ++i) content += std::string(i % 37, "\"\\"[i % 2]) + "z";
   content += "\\";
   std::string escaped;
   for (const char c : content)
