@@ -23,9 +23,9 @@ source "$here/../tests/dump/dump_case_lib.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 tools=()
-for spec in ${BEFORE:-}; do  # NAME=PATH, or PATH alone for "before"
-  [[ $spec == *=* ]] || spec="before=$spec"
-  tools+=("${spec%%=*}=$(readlink -f "${spec#*=}")")
+for given in ${BEFORE:-}; do  # NAME=PATH, or PATH alone for "before"
+  [[ $given == *=* ]] || given="before=$given"
+  tools+=("${given%%=*}=$(readlink -f "${given#*=}")")
 done
 tools+=("after=$build/bin/tarne-tool")
 

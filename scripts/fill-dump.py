@@ -23,8 +23,8 @@ def main():
     dump_path, header_path, groups = sys.argv[1], sys.argv[2], sys.argv[3:]
     total = 0
     with gzip.open(dump_path, "wb", compresslevel=1) as dump:
-        for spec in groups:
-            group, entry_type, count = (int(part, 0) for part in spec.split(":"))
+        for group_words in groups:
+            group, entry_type, count = (int(word, 0) for word in group_words.split(":"))
             # uuid, owner, revision, type, flag, minHostVersion, reserved, md5sum, valueLen
             record = struct.Struct("<8s2s6s16sQBBBB16sI")
             dump.write(b"".join(

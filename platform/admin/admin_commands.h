@@ -4,8 +4,11 @@
 #define TARNE_ADMIN_ADMIN_COMMANDS_H
 
 #include <cstdio>
+#include <optional>
 #include <span>
 #include <string_view>
+
+#include "admin_arguments.h"
 
 namespace olva::admin {
 
@@ -60,6 +63,10 @@ const Command &CommandNamed(std::string_view name);  // one of kCommands, by nam
 void PrintUsage(const Command *command, std::FILE *stream);
 // "tarne-admin: <what>" on standard error, then the command's usage; returns kExitUsage.
 int UsageError(const Command &command, const std::string_view what);
+// The options of a command that takes no positional words. Nothing after a mistake, which
+// has been reported as a usage error with *exitStatus set to its status.
+std::optional<Arguments> ParseOptionsOnly(const Command &command, std::span<char *const> words,
+                                          std::span<const OptionSpec> options, int *exitStatus);
 
 }  // namespace olva::admin
 

@@ -59,12 +59,11 @@ bool WriteSnapshot(dir::EntryStore &store, DumpWriter &writer, std::string *erro
 
 int RunDump(std::span<char *const> words) {
   const Command &command = CommandNamed("dump");
+  int usageStatus = kExitUsage;
+  const std::optional<Arguments> arguments =
+      ParseOptionsOnly(command, words, kOptions, &usageStatus);
+  if (!arguments) return usageStatus;
   std::string error;
-  const std::optional<Arguments> arguments = Arguments::Parse(words, kOptions, &error);
-  if (!arguments) return UsageError(command, error);
-  if (!arguments->Positional().empty()) {
-    return UsageError(command, "unexpected argument " + arguments->Positional().front());
-  }
   const std::optional<std::string> output = arguments->Value("output");
   if (!output) return UsageError(command, "--output is required");
   const std::string headerPath = arguments->Value("header").value_or(kDumpHeaderPath);

@@ -37,4 +37,16 @@ int UsageError(const Command &command, std::string_view what) {
   return kExitUsage;
 }
 
+std::optional<Arguments> ParseOptionsOnly(const Command &command, std::span<char *const> words,
+                                          std::span<const OptionSpec> options, int *exitStatus) {
+  std::string error;
+  std::optional<Arguments> arguments = Arguments::Parse(words, options, &error);
+  if (arguments && !arguments->Positional().empty()) {
+    error = "unexpected argument " + arguments->Positional().front();
+    arguments.reset();
+  }
+  if (!arguments) *exitStatus = UsageError(command, error);
+  return arguments;
+}
+
 }  // namespace olva::admin

@@ -177,12 +177,10 @@ void CheckRows(dir::Connection &connection, const std::vector<OlvaUUID> &cluster
 
 int RunCheck(std::span<char *const> words) {
   const Command &command = CommandNamed("check");
+  int usageStatus = kExitUsage;
+  const std::optional<Arguments> arguments = ParseOptionsOnly(command, words, {}, &usageStatus);
+  if (!arguments) return usageStatus;
   std::string error;
-  const std::optional<Arguments> arguments = Arguments::Parse(words, {}, &error);
-  if (!arguments) return UsageError(command, error);
-  if (!arguments->Positional().empty()) {
-    return UsageError(command, "unexpected argument " + arguments->Positional().front());
-  }
   const std::string path = arguments->DirectoryPath();
   std::unique_ptr<dir::Connection> connection =
       dir::Connection::Open(path, dir::Connection::OpenMode::kExisting, &error);

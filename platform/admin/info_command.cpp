@@ -10,12 +10,9 @@ namespace olva::admin {
 
 int RunInfo(std::span<char *const> words) {
   const Command &command = CommandNamed("info");
-  std::string error;
-  const std::optional<Arguments> arguments = Arguments::Parse(words, {}, &error);
-  if (!arguments) return UsageError(command, error);
-  if (!arguments->Positional().empty()) {
-    return UsageError(command, "unexpected argument " + arguments->Positional().front());
-  }
+  int usageStatus = kExitUsage;
+  const std::optional<Arguments> arguments = ParseOptionsOnly(command, words, {}, &usageStatus);
+  if (!arguments) return usageStatus;
   const std::string path = arguments->DirectoryPath();
   std::optional<OpenDirectory> directory = OpenExistingDirectory(path);
   if (!directory) return kExitFailure;

@@ -35,12 +35,11 @@ std::optional<OlvaUUID> GivenOrRandom(const std::optional<std::string> &text, co
 }  // namespace
 
 int RunInit(std::span<char *const> words) {
+  int usageStatus = kExitUsage;
+  const std::optional<Arguments> arguments =
+      ParseOptionsOnly(ThisCommand(), words, kOptions, &usageStatus);
+  if (!arguments) return usageStatus;
   std::string error;
-  const std::optional<Arguments> arguments = Arguments::Parse(words, kOptions, &error);
-  if (!arguments) return UsageError(ThisCommand(), error);
-  if (!arguments->Positional().empty()) {
-    return UsageError(ThisCommand(), "unexpected argument " + arguments->Positional().front());
-  }
   dir::DirectoryInfo info;
   const std::optional<OlvaUUID> self = GivenOrRandom(arguments->Value("self"), "self", &error);
   if (!self) return UsageError(ThisCommand(), error);

@@ -165,12 +165,11 @@ bool Restore(dir::EntryStore &store, const dir::DirectoryInfo &info, const std::
 
 int RunRestore(std::span<char *const> words) {
   const Command &command = CommandNamed("restore");
+  int usageStatus = kExitUsage;
+  const std::optional<Arguments> arguments =
+      ParseOptionsOnly(command, words, kOptions, &usageStatus);
+  if (!arguments) return usageStatus;
   std::string error;
-  const std::optional<Arguments> arguments = Arguments::Parse(words, kOptions, &error);
-  if (!arguments) return UsageError(command, error);
-  if (!arguments->Positional().empty()) {
-    return UsageError(command, "unexpected argument " + arguments->Positional().front());
-  }
   const std::optional<std::string> input = arguments->Value("input");
   if (!input) return UsageError(command, "--input is required");
   const std::string headerPath = arguments->Value("header").value_or(kDumpHeaderPath);

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "tables/schemas.h"  // the tool's own directory
 #include "converter_support.h"
 #include "directory/expr_writer.h"
 #include "field_codec.h"
+#include "tables/schemas.h"  // the tool's own directory
 
 namespace converter_test {
 namespace {

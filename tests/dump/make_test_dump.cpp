@@ -14,10 +14,10 @@
 #include <string_view>
 #include <vector>
 
-#include "record/uuid.h"
 #include "client/tarne_client.h"
 #include "directory/expr_writer.h"
 #include "field_codec.h"
+#include "record/uuid.h"
 #include "tables/dump_header.h"
 #include "tables/schemas.h"
 
