@@ -38,18 +38,6 @@ CREATE INDEX entries_by_owner ON entries(owner, type, uuid, revision, cluster);
 CREATE INDEX entries_by_type ON entries(type, uuid, owner, revision, cluster);
 )sql";
 
-bool ValidIdentity(const DirectoryInfo &info) {
-  if (info.clusters.empty() || IsNullUuid(info.self) || SameUuid(info.self, kSelfMarker)) {
-    return false;
-  }
-  for (size_t i = 0; i < info.clusters.size(); ++i) {
-    if (IsNullUuid(info.clusters[i]) || SameUuid(info.clusters[i], kSelfMarker)) return false;
-    for (size_t j = 0; j < i; ++j) {
-      if (SameUuid(info.clusters[i], info.clusters[j])) return false;
-    }
-  }
-  return true;
-}
 
 // Creates the missing directories above path, as mkdir -p would.
 bool MakeParents(const std::string &path, std::string *error) {
@@ -108,6 +96,19 @@ bool WriteIdentity(Connection &connection, const DirectoryInfo &info) {
 }
 
 }  // namespace
+
+bool ValidIdentity(const DirectoryInfo &info) {
+  if (info.clusters.empty() || IsNullUuid(info.self) || SameUuid(info.self, kSelfMarker)) {
+    return false;
+  }
+  for (size_t i = 0; i < info.clusters.size(); ++i) {
+    if (IsNullUuid(info.clusters[i]) || SameUuid(info.clusters[i], kSelfMarker)) return false;
+    for (size_t j = 0; j < i; ++j) {
+      if (SameUuid(info.clusters[i], info.clusters[j])) return false;
+    }
+  }
+  return true;
+}
 
 PEK_ReturnStatus CreateDirectory(const std::string &path, const DirectoryInfo &info, bool force,
                                  std::string *error) {

@@ -19,6 +19,10 @@ struct DirectoryInfo {
   std::vector<OlvaUUID> clusters;  // server sub-clusters, the first one is the default
 };
 
+// A self and sub-clusters that a directory can record: at least one sub-cluster, no UUID
+// given twice, neither the null UUID nor the self marker.
+bool ValidIdentity(const DirectoryInfo &info);
+
 // Creates the database file, readable and writable by its owner only, with the schema and the
 // node's identity. Already exists: the file is there and force is false (force replaces it,
 // its -wal and -shm companions included). Bad parameter: no cluster, or a cluster given

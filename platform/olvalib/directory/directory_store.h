@@ -1,5 +1,5 @@
 // The place the directory's entries live, behind the library: the SQLite file of one host
-// (sqlite_store.h) or, later, a shared cluster. The C boundary and its threads (lookups,
+// (sqlite_store.h) or an etcd cluster shared by many hosts (etcd_store.h). The C boundary and its threads (lookups,
 // iteration, waits, the writer, remote find) see only this.
 #ifndef OLVALIB_DIRECTORY_DIRECTORY_STORE_H
 #define OLVALIB_DIRECTORY_DIRECTORY_STORE_H
@@ -78,6 +78,13 @@ class DirectoryStore {
 
   // The largest payload an add or update may carry.
   virtual uint64_t MaxPayload() const = 0;
+
+  // Rows in the whole directory; nothing when it cannot be read.
+  virtual std::optional<uint64_t> CountEntries() = 0;
+
+  // Hands the sink every row, in the order (uuid, owner, type, revision, sub-cluster), as
+  // the directory was at one moment; the sink returns false to stop early.
+  virtual PEK_ReturnStatus ReadSnapshot(const RowSink &sink) = 0;
 };
 
 }  // namespace olva::dir

@@ -83,6 +83,17 @@ PEK_ReturnStatus SqliteStore::Scan(const MatchSpec &criteria, const std::optiona
   return store->Scan(criteria, after, limit, sink);
 }
 
+std::optional<uint64_t> SqliteStore::CountEntries() {
+  Lease store = LeaseReader();
+  if (!store) return std::nullopt;
+  return store->CountEntries();
+}
+
+PEK_ReturnStatus SqliteStore::ReadSnapshot(const RowSink &sink) {
+  // One statement reads inside one read transaction: one moment of the file.
+  return Scan(MatchSpec{}, std::nullopt, UINT32_MAX, sink);
+}
+
 std::unique_ptr<ChangeWatch> SqliteStore::WatchChanges() {
   Lease store = LeaseReader();
   if (!store) return nullptr;

@@ -24,6 +24,8 @@ class SqliteStore final : public DirectoryStore {
   std::unique_ptr<ChangeWatch> WatchChanges() override;
   bool ApplyBatch(std::span<AppliedUpdate> batch) override;
   uint64_t MaxPayload() const override { return maxPayload_; }
+  std::optional<uint64_t> CountEntries() override;
+  PEK_ReturnStatus ReadSnapshot(const RowSink &sink) override;
 
   // A reading connection for one step; given back to the pool when the lease ends.
   class Lease {
