@@ -3,7 +3,7 @@
 #include "callback_scope.h"
 #include "client/tarne_status_codes.h"
 #include "directory_location.h"
-#include "sqlite_store.h"
+#include "store_opener.h"
 
 namespace olva::dir {
 
@@ -19,11 +19,10 @@ PEK_ReturnStatus Library::Open() {
     ++users_;
     return TARNE_STATUS_SUCCESS;
   }
-  const std::string location = DirectoryPath();
-  // A cluster location is never taken for a file name.
-  if (IsClusterLocation(location)) return TARNE_STATUS_NO_CONNECTION;
   DirectoryInfo info;
-  std::unique_ptr<DirectoryStore> store = SqliteStore::Open(location, &info);
+  std::string error;  // the caller learns only the status
+  std::unique_ptr<DirectoryStore> store =
+      OpenDirectoryStore(DirectoryPath(), NodePath(), &info, &error);
   if (store == nullptr) return TARNE_STATUS_NO_CONNECTION;
 
   info_ = std::move(info);

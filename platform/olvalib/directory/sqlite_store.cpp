@@ -33,13 +33,13 @@ class DataVersionWatch final : public ChangeWatch {
 
 }  // namespace
 
-std::unique_ptr<SqliteStore> SqliteStore::Open(const std::string &path, DirectoryInfo *info) {
-  std::string error;
+std::unique_ptr<SqliteStore> SqliteStore::Open(const std::string &path, DirectoryInfo *info,
+                                               std::string *error) {
   std::unique_ptr<Connection> reader =
-      Connection::Open(path, Connection::OpenMode::kExisting, &error);
-  if (reader == nullptr || !ReadDirectoryInfo(*reader, info, &error)) return nullptr;
+      Connection::Open(path, Connection::OpenMode::kExisting, error);
+  if (reader == nullptr || !ReadDirectoryInfo(*reader, info, error)) return nullptr;
   std::unique_ptr<Connection> writer =
-      Connection::Open(path, Connection::OpenMode::kExisting, &error);
+      Connection::Open(path, Connection::OpenMode::kExisting, error);
   if (writer == nullptr) return nullptr;
   return std::unique_ptr<SqliteStore>(
       new SqliteStore(path, std::make_unique<EntryStore>(std::move(reader)),

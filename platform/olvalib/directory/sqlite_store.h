@@ -16,8 +16,10 @@ namespace olva::dir {
 
 class SqliteStore final : public DirectoryStore {
  public:
-  // Nothing when the file is missing, cannot be opened or is not a directory of this format.
-  static std::unique_ptr<SqliteStore> Open(const std::string &path, DirectoryInfo *info);
+  // Nothing, and *error, when the file is missing, cannot be opened or is not a directory of
+  // this format.
+  static std::unique_ptr<SqliteStore> Open(const std::string &path, DirectoryInfo *info,
+                                           std::string *error);
 
   PEK_ReturnStatus Scan(const MatchSpec &criteria, const std::optional<EntryKey> &after,
                         uint32_t limit, const RowSink &sink) override;
