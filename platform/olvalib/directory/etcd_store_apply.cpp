@@ -18,6 +18,8 @@ namespace pb = etcd::pb;
 
 // A transaction holds at most 128 operations by default: three per row.
 constexpr size_t kRowsPerTransaction = 42;
+// Room for a row key: prefix, tag and five hex columns.
+constexpr size_t kRowKeyBytes = 256;
 // An update whose entry keeps changing under it gives up after this many tries.
 constexpr int kUpdateAttempts = 8;
 
@@ -56,11 +58,13 @@ EntryIdentity IdentityOf(const EntryKey &key) {
 class EtcdStore::Operation {
  public:
   Operation(EtcdStore &store, AppliedUpdate &applied, std::function<void()> finished)
-      : store_(store), applied_(applied), finished_(std::move(finished)) {}
+      : store_(store),
+        applied_(applied),
+        finished_(std::move(finished)),
+        key_(KeyOfRequest(applied.request)) {}
 
   void Start() {
     const UpdateRequest &request = applied_.request;
-    key_ = KeyOfRequest(request);
     switch (request.kind) {
       case UpdateRequest::Kind::kAdd:
         return Add();
@@ -75,6 +79,25 @@ class EtcdStore::Operation {
 
   // Whether the request may have changed the cluster.
   bool MayHaveCommitted() const { return mayHaveCommitted_; }
+
+  // An add that can share a transaction with others: the bytes it puts in one, or nothing.
+  std::optional<size_t> SharableAddBytes() const {
+    if (applied_.request.kind != UpdateRequest::Kind::kAdd) return std::nullopt;
+    const uint64_t payload = applied_.request.entry->valueLen;
+    if (payload > store_.MaxPayload()) return std::nullopt;
+    return static_cast<size_t>(3 * (sizeof(TarneEntry) + payload + kRowKeyBytes));
+  }
+  // Its compare and its puts, into a transaction shared with other adds.
+  void AppendAdd(pb::TxnRequest &txn) const {
+    AddCompare(txn, etcd::RowKey(store_.keyPrefix_, kTableOrder, key_), {}, pb::Compare::CREATE,
+               pb::Compare::EQUAL, 0);
+    PutRow(txn, StoredValue());
+  }
+  // The shared transaction's outcome, when it tells this request's.
+  void SharedOutcome(PEK_ReturnStatus status) {
+    mayHaveCommitted_ = true;
+    Finish(status);
+  }
 
  private:
   // The criteria of the rows an update supersedes or a deletion removes.
@@ -122,9 +145,7 @@ class EtcdStore::Operation {
       return Finish(TARNE_STATUS_LIMIT_EXCEEDED);
     }
     txn_.Clear();
-    AddCompare(txn_, etcd::RowKey(store_.keyPrefix_, kTableOrder, key_), {}, pb::Compare::CREATE,
-               pb::Compare::EQUAL, 0);
-    PutRow(txn_, StoredValue());
+    AppendAdd(txn_);
     SendTxn([this](bool succeeded) {
       Finish(succeeded ? TARNE_STATUS_SUCCESS : TARNE_STATUS_ALREADY_EXISTS);
     });
@@ -243,6 +264,35 @@ class EtcdStore::Operation {
   bool mayHaveCommitted_ = false;
 };
 
+// Adds of one wave in one transaction: one commit of the cluster instead of one per add. When
+// the transaction fails its compares, some entry exists already, and each add is tried alone.
+class EtcdStore::SharedAdds {
+ public:
+  SharedAdds(EtcdStore &store, std::vector<Operation *> adds)
+      : store_(store), adds_(std::move(adds)) {}
+
+  void Start() {
+    for (const Operation *add : adds_) add->AppendAdd(txn_);
+    store_.client_->TxnAsync(&context_, &txn_, &response_, [this](const grpc::Status &status) {
+      // Nothing of this object is used once the last request finished.
+      const std::vector<Operation *> adds = adds_;
+      if (status.ok() && !response_.succeeded()) {
+        for (Operation *add : adds) add->Start();
+        return;
+      }
+      const PEK_ReturnStatus outcome = status.ok() ? TARNE_STATUS_SUCCESS : TARNE_STATUS_FAILURE;
+      for (Operation *add : adds) add->SharedOutcome(outcome);
+    });
+  }
+
+ private:
+  EtcdStore &store_;
+  std::vector<Operation *> adds_;
+  grpc::ClientContext context_;
+  pb::TxnRequest txn_;
+  pb::TxnResponse response_;
+};
+
 bool EtcdStore::ApplyBatch(std::span<AppliedUpdate> batch) {
   bool mayHaveCommitted = false;
   size_t next = 0;
@@ -265,7 +315,33 @@ bool EtcdStore::ApplyBatch(std::span<AppliedUpdate> batch) {
         if (--running == 0) allDone.notify_all();
       }));
     }
-    for (const std::unique_ptr<Operation> &operation : wave) operation->Start();
+    // The wave's adds go in shared transactions, as many as one may hold; the rest alone.
+    std::vector<std::unique_ptr<SharedAdds>> shared;
+    std::vector<Operation *> alone;
+    std::vector<Operation *> group;
+    size_t groupBytes = 0;
+    const auto closeGroup = [&] {
+      if (group.size() == 1) alone.push_back(group.front());
+      if (group.size() > 1) shared.push_back(std::make_unique<SharedAdds>(*this, group));
+      group.clear();
+      groupBytes = 0;
+    };
+    for (const std::unique_ptr<Operation> &operation : wave) {
+      const std::optional<size_t> bytes = operation->SharableAddBytes();
+      if (!bytes) {
+        alone.push_back(operation.get());
+        continue;
+      }
+      if (group.size() == kRowsPerTransaction ||
+          groupBytes + *bytes > kEtcdMaxRequestBytes - kRequestOverhead) {
+        closeGroup();
+      }
+      group.push_back(operation.get());
+      groupBytes += *bytes;
+    }
+    closeGroup();
+    for (const std::unique_ptr<SharedAdds> &adds : shared) adds->Start();
+    for (Operation *operation : alone) operation->Start();
     {
       std::unique_lock lock(mutex);
       allDone.wait(lock, [&] { return running == 0; });
