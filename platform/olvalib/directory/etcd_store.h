@@ -51,8 +51,8 @@ class EtcdStore final : public DirectoryStore {
   const std::string &KeyPrefix() const { return keyPrefix_; }
 
  private:
-  class Operation;   // one request of a batch, in flight
-  class SharedAdds;  // adds of a batch in one transaction
+  class Operation;     // one request of a batch, in flight
+  class SharedWrites;  // adds and deletions of a batch in one transaction
 
   EtcdStore(std::unique_ptr<etcd::Client> client, std::string keyPrefix)
       : client_(std::move(client)), keyPrefix_(std::move(keyPrefix)) {}

@@ -71,8 +71,7 @@ class EtcdStore::Operation {
       case UpdateRequest::Kind::kUpdate:
         return ReadEntry();
       case UpdateRequest::Kind::kDelete:
-        if (!IsNullUuid(request.entry->owner) && request.entry->revision != 0) return DeleteRow();
-        return ReadEntry();
+        return ExactDeletion() ? DeleteRow() : ReadEntry();
     }
     Finish(TARNE_STATUS_BAD_PARAMETER);
   }
@@ -80,17 +79,24 @@ class EtcdStore::Operation {
   // Whether the request may have changed the cluster.
   bool MayHaveCommitted() const { return mayHaveCommitted_; }
 
-  // An add that can share a transaction with others: the bytes it puts in one, or nothing.
-  std::optional<size_t> SharableAddBytes() const {
+  // An add, or a deletion of one row, can share a transaction with others: the bytes it puts
+  // in one, or nothing.
+  std::optional<size_t> SharableBytes() const {
+    if (ExactDeletion()) return 3 * kRowKeyBytes;
     if (applied_.request.kind != UpdateRequest::Kind::kAdd) return std::nullopt;
     const uint64_t payload = applied_.request.entry->valueLen;
     if (payload > store_.MaxPayload()) return std::nullopt;
     return static_cast<size_t>(3 * (sizeof(TarneEntry) + payload + kRowKeyBytes));
   }
-  // Its compare and its puts, into a transaction shared with other adds.
-  void AppendAdd(pb::TxnRequest &txn) const {
-    AddCompare(txn, etcd::RowKey(store_.keyPrefix_, kTableOrder, key_), {}, pb::Compare::CREATE,
-               pb::Compare::EQUAL, 0);
+  // Its compare and its operations, into a transaction shared with others.
+  void AppendShared(pb::TxnRequest &txn) const {
+    const std::string rowKey = etcd::RowKey(store_.keyPrefix_, kTableOrder, key_);
+    if (ExactDeletion()) {
+      AddCompare(txn, rowKey, {}, pb::Compare::VERSION, pb::Compare::GREATER, 0);
+      DeleteRowKeys(txn, key_);
+      return;
+    }
+    AddCompare(txn, rowKey, {}, pb::Compare::CREATE, pb::Compare::EQUAL, 0);
     PutRow(txn, StoredValue());
   }
   // The shared transaction's outcome, when it tells this request's.
@@ -100,6 +106,13 @@ class EtcdStore::Operation {
   }
 
  private:
+  // A deletion of one row, named by its owner and revision.
+  bool ExactDeletion() const {
+    const TarneEntry &header = *applied_.request.entry;
+    return applied_.request.kind == UpdateRequest::Kind::kDelete && !IsNullUuid(header.owner) &&
+           header.revision != 0;
+  }
+
   // The criteria of the rows an update supersedes or a deletion removes.
   MatchSpec Rows() const {
     const TarneEntry &header = *applied_.request.entry;
@@ -145,7 +158,7 @@ class EtcdStore::Operation {
       return Finish(TARNE_STATUS_LIMIT_EXCEEDED);
     }
     txn_.Clear();
-    AppendAdd(txn_);
+    AppendShared(txn_);
     SendTxn([this](bool succeeded) {
       Finish(succeeded ? TARNE_STATUS_SUCCESS : TARNE_STATUS_ALREADY_EXISTS);
     });
@@ -153,9 +166,7 @@ class EtcdStore::Operation {
 
   void DeleteRow() {
     txn_.Clear();
-    AddCompare(txn_, etcd::RowKey(store_.keyPrefix_, kTableOrder, key_), {}, pb::Compare::VERSION,
-               pb::Compare::GREATER, 0);
-    DeleteRowKeys(txn_, key_);
+    AppendShared(txn_);
     SendTxn([this](bool succeeded) {
       Finish(succeeded ? TARNE_STATUS_SUCCESS : TARNE_STATUS_NOT_FOUND);
     });
@@ -264,15 +275,16 @@ class EtcdStore::Operation {
   bool mayHaveCommitted_ = false;
 };
 
-// Adds of one wave in one transaction: one commit of the cluster instead of one per add. When
-// the transaction fails its compares, some entry exists already, and each add is tried alone.
-class EtcdStore::SharedAdds {
+// Adds and single-row deletions of one wave in one transaction: one commit of the cluster
+// instead of one per request. When the transaction fails its compares (an entry to add exists
+// already, a row to delete is gone), each request is tried alone.
+class EtcdStore::SharedWrites {
  public:
-  SharedAdds(EtcdStore &store, std::vector<Operation *> adds)
+  SharedWrites(EtcdStore &store, std::vector<Operation *> adds)
       : store_(store), adds_(std::move(adds)) {}
 
   void Start() {
-    for (const Operation *add : adds_) add->AppendAdd(txn_);
+    for (const Operation *add : adds_) add->AppendShared(txn_);
     store_.client_->TxnAsync(&context_, &txn_, &response_, [this](const grpc::Status &status) {
       // Nothing of this object is used once the last request finished.
       const std::vector<Operation *> adds = adds_;
@@ -315,19 +327,20 @@ bool EtcdStore::ApplyBatch(std::span<AppliedUpdate> batch) {
         if (--running == 0) allDone.notify_all();
       }));
     }
-    // The wave's adds go in shared transactions, as many as one may hold; the rest alone.
-    std::vector<std::unique_ptr<SharedAdds>> shared;
+    // The wave's adds and single-row deletions go in shared transactions, as many as one may
+    // hold; the rest alone.
+    std::vector<std::unique_ptr<SharedWrites>> shared;
     std::vector<Operation *> alone;
     std::vector<Operation *> group;
     size_t groupBytes = 0;
     const auto closeGroup = [&] {
       if (group.size() == 1) alone.push_back(group.front());
-      if (group.size() > 1) shared.push_back(std::make_unique<SharedAdds>(*this, group));
+      if (group.size() > 1) shared.push_back(std::make_unique<SharedWrites>(*this, group));
       group.clear();
       groupBytes = 0;
     };
     for (const std::unique_ptr<Operation> &operation : wave) {
-      const std::optional<size_t> bytes = operation->SharableAddBytes();
+      const std::optional<size_t> bytes = operation->SharableBytes();
       if (!bytes) {
         alone.push_back(operation.get());
         continue;
@@ -340,7 +353,7 @@ bool EtcdStore::ApplyBatch(std::span<AppliedUpdate> batch) {
       groupBytes += *bytes;
     }
     closeGroup();
-    for (const std::unique_ptr<SharedAdds> &adds : shared) adds->Start();
+    for (const std::unique_ptr<SharedWrites> &adds : shared) adds->Start();
     for (Operation *operation : alone) operation->Start();
     {
       std::unique_lock lock(mutex);
