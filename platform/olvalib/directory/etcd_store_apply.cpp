@@ -183,7 +183,7 @@ class EtcdStore::Operation {
     rangeRequest_.set_key(range_.begin);
     rangeRequest_.set_range_end(range_.end);
     rangeRequest_.set_keys_only(true);
-    context_ = std::make_unique<grpc::ClientContext>();
+    NewContext();
     store_.client_->RangeAsync(context_.get(), &rangeRequest_, &rangeResponse_,
                                [this](const grpc::Status &status) {
                                  if (!status.ok()) return Finish(TARNE_STATUS_FAILURE);
@@ -244,14 +244,22 @@ class EtcdStore::Operation {
   }
 
   void SendTxn(std::function<void(bool)> then) {
-    context_ = std::make_unique<grpc::ClientContext>();
-    then_ = std::move(then);
+    // A retry may start from inside the continuation, so the continuation travels with the
+    // call rather than living in this object.
+    NewContext();
     mayHaveCommitted_ = true;
     store_.client_->TxnAsync(context_.get(), &txn_, &txnResponse_,
-                             [this](const grpc::Status &status) {
+                             [this, then = std::move(then)](const grpc::Status &status) {
                                if (!status.ok()) return Finish(TARNE_STATUS_FAILURE);
-                               then_(txnResponse_.succeeded());
+                               then(txnResponse_.succeeded());
                              });
+  }
+
+  // A call's context stays until the operation ends: the next call may start inside the
+  // previous one's completion, which still runs on its context.
+  void NewContext() {
+    if (context_ != nullptr) used_.push_back(std::move(context_));
+    context_ = std::make_unique<grpc::ClientContext>();
   }
 
   void Finish(PEK_ReturnStatus status) {
@@ -265,11 +273,11 @@ class EtcdStore::Operation {
   EntryKey key_;
   etcd::KeyRange range_;
   std::unique_ptr<grpc::ClientContext> context_;
+  std::vector<std::unique_ptr<grpc::ClientContext>> used_;
   pb::RangeRequest rangeRequest_;
   pb::RangeResponse rangeResponse_;
   pb::TxnRequest txn_;
   pb::TxnResponse txnResponse_;
-  std::function<void(bool)> then_;
   int attempts_ = 0;
   bool deletedSome_ = false;
   bool mayHaveCommitted_ = false;
