@@ -10,8 +10,8 @@ PEK_ReturnStatus CreateClusterDirectory(const dir::ClusterLocation &location,
   return dir::EtcdStore::CreateDirectory(location, tls, force, error);
 }
 
-bool CheckClusterOrders(dir::DirectoryStore &store,
-                        const std::function<void(std::string)> &problem, std::string *error) {
+bool CheckClusterOrders(dir::DirectoryStore &store, const std::function<void(std::string)> &problem,
+                        std::string *error) {
   auto *etcd = dynamic_cast<dir::EtcdStore *>(&store);
   if (etcd == nullptr) {
     *error = "not a directory on a cluster";

@@ -20,8 +20,8 @@ PEK_ReturnStatus CreateClusterDirectory(const dir::ClusterLocation &location,
 
 // Hands each disagreement between the rows' keys of the listing orders to problem; false,
 // and *error, when the keys could not be read.
-bool CheckClusterOrders(dir::DirectoryStore &store,
-                        const std::function<void(std::string)> &problem, std::string *error);
+bool CheckClusterOrders(dir::DirectoryStore &store, const std::function<void(std::string)> &problem,
+                        std::string *error);
 
 }  // namespace olva::admin
 

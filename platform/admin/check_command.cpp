@@ -220,9 +220,9 @@ bool CheckCluster(const std::string &location, Report *report, uint64_t *rows) {
     return true;
   });
   if (status != 0) report->Add("cannot read the rows: " + StoreFailureText(status));
-  if (!CheckClusterOrders(*directory->store, [&](std::string problem) {
-        report->Add(std::move(problem));
-      }, &error)) {
+  if (!CheckClusterOrders(
+          *directory->store, [&](std::string problem) { report->Add(std::move(problem)); },
+          &error)) {
     report->Add(error);
   }
   return true;

@@ -16,12 +16,8 @@ namespace olva::admin {
 namespace {
 
 constexpr OptionSpec kOptions[] = {
-    {"self", true, false},
-    {"cluster", true, true},
-    {"force", false, false},
-    {"ca", true, false},
-    {"cert", true, false},
-    {"key", true, false},
+    {"self", true, false}, {"cluster", true, true}, {"force", false, false},
+    {"ca", true, false},   {"cert", true, false},   {"key", true, false},
 };
 constexpr const char *kTlsOptions[] = {"ca", "cert", "key"};
 

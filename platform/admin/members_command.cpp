@@ -24,8 +24,8 @@ const Command &ThisCommand() {
 }
 
 // The generation of the membership entry stored now, if there is one to read.
-std::optional<uint32_t> CurrentGeneration(dir::DirectoryStore &store, const dir::DirectoryInfo &info,
-                                          const OlvaUUID &cluster) {
+std::optional<uint32_t> CurrentGeneration(dir::DirectoryStore &store,
+                                          const dir::DirectoryInfo &info, const OlvaUUID &cluster) {
   dir::MatchSpec criteria;
   criteria.uuid = cluster;
   criteria.owner = info.self;

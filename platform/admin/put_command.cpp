@@ -140,9 +140,10 @@ int RunPut(std::span<char *const> words) {
   if (!target) return kExitFailure;
 
   if (payload.size() > directory->store->MaxPayload()) {
-    std::fprintf(stderr, "tarne-admin: the payload of %zu bytes is larger than the directory's "
-                 "maximum of %llu\n", payload.size(),
-                 static_cast<unsigned long long>(directory->store->MaxPayload()));
+    std::fprintf(stderr,
+                 "tarne-admin: the payload of %zu bytes is larger than the directory's "
+                 "maximum of %llu\n",
+                 payload.size(), static_cast<unsigned long long>(directory->store->MaxPayload()));
     return kExitFailure;
   }
 

@@ -23,7 +23,8 @@ constexpr size_t kMostNamed = 100;
 // The message for a request of the load that failed with the status.
 std::string LoadFailure(uint64_t number, const dir::EntryKey &key, PEK_ReturnStatus status,
                         const std::string &storeError) {
-  if (status == TARNE_STATUS_ALREADY_EXISTS) return DescribeEntry(number, key) + " appears twice in the dump";
+  if (status == TARNE_STATUS_ALREADY_EXISTS)
+    return DescribeEntry(number, key) + " appears twice in the dump";
   if (status == TARNE_STATUS_LIMIT_EXCEEDED)
     return DescribeEntry(number, key) + " is larger than an entry may be";
   return "cannot write: " + storeError;
@@ -93,7 +94,8 @@ class ClusterTarget final : public RestoreTarget {
 
   bool Add(uint64_t number, const dir::EntryKey &key, const TarneEntry &entry,
            std::string *error) override {
-    pending_.push_back({number, key, EntryRecord(entry, {TarneEntry_Payload(&entry), entry.valueLen})});
+    pending_.push_back(
+        {number, key, EntryRecord(entry, {TarneEntry_Payload(&entry), entry.valueLen})});
     pendingBytes_ += pending_.back().record.size();
     return (pending_.size() < kBatchEntries && pendingBytes_ < kBatchBytes) || Flush(error);
   }
@@ -156,8 +158,8 @@ class ClusterTarget final : public RestoreTarget {
     std::vector<dir::AppliedUpdate> batch;
     batch.reserve(pending_.size());
     for (Pending &entry : pending_) {
-      batch.push_back(
-          Request(dir::UpdateRequest::Kind::kAdd, entry.record, entry.key.cluster, directory_.info));
+      batch.push_back(Request(dir::UpdateRequest::Kind::kAdd, entry.record, entry.key.cluster,
+                              directory_.info));
     }
     if (!batch.empty()) directory_.store->ApplyBatch(batch);
     bool stored = true;

@@ -56,8 +56,8 @@ class AdminTest : public DirectoryTest {
   std::string node_;
 };
 
-#define REQUIRE_ETCD(location)                                                           \
-  const std::optional<std::string> location = EtcdLocation();                           \
+#define REQUIRE_ETCD(location)                                \
+  const std::optional<std::string> location = EtcdLocation(); \
   if (!location) GTEST_SKIP() << "TARNE_TEST_ETCD_ENDPOINTS_FILE is not set: no etcd cluster"
 
 TEST_F(AdminTest, UsageInfoPutAndMembersRoundTrip) {
@@ -190,7 +190,8 @@ TEST_F(AdminTest, EveryCommandWorksOnACluster) {
   }
   EXPECT_EQ(AdminAnywhere({"put", "--directory", *location, "--uuid", uuid, "--type", "3",
                            "--revision", "4", "--file", file}),
-            1) << "already exists";
+            1)
+      << "already exists";
   ASSERT_EQ(AdminAnywhere({"members", "--directory", *location, "--cluster", a, "OLVA_UUID_SELF"}),
             0);
   const std::string dump = folder_ + "/d.gz", header = folder_ + "/d.hdr";
@@ -200,9 +201,9 @@ TEST_F(AdminTest, EveryCommandWorksOnACluster) {
   ASSERT_EQ(AdminAnywhere({"init", "--directory", copy, "--force", "--cluster", a, "--cluster", b}),
             0);
   std::string output;
-  ASSERT_EQ(AdminAnywhere({"restore", "--directory", copy, "--input", dump, "--header", header},
-                          &output),
-            0);
+  ASSERT_EQ(
+      AdminAnywhere({"restore", "--directory", copy, "--input", dump, "--header", header}, &output),
+      0);
   EXPECT_EQ(output, "restored 3 entries from " + dump + "\n");
   output.clear();
   EXPECT_EQ(AdminAnywhere({"check", "--directory", copy}, &output), 0);
@@ -218,21 +219,24 @@ TEST_F(AdminTest, ARestoreThatFailsOnAClusterTakesBackWhatItLoaded) {
   Put(Uuid(0x10), kSelf, 3, 1);
   ASSERT_EQ(Admin({"dump", "--output", dump, "--header", small}), 0);
   std::vector<std::vector<uint8_t>> entries;
-  for (int i = 0; i < 1500; ++i) entries.push_back(MakeEntry(Uuid(0x20, uint8_t(i)), kSelf, 3, i, ""));
+  for (int i = 0; i < 1500; ++i)
+    entries.push_back(MakeEntry(Uuid(0x20, uint8_t(i)), kSelf, 3, i, ""));
   Completions done;
   for (auto &entry : entries) {
     ASSERT_EQ(TARNE_AddEntryForCluster(AsEntry(entry), &Completions::Callback, &done, {}), 0u);
   }
   done.WaitFor(entries.size());
   ASSERT_EQ(Admin({"dump", "--output", dump, "--header", header}), 0);
-  ASSERT_EQ(AdminAnywhere({"init", "--directory", *location, "--cluster", dir::UuidToText(kClusterA)}),
-            0);
+  ASSERT_EQ(
+      AdminAnywhere({"init", "--directory", *location, "--cluster", dir::UuidToText(kClusterA)}),
+      0);
   std::string output;
   EXPECT_EQ(AdminAnywhere({"restore", "--directory", *location, "--input", dump, "--header", small},
                           &output),
             1);
-  EXPECT_EQ(output, "tarne-admin: the dump holds 1501 entries but its header announces 1; "
-                    "nothing was restored\n");
+  EXPECT_EQ(output,
+            "tarne-admin: the dump holds 1501 entries but its header announces 1; "
+            "nothing was restored\n");
   output.clear();
   EXPECT_EQ(AdminAnywhere({"info", "--directory", *location}, &output), 0);
   EXPECT_NE(output.find("entries: 0\n"), std::string::npos) << output;
