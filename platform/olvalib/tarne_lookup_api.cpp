@@ -58,11 +58,12 @@ PEK_ReturnStatus ReadAndReadAhead(const TarneQuery &query, const MatchSpec &crit
                                   const ReadAheadStamp &stamp, TarneEntry *buffer, uint32_t size,
                                   EntryKey *found) {
   ReadAhead &page = ThreadReadAhead();
-  page.Begin(query, stamp);
+  const PageSize pageSize = Library::Instance().Store().ListingPage();
+  page.Begin(query, stamp, pageSize);
   bool matched = false;
   bool full = false;
   const PEK_ReturnStatus status =
-      Library::Instance().Store().Scan(criteria, cursor, kReadAheadRows, [&](const RowView &row) {
+      Library::Instance().Store().Scan(criteria, cursor, pageSize.rows, [&](const RowView &row) {
         if (!matched) {
           CopyRow(row, buffer, size);
           *found = row.key;
@@ -173,7 +174,11 @@ PEK_ReturnStatus TARNE_ForEachEntryForCluster(const TarneQuery *query, TarneEntr
 
   std::optional<EntryKey> cursor;
   std::vector<PageEntry> page;
-  page.reserve(kPageRows);
+  // At least the store's own listing page: a store far away answers few large reads best.
+  const PageSize listing = Library::Instance().Store().ListingPage();
+  const uint32_t pageRows = std::max(kPageRows, listing.rows);
+  const size_t pageBytes = std::max(kPageBytes, listing.bytes);
+  page.reserve(pageRows);
   for (;;) {
     // A page is read and its statement reset before any visitor runs: the visitor may wait
     // for the writer, so nothing of the database stays open across it.
@@ -181,7 +186,7 @@ PEK_ReturnStatus TARNE_ForEachEntryForCluster(const TarneQuery *query, TarneEntr
     bool full = false;
     bool outOfMemory = false;
     const PEK_ReturnStatus status =
-        Library::Instance().Store().Scan(criteria, cursor, kPageRows, [&](const RowView &row) {
+        Library::Instance().Store().Scan(criteria, cursor, pageRows, [&](const RowView &row) {
           TarneEntry *entry = HoldEntry(row.header, row.value);
           if (entry == nullptr) {
             outOfMemory = true;
@@ -190,7 +195,7 @@ PEK_ReturnStatus TARNE_ForEachEntryForCluster(const TarneQuery *query, TarneEntr
           page.push_back({entry, row.key.cluster});
           cursor = row.key;
           bytes += sizeof(TarneEntry) + row.value.size();
-          full = page.size() == kPageRows || bytes >= kPageBytes;
+          full = page.size() == pageRows || bytes >= pageBytes;
           return !full;
         });
     if (status != TARNE_STATUS_SUCCESS || outOfMemory) {

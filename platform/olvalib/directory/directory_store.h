@@ -55,6 +55,12 @@ struct AppliedUpdate {
   uint64_t storedRevision = 0;  // an update's new revision, told to the caller on success
 };
 
+// How much a listing reads from the store at a time.
+struct PageSize {
+  uint32_t rows;
+  size_t bytes;
+};
+
 // Tells a waiting thread that something may have been committed, by any process.
 class ChangeWatch {
  public:
@@ -88,6 +94,10 @@ class DirectoryStore {
 
   // The largest payload an add or update may carry.
   virtual uint64_t MaxPayload() const = 0;
+
+  // What a listing's read-ahead should hold: a store that answers each read from afar wants
+  // few large reads, one on this host many small ones.
+  virtual PageSize ListingPage() const = 0;
 
   // Rows in the whole directory; nothing when it cannot be read.
   virtual std::optional<uint64_t> CountEntries() = 0;

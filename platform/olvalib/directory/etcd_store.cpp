@@ -14,9 +14,10 @@ namespace olva::dir {
 namespace {
 
 constexpr std::string_view kFormatValue = "tarne-directory 1";
-// Rows read per range request of a listing or a snapshot.
+// Rows read per range request of a listing or a snapshot: the first request reads a few,
+// the next ones as many as fill about kListingBytes at the rows' size so far.
 constexpr uint32_t kMinimumPage = 64;
-constexpr uint32_t kMaximumPage = 1024;
+constexpr uint32_t kFirstPage = 512;
 
 constexpr std::array<ColumnOrder, 3> kOrders{kTableOrder, kOwnerIndexOrder, kTypeIndexOrder};
 
@@ -48,6 +49,15 @@ bool RowOf(const EntryKey &key, const std::string &stored, RowView *row) {
   return true;
 }
 
+uint32_t NextPageRows(const etcd::pb::RangeResponse &response) {
+  size_t bytes = 0;
+  for (const mvccpb::KeyValue &stored : response.kvs())
+    bytes += stored.key().size() + stored.value().size();
+  if (bytes == 0) return kListingRows;
+  const size_t rows = kListingBytes / (bytes / static_cast<size_t>(response.kvs_size()) + 1);
+  return static_cast<uint32_t>(std::clamp<size_t>(rows, kMinimumPage, kListingRows));
+}
+
 // Hands rows to a scan's sink until it has had limit of them or declines one.
 class Delivery {
  public:
@@ -60,6 +70,7 @@ class Delivery {
     return TARNE_STATUS_SUCCESS;
   }
   bool Done() const { return done_; }
+  uint32_t Remaining() const { return limit_ - delivered_; }
 
  private:
   const RowSink &sink_;
@@ -186,7 +197,7 @@ PEK_ReturnStatus EtcdStore::Scan(const MatchSpec &criteria, const std::optional<
   LatestFilter latest;
   etcd::pb::RangeRequest request;
   request.set_range_end(range.end);
-  request.set_limit(std::clamp(limit, kMinimumPage, kMaximumPage));
+  request.set_limit(std::clamp(limit, kMinimumPage, kFirstPage));
   while (!range.Empty()) {
     request.set_key(range.begin);
     etcd::pb::RangeResponse response;
@@ -204,6 +215,8 @@ PEK_ReturnStatus EtcdStore::Scan(const MatchSpec &criteria, const std::optional<
     }
     if (!response.more() || response.kvs_size() == 0) break;
     range.begin = response.kvs(response.kvs_size() - 1).key() + '\0';
+    request.set_limit(
+        std::min(NextPageRows(response), std::max(delivery.Remaining(), kMinimumPage)));
   }
   return latest.Flush(delivery);
 }
@@ -232,7 +245,7 @@ PEK_ReturnStatus EtcdStore::ReadOrder(
   etcd::KeyRange range = etcd::OrderRange(keyPrefix_, order);
   etcd::pb::RangeRequest request;
   request.set_range_end(range.end);
-  request.set_limit(kMaximumPage);
+  request.set_limit(kFirstPage);
   request.set_revision(revision);
   for (;;) {
     request.set_key(range.begin);
@@ -247,6 +260,7 @@ PEK_ReturnStatus EtcdStore::ReadOrder(
     }
     if (!response.more() || response.kvs_size() == 0) return TARNE_STATUS_SUCCESS;
     range.begin = response.kvs(response.kvs_size() - 1).key() + '\0';
+    request.set_limit(NextPageRows(response));
   }
 }
 

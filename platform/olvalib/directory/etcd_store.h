@@ -22,6 +22,11 @@ inline constexpr uint64_t kEtcdMaxRequestBytes = 1536u << 10;
 // Room a transaction needs besides its values: keys, compares, framing.
 inline constexpr uint64_t kRequestOverhead = 4096;
 
+// Each range request walks every key from its start to the end of its range, whatever its
+// limit (etcd counts them), so a listing reads few large pages rather than many small ones.
+inline constexpr uint32_t kListingRows = 8192;
+inline constexpr size_t kListingBytes = 4u << 20;
+
 class EtcdStore final : public DirectoryStore {
  public:
   // Nothing, and *error, when no member answers within 2 s, TLS files cannot be read, or the
@@ -39,6 +44,7 @@ class EtcdStore final : public DirectoryStore {
   std::unique_ptr<ChangeWatch> WatchChanges() override;
   bool ApplyBatch(std::span<AppliedUpdate> batch) override;
   uint64_t MaxPayload() const override;
+  PageSize ListingPage() const override { return {kListingRows, kListingBytes}; }
   std::optional<uint64_t> CountEntries() override;
   PEK_ReturnStatus ReadSnapshot(const RowSink &sink) override;
 

@@ -14,8 +14,9 @@ bool SameKey(const EntryKey &a, const EntryKey &b) {
 
 }  // namespace
 
-void ReadAhead::Begin(const TarneQuery &query, const ReadAheadStamp &stamp) {
+void ReadAhead::Begin(const TarneQuery &query, const ReadAheadStamp &stamp, PageSize size) {
   valid_ = true;
+  size_ = size;
   complete_ = false;
   query_ = query;
   stamp_ = stamp;
@@ -28,7 +29,7 @@ bool ReadAhead::Add(const RowView &row) {
   rows_.push_back({row.key, bytes_.size(), row.value.size()});
   bytes_.insert(bytes_.end(), row.header.begin(), row.header.end());
   bytes_.insert(bytes_.end(), row.value.begin(), row.value.end());
-  return rows_.size() < kReadAheadRows && bytes_.size() < kReadAheadBytes;
+  return rows_.size() < size_.rows && bytes_.size() < size_.bytes;
 }
 
 ReadAhead::Outcome ReadAhead::Next(const TarneQuery &query, const EntryKey &cursor,

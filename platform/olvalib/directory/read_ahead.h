@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "client/tarne_client.h"
+#include "directory_store.h"
 #include "entry_key.h"
-#include "entry_store.h"
 
 namespace olva::dir {
 
@@ -31,8 +31,8 @@ struct ReadAheadStamp {
 
 class ReadAhead {
  public:
-  // Starts a page for the query; rows are added in match order.
-  void Begin(const TarneQuery &query, const ReadAheadStamp &stamp);
+  // Starts a page for the query, of at most size; rows are added in match order.
+  void Begin(const TarneQuery &query, const ReadAheadStamp &stamp, PageSize size);
   // False once the page is full.
   bool Add(const RowView &row);
   // Marks that the page holds every remaining match.
@@ -58,6 +58,7 @@ class ReadAhead {
   bool complete_ = false;
   TarneQuery query_{};
   ReadAheadStamp stamp_;
+  PageSize size_{kReadAheadRows, kReadAheadBytes};
   std::vector<Row> rows_;
   std::vector<uint8_t> bytes_;
   size_t served_ = 0;  // rows handed out so far

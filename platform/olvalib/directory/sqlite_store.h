@@ -11,6 +11,7 @@
 #include "directory_schema.h"
 #include "directory_store.h"
 #include "entry_store.h"
+#include "read_ahead.h"
 
 namespace olva::dir {
 
@@ -26,6 +27,7 @@ class SqliteStore final : public DirectoryStore {
   std::unique_ptr<ChangeWatch> WatchChanges() override;
   bool ApplyBatch(std::span<AppliedUpdate> batch) override;
   uint64_t MaxPayload() const override { return maxPayload_; }
+  PageSize ListingPage() const override { return {kReadAheadRows, kReadAheadBytes}; }
   std::optional<uint64_t> CountEntries() override;
   PEK_ReturnStatus ReadSnapshot(const RowSink &sink) override;
 
