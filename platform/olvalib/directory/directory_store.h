@@ -1,6 +1,6 @@
 // The place the directory's entries live, behind the library: the SQLite file of one host
-// (sqlite_store.h) or an etcd cluster shared by many hosts (etcd_store.h). The C boundary and its threads (lookups,
-// iteration, waits, the writer, remote find) see only this.
+// (sqlite_store.h) or an etcd cluster shared by many hosts (etcd_store.h). The C boundary and its
+// threads (lookups, iteration, waits, the writer, remote find) see only this.
 #ifndef OLVALIB_DIRECTORY_DIRECTORY_STORE_H
 #define OLVALIB_DIRECTORY_DIRECTORY_STORE_H
 
@@ -14,6 +14,7 @@
 #include "client/tarne_client.h"
 #include "entry_key.h"
 #include "query_plan.h"
+#include "uuid_util.h"
 
 namespace olva::dir {
 
@@ -36,6 +37,15 @@ struct UpdateRequest {
   OlvaUUID self{};          // what the self marker stands for
   bool heldEntry = false;   // the entry is one of the library's held entries
 };
+
+// The row a request names: the entry's own key with the self marker resolved, in the
+// request's sub-cluster. A deletion's null owner and zero revision mean any.
+inline EntryKey KeyOfRequest(const UpdateRequest &request) {
+  EntryKey key = KeyOfHeader(*request.entry);
+  key.owner = ResolveOwner(request.entry->owner, request.self);
+  key.cluster = request.cluster;
+  return key;
+}
 
 // A request of a batch the writer hands to the store, and what became of it.
 struct AppliedUpdate {

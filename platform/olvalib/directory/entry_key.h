@@ -49,6 +49,16 @@ inline EntryKey KeyOfHeader(const TarneEntry &header) {
   return key;
 }
 
+// The header a row is stored with: the given one with the key's owner and revision, and the
+// payload's length.
+inline TarneEntry StoredHeader(const EntryKey &key, const TarneEntry &given, size_t valueLength) {
+  TarneEntry header = given;
+  header.owner = key.owner;
+  header.revision = key.revision;
+  header.valueLen = static_cast<uint32_t>(valueLength);
+  return header;
+}
+
 }  // namespace olva::dir
 
 #endif  // OLVALIB_DIRECTORY_ENTRY_KEY_H

@@ -30,14 +30,6 @@ PEK_ReturnStatus StoreStatus(int result) {
                                                                             : TARNE_STATUS_FAILURE;
 }
 
-TarneEntry StoredHeader(const EntryKey &key, const TarneEntry &given, size_t valueLength) {
-  TarneEntry header = given;
-  header.owner = key.owner;
-  header.revision = key.revision;
-  header.valueLen = static_cast<uint32_t>(valueLength);
-  return header;
-}
-
 std::span<const uint8_t> BytesOf(const TarneEntry &header) {
   return {reinterpret_cast<const uint8_t *>(&header), sizeof header};
 }

@@ -60,13 +60,6 @@ std::string OrderPrefix(std::string_view prefix, const ColumnOrder &order) {
   return out;
 }
 
-// The first key after every key that begins with text.
-std::string PrefixEnd(std::string text) {
-  while (!text.empty() && static_cast<uint8_t>(text.back()) == 0xff) text.pop_back();
-  if (!text.empty()) text.back() = static_cast<char>(text.back() + 1);
-  return text;
-}
-
 // The criteria's fixed value of a column, as a key would hold it; false when not fixed.
 bool FixedColumn(const MatchSpec &criteria, Column column, EntryKey *key) {
   switch (column) {
@@ -91,6 +84,13 @@ bool FixedColumn(const MatchSpec &criteria, Column column, EntryKey *key) {
 }
 
 }  // namespace
+
+// The first key after every key that begins with text.
+std::string PrefixEnd(std::string text) {
+  while (!text.empty() && static_cast<uint8_t>(text.back()) == 0xff) text.pop_back();
+  if (!text.empty()) text.back() = static_cast<char>(text.back() + 1);
+  return text;
+}
 
 std::string RowKey(std::string_view prefix, const ColumnOrder &order, const EntryKey &key) {
   std::string out = OrderPrefix(prefix, order);
@@ -133,6 +133,12 @@ std::optional<EntryKey> ParseRowKey(std::string_view prefix, const ColumnOrder &
   }
   row.revision = DecodeRevision(revision);
   return row;
+}
+
+KeyRange OrderRange(std::string_view prefix, const ColumnOrder &order) {
+  std::string lead = OrderPrefix(prefix, order);
+  std::string end = PrefixEnd(lead);
+  return {std::move(lead), std::move(end)};
 }
 
 KeyRange MatchRange(std::string_view prefix, const MatchSpec &criteria,

@@ -21,12 +21,18 @@ std::string RowKey(std::string_view prefix, const ColumnOrder &order, const Entr
 std::optional<EntryKey> ParseRowKey(std::string_view prefix, const ColumnOrder &order,
                                     std::string_view key);
 
+// The first key after every key that begins with text.
+std::string PrefixEnd(std::string text);
+
 // Keys from begin (included) to end (excluded); empty when begin >= end.
 struct KeyRange {
   std::string begin;
   std::string end;
   bool Empty() const { return begin >= end; }
 };
+
+// Every key of one order.
+KeyRange OrderRange(std::string_view prefix, const ColumnOrder &order);
 
 // The keys, in the order MatchOrder(criteria) gives, that hold every match of the criteria
 // after the cursor (all of them without one). The fixed columns that lead the order narrow

@@ -58,8 +58,9 @@ bool ReadNodeFile(const std::string &path, NodeFile *node, std::string *error) {
         read.identity.clusters.push_back(*uuid);
       }
     } else if (name == "ca" || name == "cert" || name == "key") {
-      std::string *field = name == "ca" ? &read.tls.ca : name == "cert" ? &read.tls.cert
-                                                                       : &read.tls.key;
+      std::string *field = name == "ca"     ? &read.tls.ca
+                           : name == "cert" ? &read.tls.cert
+                                            : &read.tls.key;
       if (!SetOnce(field, value, name, error)) {
         if (error->empty()) *error = "empty " + name + " path";
         *error = where + *error;
@@ -105,8 +106,8 @@ PEK_ReturnStatus WriteNodeFile(const std::string &path, const NodeFile &node, bo
     *error = Errno("cannot create " + temporary);
     return TARNE_STATUS_FAILURE;
   }
-  bool written = write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) &&
-                 fsync(fd) == 0;
+  bool written =
+      write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) && fsync(fd) == 0;
   if (close(fd) != 0) written = false;
   if (!written) {
     *error = Errno("cannot write " + temporary);

@@ -9,13 +9,6 @@ namespace {
 constexpr std::array<const char *, kColumnCount> kColumnNames{"uuid", "owner", "type", "revision",
                                                               "cluster"};
 
-constexpr ColumnOrder kTableOrder{Column::kUuid, Column::kOwner, Column::kType, Column::kRevision,
-                                  Column::kCluster};
-constexpr ColumnOrder kOwnerIndexOrder{Column::kOwner, Column::kType, Column::kUuid,
-                                       Column::kRevision, Column::kCluster};
-constexpr ColumnOrder kTypeIndexOrder{Column::kType, Column::kUuid, Column::kOwner,
-                                      Column::kRevision, Column::kCluster};
-
 // "?N" for a numbered parameter.
 std::string Parameter(int number) {
   std::string text(1, '?');

@@ -31,6 +31,14 @@ enum class Column : uint8_t { kUuid, kOwner, kType, kRevision, kCluster };
 inline constexpr size_t kColumnCount = 5;
 using ColumnOrder = std::array<Column, kColumnCount>;
 
+// The orders the directory keeps its rows in: the table's, and its two indexes'.
+inline constexpr ColumnOrder kTableOrder{Column::kUuid, Column::kOwner, Column::kType,
+                                         Column::kRevision, Column::kCluster};
+inline constexpr ColumnOrder kOwnerIndexOrder{Column::kOwner, Column::kType, Column::kUuid,
+                                              Column::kRevision, Column::kCluster};
+inline constexpr ColumnOrder kTypeIndexOrder{Column::kType, Column::kUuid, Column::kOwner,
+                                             Column::kRevision, Column::kCluster};
+
 // The order of a query's matches: the order of the table or index that serves it, so that
 // the database streams them without sorting.
 ColumnOrder MatchOrder(const MatchSpec &criteria);

@@ -133,9 +133,7 @@ bool SqliteStore::ApplyBatch(std::span<AppliedUpdate> batch) {
 PEK_ReturnStatus SqliteStore::Apply(AppliedUpdate &applied) {
   UpdateRequest &request = applied.request;
   const TarneEntry &header = *request.entry;
-  EntryKey key = KeyOfHeader(header);
-  key.owner = ResolveOwner(header.owner, request.self);
-  key.cluster = request.cluster;
+  EntryKey key = KeyOfRequest(request);
   const std::span<const uint8_t> value(TarneEntry_Payload(request.entry), header.valueLen);
   switch (request.kind) {
     case UpdateRequest::Kind::kAdd:

@@ -15,8 +15,8 @@ namespace olva::dir {
 // cluster location that does not parse, a node file that cannot be read, or no member
 // answering.
 std::unique_ptr<DirectoryStore> OpenDirectoryStore(const std::string &location,
-                                                   const std::string &nodePath,
-                                                   DirectoryInfo *info, std::string *error);
+                                                   const std::string &nodePath, DirectoryInfo *info,
+                                                   std::string *error);
 
 }  // namespace olva::dir
 

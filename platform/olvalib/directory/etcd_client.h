@@ -1,0 +1,74 @@
+// A connection to every member of an etcd cluster, over etcd's v3 gRPC API. Calls go to one
+// member at a time; when it stops answering, the next calls go to the next member. Reads are
+// retried on the others; writes are not (a write that may have been applied is reported as
+// failed, never applied twice).
+#ifndef OLVALIB_DIRECTORY_ETCD_CLIENT_H
+#define OLVALIB_DIRECTORY_ETCD_CLIENT_H
+
+#include <grpcpp/grpcpp.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "directory_location.h"
+#include "etcd/etcdserver/etcdserverpb/rpc.grpc.pb.h"
+#include "node_file.h"
+
+namespace olva::dir::etcd {
+
+namespace pb = etcdserverpb;
+
+// How long one call may take before it counts as lost.
+inline constexpr std::chrono::seconds kCallDeadline{5};
+// How long opening may look for a member that answers.
+inline constexpr std::chrono::milliseconds kFirstAnswerDeadline{1800};
+
+class Client {
+ public:
+  // Nothing, and *error, when the TLS files cannot be read.
+  static std::unique_ptr<Client> Connect(const ClusterLocation &location, const TlsFiles &tls,
+                                         std::string *error);
+
+  // A linearizable read, tried on each member in turn until one answers or the deadline
+  // passes.
+  grpc::Status Range(const pb::RangeRequest &request, pb::RangeResponse *response,
+                     std::chrono::steady_clock::time_point deadline);
+  grpc::Status Range(const pb::RangeRequest &request, pb::RangeResponse *response) {
+    return Range(request, response, std::chrono::steady_clock::now() + kCallDeadline);
+  }
+  // One transaction on the current member, not retried.
+  grpc::Status Txn(const pb::TxnRequest &request, pb::TxnResponse *response);
+
+  // The same, without blocking: done runs on a gRPC thread once the call ended. The request
+  // must live until then; context and response are the caller's too.
+  void TxnAsync(grpc::ClientContext *context, const pb::TxnRequest *request,
+                pb::TxnResponse *response, std::function<void(grpc::Status)> done);
+  void RangeAsync(grpc::ClientContext *context, const pb::RangeRequest *request,
+                  pb::RangeResponse *response, std::function<void(grpc::Status)> done);
+
+  // The member calls go to now, and a way to leave it after it failed.
+  size_t CurrentMember() const { return current_.load(std::memory_order_relaxed); }
+  size_t MemberCount() const { return members_.size(); }
+  void MemberFailed(size_t member);
+  pb::Watch::Stub &WatchStub(size_t member) { return *members_[member].watch; }
+
+  // Whether a failed call's status says the member, rather than the request, is at fault.
+  static bool MemberAtFault(const grpc::Status &status);
+
+ private:
+  struct Member {
+    std::shared_ptr<grpc::Channel> channel;
+    std::unique_ptr<pb::KV::Stub> kv;
+    std::unique_ptr<pb::Watch::Stub> watch;
+  };
+  std::vector<Member> members_;
+  std::atomic<size_t> current_{0};
+};
+
+}  // namespace olva::dir::etcd
+
+#endif  // OLVALIB_DIRECTORY_ETCD_CLIENT_H

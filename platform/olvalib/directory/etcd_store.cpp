@@ -1,0 +1,307 @@
+#include "etcd_store.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+#include <vector>
+
+#include "client/tarne_status_codes.h"
+#include "etcd_keys.h"
+#include "etcd_watch.h"
+#include "uuid_util.h"
+
+namespace olva::dir {
+namespace {
+
+constexpr std::string_view kFormatValue = "tarne-directory 1";
+// Rows read per range request of a listing or a snapshot.
+constexpr uint32_t kMinimumPage = 64;
+constexpr uint32_t kMaximumPage = 1024;
+// Room a transaction needs besides its three values: keys, compares, framing.
+constexpr uint64_t kRequestOverhead = 4096;
+
+constexpr std::array<ColumnOrder, 3> kOrders{kTableOrder, kOwnerIndexOrder, kTypeIndexOrder};
+
+std::string FormatKey(const std::string &keyPrefix) {
+  return keyPrefix + "format";
+}
+
+bool Matches(const MatchSpec &criteria, const EntryKey &key) {
+  if (criteria.uuid && !SameUuid(*criteria.uuid, key.uuid)) return false;
+  if (criteria.owner && !SameUuid(*criteria.owner, key.owner)) return false;
+  if (criteria.type && *criteria.type != key.type) return false;
+  if (criteria.revision && !criteria.latest && *criteria.revision != key.revision) return false;
+  if (criteria.cluster && !SameUuid(*criteria.cluster, key.cluster)) return false;
+  return true;
+}
+
+bool SameEntry(const EntryKey &a, const EntryKey &b) {
+  return SameUuid(a.uuid, b.uuid) && SameUuid(a.owner, b.owner) && a.type == b.type;
+}
+
+// The stored value as a row; false when it is not a header and its payload.
+bool RowOf(const EntryKey &key, const std::string &stored, RowView *row) {
+  if (stored.size() < sizeof(TarneEntry)) return false;
+  TarneEntry header;
+  std::memcpy(&header, stored.data(), sizeof header);
+  if (header.valueLen != stored.size() - sizeof header) return false;
+  const auto *bytes = reinterpret_cast<const uint8_t *>(stored.data());
+  *row = RowView{key, {bytes, sizeof header}, {bytes + sizeof header, header.valueLen}};
+  return true;
+}
+
+// Hands rows to a scan's sink until it has had limit of them or declines one.
+class Delivery {
+ public:
+  Delivery(const RowSink &sink, uint32_t limit) : sink_(sink), limit_(limit) {}
+  // Failure: the stored value is not a row.
+  PEK_ReturnStatus Deliver(const EntryKey &key, const std::string &stored) {
+    RowView row;
+    if (!RowOf(key, stored, &row)) return TARNE_STATUS_FAILURE;
+    if (!sink_(row) || ++delivered_ == limit_) done_ = true;
+    return TARNE_STATUS_SUCCESS;
+  }
+  bool Done() const { return done_; }
+
+ private:
+  const RowSink &sink_;
+  uint32_t limit_;
+  uint32_t delivered_ = 0;
+  bool done_ = false;
+};
+
+// The rows of one entry, (uuid, owner, type), held until its last row is read: a row is its
+// sub-cluster's latest when no later row of the entry is in the same sub-cluster. Rows before
+// a cursor do not matter: older revisions come first.
+class LatestFilter {
+ public:
+  PEK_ReturnStatus Add(const EntryKey &key, const std::string &stored, Delivery &delivery) {
+    PEK_ReturnStatus status = TARNE_STATUS_SUCCESS;
+    if (!rows_.empty() && !SameEntry(rows_.front().first, key)) status = Flush(delivery);
+    rows_.emplace_back(key, stored);
+    return status;
+  }
+  PEK_ReturnStatus Flush(Delivery &delivery) {
+    for (size_t i = 0; i < rows_.size() && !delivery.Done(); ++i) {
+      const bool superseded = std::any_of(
+          rows_.begin() + static_cast<ptrdiff_t>(i) + 1, rows_.end(),
+          [&](const auto &later) { return SameUuid(later.first.cluster, rows_[i].first.cluster); });
+      if (superseded) continue;
+      const PEK_ReturnStatus status = delivery.Deliver(rows_[i].first, rows_[i].second);
+      if (status != TARNE_STATUS_SUCCESS) return status;
+    }
+    rows_.clear();
+    return TARNE_STATUS_SUCCESS;
+  }
+
+ private:
+  std::vector<std::pair<EntryKey, std::string>> rows_;
+};
+
+}  // namespace
+
+std::unique_ptr<EtcdStore> EtcdStore::Open(const ClusterLocation &location, const TlsFiles &tls,
+                                           std::string *error) {
+  std::unique_ptr<etcd::Client> client = etcd::Client::Connect(location, tls, error);
+  if (client == nullptr) return nullptr;
+  const std::string keyPrefix = location.prefix + "/";
+  etcd::pb::RangeRequest request;
+  request.set_key(FormatKey(keyPrefix));
+  etcd::pb::RangeResponse response;
+  const grpc::Status status = client->Range(
+      request, &response, std::chrono::steady_clock::now() + etcd::kFirstAnswerDeadline);
+  if (!status.ok()) {
+    *error = "no member answered: " + status.error_message();
+    return nullptr;
+  }
+  if (response.kvs_size() == 0) {
+    *error = "no directory under " + location.prefix;
+    return nullptr;
+  }
+  if (response.kvs(0).value() != kFormatValue) {
+    *error = "not a directory of this format under " + location.prefix;
+    return nullptr;
+  }
+  return std::unique_ptr<EtcdStore>(new EtcdStore(std::move(client), keyPrefix));
+}
+
+PEK_ReturnStatus EtcdStore::CreateDirectory(const ClusterLocation &location, const TlsFiles &tls,
+                                            bool force, std::string *error) {
+  std::unique_ptr<etcd::Client> client = etcd::Client::Connect(location, tls, error);
+  if (client == nullptr) return TARNE_STATUS_FAILURE;
+  const std::string keyPrefix = location.prefix + "/";
+  const std::string formatKey = FormatKey(keyPrefix);
+  {
+    // Tells an unreachable cluster from a refused write, within the first deadline.
+    etcd::pb::RangeRequest probe;
+    probe.set_key(formatKey);
+    etcd::pb::RangeResponse answer;
+    const grpc::Status status = client->Range(
+        probe, &answer, std::chrono::steady_clock::now() + etcd::kFirstAnswerDeadline);
+    if (!status.ok()) {
+      *error = "no member answered: " + status.error_message();
+      return TARNE_STATUS_NO_CONNECTION;
+    }
+  }
+  etcd::pb::TxnRequest request;
+  if (!force) {
+    etcd::pb::Compare *absent = request.add_compare();
+    absent->set_key(formatKey);
+    absent->set_target(etcd::pb::Compare::CREATE);
+    absent->set_result(etcd::pb::Compare::EQUAL);
+    absent->set_create_revision(0);
+  } else {
+    // Everything under the prefix but the marker, which a transaction may not also put.
+    etcd::pb::DeleteRangeRequest *before = request.add_success()->mutable_request_delete_range();
+    before->set_key(keyPrefix);
+    before->set_range_end(formatKey);
+    etcd::pb::DeleteRangeRequest *after = request.add_success()->mutable_request_delete_range();
+    after->set_key(formatKey + '\0');
+    after->set_range_end(etcd::PrefixEnd(keyPrefix));
+  }
+  etcd::pb::PutRequest *mark = request.add_success()->mutable_request_put();
+  mark->set_key(formatKey);
+  mark->set_value(std::string(kFormatValue));
+  etcd::pb::TxnResponse response;
+  const grpc::Status status = client->Txn(request, &response);
+  if (!status.ok()) {
+    *error = "cannot write: " + status.error_message();
+    return TARNE_STATUS_FAILURE;
+  }
+  if (!response.succeeded()) {
+    *error = "a directory exists under " + location.prefix;
+    return TARNE_STATUS_ALREADY_EXISTS;
+  }
+  return TARNE_STATUS_SUCCESS;
+}
+
+uint64_t EtcdStore::MaxPayload() const {
+  return (kEtcdMaxRequestBytes - kRequestOverhead) / kOrders.size() - sizeof(TarneEntry);
+}
+
+PEK_ReturnStatus EtcdStore::Scan(const MatchSpec &criteria, const std::optional<EntryKey> &after,
+                                 uint32_t limit, const RowSink &sink) {
+  if (limit == 0 || (criteria.type && *criteria.type > kTypeMask)) return TARNE_STATUS_SUCCESS;
+  const ColumnOrder order = MatchOrder(criteria);
+  etcd::KeyRange range = etcd::MatchRange(keyPrefix_, criteria, after);
+  Delivery delivery(sink, limit);
+  LatestFilter latest;
+  etcd::pb::RangeRequest request;
+  request.set_range_end(range.end);
+  request.set_limit(std::clamp(limit, kMinimumPage, kMaximumPage));
+  while (!range.Empty()) {
+    request.set_key(range.begin);
+    etcd::pb::RangeResponse response;
+    if (!client_->Range(request, &response).ok()) return TARNE_STATUS_FAILURE;
+    // The later pages are read at the first one's revision: one moment for the whole scan.
+    request.set_revision(response.header().revision());
+    for (const mvccpb::KeyValue &stored : response.kvs()) {
+      const std::optional<EntryKey> key = etcd::ParseRowKey(keyPrefix_, order, stored.key());
+      if (!key) return TARNE_STATUS_FAILURE;
+      if (!Matches(criteria, *key)) continue;
+      const PEK_ReturnStatus status = criteria.latest ? latest.Add(*key, stored.value(), delivery)
+                                                      : delivery.Deliver(*key, stored.value());
+      if (status != TARNE_STATUS_SUCCESS) return status;
+      if (delivery.Done()) return TARNE_STATUS_SUCCESS;
+    }
+    if (!response.more() || response.kvs_size() == 0) break;
+    range.begin = response.kvs(response.kvs_size() - 1).key() + '\0';
+  }
+  return latest.Flush(delivery);
+}
+
+std::unique_ptr<ChangeWatch> EtcdStore::WatchChanges() {
+  // Every change writes the table order's key, so watching those keys sees every change.
+  etcd::KeyRange range = etcd::OrderRange(keyPrefix_, kTableOrder);
+  return etcd::WatchRange(*client_, std::move(range.begin), std::move(range.end));
+}
+
+std::optional<uint64_t> EtcdStore::CountEntries() {
+  const etcd::KeyRange range = etcd::OrderRange(keyPrefix_, kTableOrder);
+  etcd::pb::RangeRequest request;
+  request.set_key(range.begin);
+  request.set_range_end(range.end);
+  request.set_count_only(true);
+  etcd::pb::RangeResponse response;
+  if (!client_->Range(request, &response).ok()) return std::nullopt;
+  return static_cast<uint64_t>(response.count());
+}
+
+PEK_ReturnStatus EtcdStore::ReadOrder(
+    const ColumnOrder &order, int64_t revision,
+    const std::function<bool(const std::string &, const EntryKey &, const std::string &)> &sink,
+    int64_t *readAt) {
+  etcd::KeyRange range = etcd::OrderRange(keyPrefix_, order);
+  etcd::pb::RangeRequest request;
+  request.set_range_end(range.end);
+  request.set_limit(kMaximumPage);
+  request.set_revision(revision);
+  for (;;) {
+    request.set_key(range.begin);
+    etcd::pb::RangeResponse response;
+    if (!client_->Range(request, &response).ok()) return TARNE_STATUS_FAILURE;
+    request.set_revision(response.header().revision());
+    if (readAt != nullptr) *readAt = request.revision();
+    for (const mvccpb::KeyValue &stored : response.kvs()) {
+      const std::optional<EntryKey> key = etcd::ParseRowKey(keyPrefix_, order, stored.key());
+      if (!key) return TARNE_STATUS_FAILURE;
+      if (!sink(stored.key(), *key, stored.value())) return TARNE_STATUS_SUCCESS;
+    }
+    if (!response.more() || response.kvs_size() == 0) return TARNE_STATUS_SUCCESS;
+    range.begin = response.kvs(response.kvs_size() - 1).key() + '\0';
+  }
+}
+
+PEK_ReturnStatus EtcdStore::ReadSnapshot(const RowSink &sink) {
+  bool malformed = false;
+  const PEK_ReturnStatus status = ReadOrder(
+      kTableOrder, 0,
+      [&](const std::string &, const EntryKey &key, const std::string &stored) {
+        RowView row;
+        malformed = !RowOf(key, stored, &row);
+        return !malformed && sink(row);
+      },
+      nullptr);
+  if (malformed) return TARNE_STATUS_FAILURE;
+  return status;
+}
+
+PEK_ReturnStatus EtcdStore::CheckOrders(const std::function<void(const std::string &)> &problem) {
+  struct Copies {
+    size_t valueHash;
+    size_t seen;  // copies of the other orders found
+  };
+  std::unordered_map<std::string, Copies> rows;
+  int64_t revision = 0;
+  PEK_ReturnStatus status = ReadOrder(
+      kTableOrder, 0,
+      [&](const std::string &key, const EntryKey &, const std::string &stored) {
+        rows.emplace(key, Copies{std::hash<std::string>()(stored), 0});
+        return true;
+      },
+      &revision);
+  if (status != TARNE_STATUS_SUCCESS) return status;
+  for (size_t i = 1; i < kOrders.size(); ++i) {
+    status = ReadOrder(
+        kOrders[i], revision,
+        [&](const std::string &key, const EntryKey &row, const std::string &stored) {
+          const auto found = rows.find(etcd::RowKey(keyPrefix_, kTableOrder, row));
+          if (found == rows.end()) {
+            problem(key + ": no such row in the table order");
+          } else if (found->second.valueHash != std::hash<std::string>()(stored)) {
+            problem(key + ": differs from " + found->first);
+          } else {
+            ++found->second.seen;
+          }
+          return true;
+        },
+        nullptr);
+    if (status != TARNE_STATUS_SUCCESS) return status;
+  }
+  for (const auto &[key, copies] : rows) {
+    if (copies.seen != kOrders.size() - 1) problem(key + ": a copy in an index order is missing");
+  }
+  return TARNE_STATUS_SUCCESS;
+}
+
+}  // namespace olva::dir

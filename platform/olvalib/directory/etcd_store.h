@@ -1,0 +1,70 @@
+// The directory on an etcd cluster shared by many hosts (etcd's v3 API over gRPC). Each row
+// is stored three times, under PREFIX/u/, PREFIX/o/ and PREFIX/t/ with fixed-width keys in
+// the table's and the two indexes' column orders (etcd_keys.h), so that one range read gives
+// any query's matches in the directory's order. The value is the 64-byte header followed by
+// the payload. PREFIX/format marks a directory.
+#ifndef OLVALIB_DIRECTORY_ETCD_STORE_H
+#define OLVALIB_DIRECTORY_ETCD_STORE_H
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "directory_location.h"
+#include "directory_store.h"
+#include "etcd_client.h"
+#include "node_file.h"
+
+namespace olva::dir {
+
+// etcd's default --max-request-bytes: a larger request is refused by the members.
+inline constexpr uint64_t kEtcdMaxRequestBytes = 1536u << 10;
+
+class EtcdStore final : public DirectoryStore {
+ public:
+  // Nothing, and *error, when no member answers within 2 s, TLS files cannot be read, or the
+  // cluster holds no directory under the prefix.
+  static std::unique_ptr<EtcdStore> Open(const ClusterLocation &location, const TlsFiles &tls,
+                                         std::string *error);
+  // Records an empty directory under the prefix. Already exists: one is there and force is
+  // false (force removes everything under the prefix first). No connection: no member
+  // answered. Failure: *error says why.
+  static PEK_ReturnStatus CreateDirectory(const ClusterLocation &location, const TlsFiles &tls,
+                                          bool force, std::string *error);
+
+  PEK_ReturnStatus Scan(const MatchSpec &criteria, const std::optional<EntryKey> &after,
+                        uint32_t limit, const RowSink &sink) override;
+  std::unique_ptr<ChangeWatch> WatchChanges() override;
+  bool ApplyBatch(std::span<AppliedUpdate> batch) override;
+  uint64_t MaxPayload() const override;
+  std::optional<uint64_t> CountEntries() override;
+  PEK_ReturnStatus ReadSnapshot(const RowSink &sink) override;
+
+  // Calls problem once per row whose owner- or type-ordered copy is missing or differs from
+  // its uuid-ordered one, and once per copy without its row. Failure: the cluster could not
+  // be read.
+  PEK_ReturnStatus CheckOrders(const std::function<void(const std::string &)> &problem);
+
+  // The keys of the directory: PREFIX/ then an order's tag.
+  const std::string &KeyPrefix() const { return keyPrefix_; }
+
+ private:
+  class Operation;  // one request of a batch, in flight
+
+  EtcdStore(std::unique_ptr<etcd::Client> client, std::string keyPrefix)
+      : client_(std::move(client)), keyPrefix_(std::move(keyPrefix)) {}
+
+  // Every row of one order, in key order, read at one revision (the first page's when
+  // revision is 0). The sink gets the key, the parsed row and the stored value.
+  PEK_ReturnStatus ReadOrder(
+      const ColumnOrder &order, int64_t revision,
+      const std::function<bool(const std::string &, const EntryKey &, const std::string &)> &sink,
+      int64_t *readAt);
+
+  std::unique_ptr<etcd::Client> client_;
+  const std::string keyPrefix_;
+};
+
+}  // namespace olva::dir
+
+#endif  // OLVALIB_DIRECTORY_ETCD_STORE_H

@@ -1,0 +1,281 @@
+// The etcd directory's writes: one transaction per request, every request of a batch in
+// flight at once, except that requests on one entry wait for each other and so keep their
+// order.
+#include <condition_variable>
+#include <limits>
+#include <mutex>
+#include <set>
+#include <tuple>
+
+#include "client/tarne_status_codes.h"
+#include "etcd_keys.h"
+#include "etcd_store.h"
+
+namespace olva::dir {
+namespace {
+
+namespace pb = etcd::pb;
+
+// A transaction holds at most 128 operations by default: three per row.
+constexpr size_t kRowsPerTransaction = 42;
+// An update whose entry keeps changing under it gives up after this many tries.
+constexpr int kUpdateAttempts = 8;
+
+void AddCompare(pb::TxnRequest &txn, const std::string &key, const std::string &rangeEnd,
+                pb::Compare::CompareTarget target, pb::Compare::CompareResult result,
+                int64_t number) {
+  pb::Compare *compare = txn.add_compare();
+  compare->set_key(key);
+  if (!rangeEnd.empty()) compare->set_range_end(rangeEnd);
+  compare->set_target(target);
+  compare->set_result(result);
+  switch (target) {
+    case pb::Compare::CREATE:
+      compare->set_create_revision(number);
+      break;
+    case pb::Compare::MOD:
+      compare->set_mod_revision(number);
+      break;
+    default:
+      compare->set_version(number);
+      break;
+  }
+}
+
+// The requests on one entry, whichever owner a deletion names, must not overlap.
+using EntryIdentity = std::tuple<std::string, uint8_t, std::string>;
+EntryIdentity IdentityOf(const EntryKey &key) {
+  return {std::string(reinterpret_cast<const char *>(key.uuid.bytes), sizeof key.uuid.bytes),
+          key.type,
+          std::string(reinterpret_cast<const char *>(key.cluster.bytes), sizeof key.cluster.bytes)};
+}
+
+}  // namespace
+
+// One request's calls to the cluster, driven by their completions on gRPC's threads.
+class EtcdStore::Operation {
+ public:
+  Operation(EtcdStore &store, AppliedUpdate &applied, std::function<void()> finished)
+      : store_(store), applied_(applied), finished_(std::move(finished)) {}
+
+  void Start() {
+    const UpdateRequest &request = applied_.request;
+    key_ = KeyOfRequest(request);
+    switch (request.kind) {
+      case UpdateRequest::Kind::kAdd:
+        return Add();
+      case UpdateRequest::Kind::kUpdate:
+        return ReadEntry();
+      case UpdateRequest::Kind::kDelete:
+        if (!IsNullUuid(request.entry->owner) && request.entry->revision != 0) return DeleteRow();
+        return ReadEntry();
+    }
+    Finish(TARNE_STATUS_BAD_PARAMETER);
+  }
+
+  // Whether the request may have changed the cluster.
+  bool MayHaveCommitted() const { return mayHaveCommitted_; }
+
+ private:
+  // The criteria of the rows an update supersedes or a deletion removes.
+  MatchSpec Rows() const {
+    const TarneEntry &header = *applied_.request.entry;
+    MatchSpec rows;
+    rows.uuid = key_.uuid;
+    if (applied_.request.kind == UpdateRequest::Kind::kUpdate || !IsNullUuid(header.owner)) {
+      rows.owner = key_.owner;
+    }
+    rows.type = key_.type;
+    if (applied_.request.kind == UpdateRequest::Kind::kDelete && header.revision != 0) {
+      rows.revision = header.revision;
+    }
+    rows.cluster = key_.cluster;
+    return rows;
+  }
+
+  std::string StoredValue() const {
+    const TarneEntry &header = *applied_.request.entry;
+    const TarneEntry stored = StoredHeader(key_, header, header.valueLen);
+    std::string value(reinterpret_cast<const char *>(&stored), sizeof stored);
+    value.append(reinterpret_cast<const char *>(TarneEntry_Payload(applied_.request.entry)),
+                 header.valueLen);
+    return value;
+  }
+
+  void PutRow(pb::TxnRequest &txn, const std::string &value) const {
+    for (const ColumnOrder &order : {kTableOrder, kOwnerIndexOrder, kTypeIndexOrder}) {
+      pb::PutRequest *put = txn.add_success()->mutable_request_put();
+      put->set_key(etcd::RowKey(store_.keyPrefix_, order, key_));
+      put->set_value(value);
+    }
+  }
+
+  void DeleteRowKeys(pb::TxnRequest &txn, const EntryKey &row) const {
+    for (const ColumnOrder &order : {kTableOrder, kOwnerIndexOrder, kTypeIndexOrder}) {
+      txn.add_success()->mutable_request_delete_range()->set_key(
+          etcd::RowKey(store_.keyPrefix_, order, row));
+    }
+  }
+
+  void Add() {
+    if (applied_.request.entry->valueLen > store_.MaxPayload()) {
+      return Finish(TARNE_STATUS_LIMIT_EXCEEDED);
+    }
+    txn_.Clear();
+    AddCompare(txn_, etcd::RowKey(store_.keyPrefix_, kTableOrder, key_), {}, pb::Compare::CREATE,
+               pb::Compare::EQUAL, 0);
+    PutRow(txn_, StoredValue());
+    SendTxn([this](bool succeeded) {
+      Finish(succeeded ? TARNE_STATUS_SUCCESS : TARNE_STATUS_ALREADY_EXISTS);
+    });
+  }
+
+  void DeleteRow() {
+    txn_.Clear();
+    AddCompare(txn_, etcd::RowKey(store_.keyPrefix_, kTableOrder, key_), {}, pb::Compare::VERSION,
+               pb::Compare::GREATER, 0);
+    DeleteRowKeys(txn_, key_);
+    SendTxn([this](bool succeeded) {
+      Finish(succeeded ? TARNE_STATUS_SUCCESS : TARNE_STATUS_NOT_FOUND);
+    });
+  }
+
+  // Reads the entry's rows, then writes in one transaction that holds only while none of
+  // them changed since the read.
+  void ReadEntry() {
+    if (applied_.request.kind == UpdateRequest::Kind::kUpdate &&
+        applied_.request.entry->valueLen > store_.MaxPayload()) {
+      return Finish(TARNE_STATUS_LIMIT_EXCEEDED);
+    }
+    range_ = etcd::MatchRange(store_.keyPrefix_, Rows(), std::nullopt);
+    rangeRequest_.set_key(range_.begin);
+    rangeRequest_.set_range_end(range_.end);
+    rangeRequest_.set_keys_only(true);
+    context_ = std::make_unique<grpc::ClientContext>();
+    store_.client_->RangeAsync(context_.get(), &rangeRequest_, &rangeResponse_,
+                               [this](const grpc::Status &status) {
+                                 if (!status.ok()) return Finish(TARNE_STATUS_FAILURE);
+                                 WriteEntry();
+                               });
+  }
+
+  void WriteEntry() {
+    const MatchSpec rows = Rows();
+    const bool update = applied_.request.kind == UpdateRequest::Kind::kUpdate;
+    std::vector<EntryKey> found;
+    for (const mvccpb::KeyValue &stored : rangeResponse_.kvs()) {
+      std::optional<EntryKey> row = etcd::ParseRowKey(store_.keyPrefix_, kTableOrder, stored.key());
+      if (!row) return Finish(TARNE_STATUS_FAILURE);
+      if (MatchesRows(rows, *row)) found.push_back(*row);
+    }
+    txn_.Clear();
+    AddCompare(txn_, range_.begin, range_.end, pb::Compare::MOD, pb::Compare::LESS,
+               rangeResponse_.header().revision() + 1);
+    if (update) {
+      uint64_t latest = 0;
+      for (const EntryKey &row : found) latest = std::max(latest, row.revision);
+      if (latest == std::numeric_limits<uint64_t>::max()) {
+        return Finish(TARNE_STATUS_LIMIT_EXCEEDED);
+      }
+      // Older revisions beyond one transaction's room stay (an entry gets them only through
+      // adds at chosen revisions); the newest is still the latest.
+      if (found.size() + 1 > kRowsPerTransaction) found.resize(kRowsPerTransaction - 1);
+      key_.revision = latest + 1;
+      PutRow(txn_, StoredValue());
+    } else {
+      if (found.empty())
+        return Finish(deletedSome_ ? TARNE_STATUS_SUCCESS : TARNE_STATUS_NOT_FOUND);
+      if (found.size() > kRowsPerTransaction) found.resize(kRowsPerTransaction);
+    }
+    for (const EntryKey &row : found) DeleteRowKeys(txn_, row);
+    const bool more = !update && found.size() == kRowsPerTransaction;
+    SendTxn([this, update, more](bool succeeded) {
+      if (!succeeded) {
+        if (++attempts_ < kUpdateAttempts) return ReadEntry();
+        return Finish(TARNE_STATUS_BUSY);
+      }
+      if (update) {
+        applied_.storedRevision = key_.revision;
+        return Finish(TARNE_STATUS_SUCCESS);
+      }
+      deletedSome_ = true;
+      if (more) return ReadEntry();
+      Finish(TARNE_STATUS_SUCCESS);
+    });
+  }
+
+  static bool MatchesRows(const MatchSpec &rows, const EntryKey &row) {
+    if (rows.owner && !SameUuid(*rows.owner, row.owner)) return false;
+    if (row.type != rows.type.value_or(row.type)) return false;
+    if (rows.revision && *rows.revision != row.revision) return false;
+    return SameUuid(*rows.cluster, row.cluster);
+  }
+
+  void SendTxn(std::function<void(bool)> then) {
+    context_ = std::make_unique<grpc::ClientContext>();
+    then_ = std::move(then);
+    mayHaveCommitted_ = true;
+    store_.client_->TxnAsync(context_.get(), &txn_, &txnResponse_,
+                             [this](const grpc::Status &status) {
+                               if (!status.ok()) return Finish(TARNE_STATUS_FAILURE);
+                               then_(txnResponse_.succeeded());
+                             });
+  }
+
+  void Finish(PEK_ReturnStatus status) {
+    applied_.status = status;
+    finished_();
+  }
+
+  EtcdStore &store_;
+  AppliedUpdate &applied_;
+  std::function<void()> finished_;
+  EntryKey key_;
+  etcd::KeyRange range_;
+  std::unique_ptr<grpc::ClientContext> context_;
+  pb::RangeRequest rangeRequest_;
+  pb::RangeResponse rangeResponse_;
+  pb::TxnRequest txn_;
+  pb::TxnResponse txnResponse_;
+  std::function<void(bool)> then_;
+  int attempts_ = 0;
+  bool deletedSome_ = false;
+  bool mayHaveCommitted_ = false;
+};
+
+bool EtcdStore::ApplyBatch(std::span<AppliedUpdate> batch) {
+  bool mayHaveCommitted = false;
+  size_t next = 0;
+  while (next < batch.size()) {
+    // A wave: the requests up to the first one on an entry already in it.
+    std::set<EntryIdentity> entries;
+    size_t end = next;
+    while (end < batch.size() &&
+           entries.insert(IdentityOf(KeyOfRequest(batch[end].request))).second) {
+      ++end;
+    }
+    std::mutex mutex;
+    std::condition_variable allDone;
+    size_t running = end - next;
+    std::vector<std::unique_ptr<Operation>> wave;
+    wave.reserve(running);
+    for (size_t i = next; i < end; ++i) {
+      wave.push_back(std::make_unique<Operation>(*this, batch[i], [&] {
+        std::lock_guard lock(mutex);
+        if (--running == 0) allDone.notify_all();
+      }));
+    }
+    for (const std::unique_ptr<Operation> &operation : wave) operation->Start();
+    {
+      std::unique_lock lock(mutex);
+      allDone.wait(lock, [&] { return running == 0; });
+    }
+    for (const std::unique_ptr<Operation> &operation : wave) {
+      mayHaveCommitted = mayHaveCommitted || operation->MayHaveCommitted();
+    }
+    next = end;
+  }
+  return mayHaveCommitted;
+}
+
+}  // namespace olva::dir
