@@ -26,11 +26,8 @@
 #include "client/tarne_status_codes.h"
 #include "directory/directory_location.h"
 #include "directory/directory_schema.h"
-#include "directory/node_file.h"
-#if __has_include("directory/etcd_store.h")
 #include "directory/etcd_store.h"
-#define TARNE_TEST_HAVE_ETCD_STORE 1
-#endif
+#include "directory/node_file.h"
 
 namespace olva::test {
 
@@ -151,14 +148,9 @@ inline void WriteNode(const std::string &path, const dir::DirectoryInfo &identit
 inline void CreateClusterDirectory(const std::string &location, const dir::TlsFiles &tls = {}) {
   const std::optional<dir::ClusterLocation> parsed = dir::ParseClusterLocation(location);
   ASSERT_TRUE(parsed.has_value()) << location;
-#ifdef TARNE_TEST_HAVE_ETCD_STORE
   std::string error;
   ASSERT_EQ(dir::EtcdStore::CreateDirectory(*parsed, tls, false, &error), TARNE_STATUS_SUCCESS)
       << location << ": " << error;
-#else
-  (void)tls;
-  FAIL() << "this build has no etcd store to create " << location << " with";
-#endif
 }
 
 // Every row of the directory at the cluster location also under its owner's and its type's
@@ -166,7 +158,6 @@ inline void CreateClusterDirectory(const std::string &location, const dir::TlsFi
 inline void ExpectOrdersAgree(const std::string &location, const dir::TlsFiles &tls = {}) {
   const std::optional<dir::ClusterLocation> parsed = dir::ParseClusterLocation(location);
   ASSERT_TRUE(parsed.has_value()) << location;
-#ifdef TARNE_TEST_HAVE_ETCD_STORE
   std::string error;
   const std::unique_ptr<dir::EtcdStore> store = dir::EtcdStore::Open(*parsed, tls, &error);
   ASSERT_NE(store, nullptr) << error;
@@ -174,10 +165,6 @@ inline void ExpectOrdersAgree(const std::string &location, const dir::TlsFiles &
   EXPECT_EQ(store->CheckOrders([&](const std::string &problem) { problems.push_back(problem); }),
             TARNE_STATUS_SUCCESS);
   EXPECT_EQ(problems, std::vector<std::string>{});
-#else
-  (void)tls;
-  FAIL() << "this build has no etcd store to check " << location << " with";
-#endif
 }
 
 // A fresh directory opened through the library: on a file, or on its own prefix of the test
