@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -36,6 +37,8 @@ inline OlvaUUID Uuid(uint8_t tag, uint8_t number = 0) {
   return OlvaUUID{{tag, 0, 0, 0, 0, 0, 0x40, 0, 0, 0, 0, 0, 0, 0, 0, number}};
 }
 inline const OlvaUUID kSelf = Uuid(0x5e), kClusterA = Uuid(0xca), kClusterB = Uuid(0xcb);
+// Another host of the same cluster directory (a node file of its own).
+inline const OlvaUUID kOtherHost = Uuid(0x5f);
 inline const OlvaUUID kSelfMarker{{0, 0, 0, 2}};
 
 inline TarneEntry *AsEntry(std::vector<uint8_t> &bytes) {
@@ -210,6 +213,16 @@ class DirectoryTest : public ::testing::Test {
   virtual std::vector<OlvaUUID> Clusters() const { return {kClusterA}; }
   virtual Backend backend() const { return Backend::kSqlite; }
 
+  // The environment of a process that is another host of this directory: on a cluster, one
+  // with a node file of its own (self kOtherHost, the same sub-clusters, the same TLS files);
+  // a SQLite file serves one host only, so there it is this one.
+  std::vector<std::string> OtherHost(const dir::TlsFiles &tls = {}) {
+    if (backend() == Backend::kSqlite) return {};
+    const std::string path = folder_ + "/node-other";
+    if (!std::filesystem::exists(path)) WriteNode(path, {kOtherHost, Clusters()}, tls);
+    return {std::string(dir::kNodeVariable) + "=" + path};
+  }
+
   // One request through the library; its completion status.
   using Request = PEK_ReturnStatus (*)(TarneEntry *, TarneUpdateCompletion, void *, OlvaUUID);
   static PEK_ReturnStatus Apply(Request request, std::vector<uint8_t> &entry,
@@ -310,6 +323,20 @@ inline int WaitProcess(pid_t pid) {
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+// The exit status once it ended, -1 when a signal ended it; -2 when it still ran after that
+// many seconds (it is then killed).
+inline int WaitProcessFor(pid_t pid, int seconds) {
+  for (int waited = 0; waited < seconds * 100; ++waited) {
+    int status = 0;
+    const pid_t ended = waitpid(pid, &status, WNOHANG);
+    if (ended == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (ended < 0 && errno != EINTR) return -1;
+    usleep(10000);
+  }
+  kill(pid, SIGKILL);
+  WaitProcess(pid);
+  return -2;
 }
 inline int RunProcess(const std::vector<std::string> &argv,
                       const std::vector<std::string> &environment = {}) {
