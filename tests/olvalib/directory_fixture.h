@@ -179,9 +179,10 @@ class DirectoryTest : public ::testing::Test {
     ASSERT_NE(mkdtemp(folder), nullptr);
     folder_ = folder;
     if (backend() == Backend::kEtcd) {
-      const std::string endpoints = SharedClusterEndpoints();
+      const std::string endpoints = ClusterEndpoints();
       if (HasFatalFailure() || IsSkipped()) return;
-      ASSERT_NO_FATAL_FAILURE(OpenOnCluster("etcd://" + endpoints + "/" + FreshPrefix()));
+      ASSERT_NO_FATAL_FAILURE(OpenOnCluster(
+          (Tls().Given() ? "etcds://" : "etcd://") + endpoints + "/" + FreshPrefix(), Tls()));
       return;
     }
     path_ = location_ = folder_ + "/directory.db";
@@ -212,6 +213,9 @@ class DirectoryTest : public ::testing::Test {
   }
   virtual std::vector<OlvaUUID> Clusters() const { return {kClusterA}; }
   virtual Backend backend() const { return Backend::kSqlite; }
+  // The cluster's endpoints (HOST:PORT,...): the test run's; and this host's TLS files.
+  virtual std::string ClusterEndpoints() { return SharedClusterEndpoints(); }
+  virtual dir::TlsFiles Tls() const { return {}; }
 
   // The environment of a process that is another host of this directory: on a cluster, one
   // with a node file of its own (self kOtherHost, the same sub-clusters, the same TLS files);
