@@ -146,6 +146,36 @@ TEST_F(EtcdClusterFaultTest, TheWholeClusterDownRefusesAtOnceAndComesBackWhole) 
   EXPECT_EQ(RunTool({"find", "-a"}, OtherHost()).status, 0);
 }
 
+// Members that accept connections but answer nothing (stopped, not dead): the worst case for
+// a client that must not hang.
+TEST_F(EtcdClusterFaultTest, AFrozenClusterIsGivenUpWithoutAHang) {
+  Put(Uuid(0x51), kSelfMarker, 9, 1);
+  std::vector<pid_t> members;
+  for (int i = 0; i < Members(); ++i) {
+    std::ifstream pidFile(clusterDir_ + "/member" + std::to_string(i) + ".pid");
+    pid_t pid = 0;
+    ASSERT_TRUE(pidFile >> pid);
+    members.push_back(pid);
+  }
+  for (pid_t pid : members) ASSERT_EQ(kill(pid, SIGSTOP), 0);
+  ExpectNoConnection(RunTool({"find", "-a"}, OtherHost()), "tarne-tool with the cluster frozen");
+  std::vector<uint8_t> late = MakeEntry(Uuid(0x52), kSelfMarker, 9, 1, "late");
+  auto added =
+      std::async(std::launch::async, [&] { return Apply(TARNE_AddEntryForCluster, late); });
+  const bool ended = added.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+  for (pid_t pid : members) kill(pid, SIGCONT);
+  ASSERT_TRUE(ended) << "an add on a frozen cluster hangs";
+  std::printf("an add on a frozen cluster completed with 0x%08X\n", added.get());
+  // Thawed, the directory serves a new host again, the first entry in it.
+  ToolRun run;
+  for (int attempt = 0; attempt < 50 && (run = RunTool({"find", "-a"}, OtherHost())).status != 0;
+       ++attempt) {
+    usleep(200000);
+  }
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Count(run.out, dir::UuidToText(Uuid(0x51))), 1u) << run.out;
+}
+
 // Members that serve clients over TLS only, with client-certificate authentication.
 class EtcdClusterTlsTest : public EtcdClusterOwnTest {
  protected:
