@@ -8,6 +8,10 @@
 //       per completion, so that a test can tell which adds were reported stored.
 //   olvalib_test_writer TAG forever
 //       updates entries until killed; says "writing" once started
+//   olvalib_test_writer shared COUNT
+//       updates one entry that every writer shares (type 22) COUNT times with 900 in flight;
+//       exits 0 when every update was stored
+// Each mode says "failed with STATUS" for its first ten failures.
 //   olvalib_test_writer delete UUID TYPE
 //       deletes the entry's rows (any owner, every revision) in the first sub-cluster; exits 0
 //       when some were removed
@@ -47,7 +51,9 @@ uint64_t MonotonicNanoseconds() {
 }
 
 int32_t Done(void *, TarneEntry *entry, uint32_t, OlvaUUID, PEK_ReturnStatus status) {
-  failures += status != TARNE_STATUS_SUCCESS;
+  if (status != TARNE_STATUS_SUCCESS && ++failures <= 10) {
+    (void)std::printf("failed with 0x%08X\n", status);  // the first ten, for the test's message
+  }
   if (report != nullptr) {
     const uint8_t *b = entry->uuid.bytes;
     (void)std::fprintf(report, "%u %08X\n",
@@ -64,12 +70,14 @@ int32_t Done(void *, TarneEntry *entry, uint32_t, OlvaUUID, PEK_ReturnStatus sta
   return 0;
 }
 
-void Issue(uint8_t tag, uint32_t number, uint32_t round, bool update) {
+constexpr uint8_t kSharedType = 22;
+
+void Issue(uint8_t tag, uint32_t number, uint32_t round, bool update, bool shared = false) {
   const uint32_t length = 9 + number % 500;
   auto *entry = static_cast<TarneEntry *>(std::calloc(1, sizeof(TarneEntry) + length));
-  entry->uuid = WriterUuid(tag, number);
-  entry->owner = WriterUuid(tag, 0xffffffff);
-  entry->type = kWriterType;
+  entry->uuid = shared ? WriterUuid(0, 0) : WriterUuid(tag, number);
+  entry->owner = WriterUuid(shared ? 0 : tag, 0xffffffff);
+  entry->type = shared ? kSharedType : kWriterType;
   entry->revision = 1;
   entry->valueLen = length;
   std::memset(TarneEntry_Payload(entry), static_cast<uint8_t>(number * 7 + round), length);
@@ -125,8 +133,15 @@ int main(int argc, char **argv) {
     TARNE_Deinitialize(handle);
     return status;
   }
-  const auto tag = static_cast<uint8_t>(std::strtoul(argv[1], nullptr, 0));
   sem_init(&slots, 0, 900);
+  if (std::strcmp(argv[1], "shared") == 0) {
+    total = static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 0));
+    for (uint32_t number = 0; number < total; ++number) Issue(0, number, 0, true, true);
+    for (unsigned i = 0; i < 900; ++i) sem_wait(&slots);
+    TARNE_Deinitialize(handle);
+    return failures == 0 ? 0 : 1;
+  }
+  const auto tag = static_cast<uint8_t>(std::strtoul(argv[1], nullptr, 0));
   if (std::strcmp(argv[2], "forever") == 0) {
     for (uint32_t round = 1;; ++round) {
       for (uint32_t number = 0; number < 500; ++number) Issue(tag, number, round, true);

@@ -95,6 +95,34 @@ TEST_F(SqliteUpdateTest, TheLogShrinksOnceALargeTransactionHasPassed) {
   EXPECT_LT(std::filesystem::file_size(path_ + "-wal"), 64u << 20);
 }
 
+// Updates of one entry, 900 in flight, from one process and then from two at once (on a
+// cluster, two hosts): each reads the latest revision and writes the next in one
+// transaction, so none is lost, and none is refused: the SQLite file serialises them.
+TEST_P(UpdateTest, UpdatesOfOneEntryAreNeitherLostNorRefused) {
+  const auto revision = [] {
+    TarneQuery query = QueryAll();
+    query.type = 22;
+    query.flags &= uint8_t(~TARNE_QUERY_ANY_TYPE);
+    const std::vector<TarneEntry> rows = ListAll(query);
+    EXPECT_EQ(rows.size(), 1u) << "older revisions are removed";
+    return rows.empty() ? 0 : rows.back().revision;
+  };
+  int firstOut = -1, secondOut = -1;
+  const pid_t alone = StartProcess({TEST_WRITER_PATH, "shared", "300"}, &firstOut);
+  std::string said = ReadAll(firstOut);
+  EXPECT_EQ(WaitProcessFor(alone, 120), 0) << "one process: " << said;
+  EXPECT_EQ(revision(), 300u);
+
+  const pid_t first = StartProcess({TEST_WRITER_PATH, "shared", "300"}, &firstOut);
+  const pid_t second =
+      StartProcess({TEST_WRITER_PATH, "shared", "300"}, &secondOut, nullptr, OtherHost());
+  said = ReadAll(firstOut);
+  const std::string secondSaid = ReadAll(secondOut);
+  EXPECT_EQ(WaitProcessFor(first, 120), 0) << said;
+  EXPECT_EQ(WaitProcessFor(second, 120), 0) << secondSaid;
+  EXPECT_EQ(revision(), 900u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, UpdateTest, kBothBackends, BackendName);
 
 }  // namespace
