@@ -136,14 +136,43 @@ TEST_F(EtcdClusterFaultTest, TheWholeClusterDownRefusesAtOnceAndComesBackWhole) 
   // Another host starting now is refused at once.
   ExpectNoConnection(RunTool({"find", "-a"}, OtherHost()), "tarne-tool with the cluster down");
 
+  // Closing with the cluster gone ends too.
+  auto closed = std::async(std::launch::async, [&] { Close(); });
+  ASSERT_EQ(closed.wait_for(std::chrono::seconds(30)), std::future_status::ready) << "close hangs";
+
   Script("restart");
   ASSERT_EQ(scriptStatus_, 0);
-  Close();
   ASSERT_EQ(TARNE_Initialize(1, 0, &handle_), TARNE_STATUS_SUCCESS);
   const std::vector<TarneEntry> after = ListAll(QueryAll());
   ASSERT_EQ(after.size(), before.size());
   EXPECT_EQ(std::memcmp(after.data(), before.data(), after.size() * sizeof(TarneEntry)), 0);
   EXPECT_EQ(RunTool({"find", "-a"}, OtherHost()).status, 0);
+}
+
+// The member that this host reaches first (the first of its location) dies while a wait is
+// under way: lookups, updates and the wait go on through the others.
+TEST_F(EtcdClusterFaultTest, AWaitAndLookupsOutliveTheFirstMember) {
+  Put(Uuid(0x61), kSelfMarker, 9, 1);
+  TarneQuery query = QueryAll();
+  query.type = 21;
+  query.flags &= uint8_t(~TARNE_QUERY_ANY_TYPE);
+  auto waiting =
+      std::async(std::launch::async, [&] { return TARNE_WaitForEntryForCluster(&query, 60, 0); });
+  ASSERT_EQ(waiting.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+  std::ifstream pidFile(clusterDir_ + "/member0.pid");
+  pid_t first = 0;
+  ASSERT_TRUE(pidFile >> first);
+  ASSERT_EQ(kill(first, SIGKILL), 0);
+
+  EXPECT_EQ(ListAll(QueryAll()).size(), 1u);
+  Put(Uuid(0x62), kSelfMarker, 9, 1);
+  int out = -1;
+  const pid_t writer = StartProcess({TEST_WRITER_PATH, "8", "1"}, &out, nullptr, OtherHost());
+  const std::string said = ReadAll(out);
+  EXPECT_EQ(WaitProcessFor(writer, 60), 0) << said;
+  ASSERT_EQ(waiting.wait_for(std::chrono::seconds(20)), std::future_status::ready)
+      << "the wait never woke";
+  EXPECT_EQ(waiting.get(), TARNE_STATUS_SUCCESS);
 }
 
 // Members that accept connections but answer nothing (stopped, not dead): the worst case for
