@@ -172,7 +172,10 @@ restart_members() {
     done
   fi
   for i in "${chosen[@]}"; do
-    [[ $i =~ ^[0-9]+$ ]] && ((i < count)) || { echo "no member $i in $dir" >&2; exit 2; }
+    if ! [[ $i =~ ^[0-9]+$ ]] || ((i >= count)); then
+      echo "no member $i in $dir" >&2
+      exit 2
+    fi
     member_running "$dir" "$i" && { echo "member $i in $dir runs already" >&2; exit 1; }
   done
   for i in "${chosen[@]}"; do
