@@ -17,8 +17,6 @@ constexpr std::string_view kFormatValue = "tarne-directory 1";
 // Rows read per range request of a listing or a snapshot.
 constexpr uint32_t kMinimumPage = 64;
 constexpr uint32_t kMaximumPage = 1024;
-// Room a transaction needs besides its three values: keys, compares, framing.
-constexpr uint64_t kRequestOverhead = 4096;
 
 constexpr std::array<ColumnOrder, 3> kOrders{kTableOrder, kOwnerIndexOrder, kTypeIndexOrder};
 

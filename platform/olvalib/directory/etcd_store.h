@@ -19,6 +19,8 @@ namespace olva::dir {
 
 // etcd's default --max-request-bytes: a larger request is refused by the members.
 inline constexpr uint64_t kEtcdMaxRequestBytes = 1536u << 10;
+// Room a transaction needs besides its values: keys, compares, framing.
+inline constexpr uint64_t kRequestOverhead = 4096;
 
 class EtcdStore final : public DirectoryStore {
  public:
@@ -49,7 +51,8 @@ class EtcdStore final : public DirectoryStore {
   const std::string &KeyPrefix() const { return keyPrefix_; }
 
  private:
-  class Operation;  // one request of a batch, in flight
+  class Operation;     // one request of a batch, in flight
+  class SharedWrites;  // adds and deletions of a batch in one transaction
 
   EtcdStore(std::unique_ptr<etcd::Client> client, std::string keyPrefix)
       : client_(std::move(client)), keyPrefix_(std::move(keyPrefix)) {}

@@ -18,6 +18,8 @@ namespace pb = etcd::pb;
 
 // A transaction holds at most 128 operations by default: three per row.
 constexpr size_t kRowsPerTransaction = 42;
+// Room for a row key: prefix, tag and five hex columns.
+constexpr size_t kRowKeyBytes = 256;
 // An update whose entry keeps changing under it gives up after this many tries.
 constexpr int kUpdateAttempts = 8;
 
@@ -56,19 +58,20 @@ EntryIdentity IdentityOf(const EntryKey &key) {
 class EtcdStore::Operation {
  public:
   Operation(EtcdStore &store, AppliedUpdate &applied, std::function<void()> finished)
-      : store_(store), applied_(applied), finished_(std::move(finished)) {}
+      : store_(store),
+        applied_(applied),
+        finished_(std::move(finished)),
+        key_(KeyOfRequest(applied.request)) {}
 
   void Start() {
     const UpdateRequest &request = applied_.request;
-    key_ = KeyOfRequest(request);
     switch (request.kind) {
       case UpdateRequest::Kind::kAdd:
         return Add();
       case UpdateRequest::Kind::kUpdate:
         return ReadEntry();
       case UpdateRequest::Kind::kDelete:
-        if (!IsNullUuid(request.entry->owner) && request.entry->revision != 0) return DeleteRow();
-        return ReadEntry();
+        return ExactDeletion() ? DeleteRow() : ReadEntry();
     }
     Finish(TARNE_STATUS_BAD_PARAMETER);
   }
@@ -76,7 +79,40 @@ class EtcdStore::Operation {
   // Whether the request may have changed the cluster.
   bool MayHaveCommitted() const { return mayHaveCommitted_; }
 
+  // An add, or a deletion of one row, can share a transaction with others: the bytes it puts
+  // in one, or nothing.
+  std::optional<size_t> SharableBytes() const {
+    if (ExactDeletion()) return 3 * kRowKeyBytes;
+    if (applied_.request.kind != UpdateRequest::Kind::kAdd) return std::nullopt;
+    const uint64_t payload = applied_.request.entry->valueLen;
+    if (payload > store_.MaxPayload()) return std::nullopt;
+    return static_cast<size_t>(3 * (sizeof(TarneEntry) + payload + kRowKeyBytes));
+  }
+  // Its compare and its operations, into a transaction shared with others.
+  void AppendShared(pb::TxnRequest &txn) const {
+    const std::string rowKey = etcd::RowKey(store_.keyPrefix_, kTableOrder, key_);
+    if (ExactDeletion()) {
+      AddCompare(txn, rowKey, {}, pb::Compare::VERSION, pb::Compare::GREATER, 0);
+      DeleteRowKeys(txn, key_);
+      return;
+    }
+    AddCompare(txn, rowKey, {}, pb::Compare::CREATE, pb::Compare::EQUAL, 0);
+    PutRow(txn, StoredValue());
+  }
+  // The shared transaction's outcome, when it tells this request's.
+  void SharedOutcome(PEK_ReturnStatus status) {
+    mayHaveCommitted_ = true;
+    Finish(status);
+  }
+
  private:
+  // A deletion of one row, named by its owner and revision.
+  bool ExactDeletion() const {
+    const TarneEntry &header = *applied_.request.entry;
+    return applied_.request.kind == UpdateRequest::Kind::kDelete && !IsNullUuid(header.owner) &&
+           header.revision != 0;
+  }
+
   // The criteria of the rows an update supersedes or a deletion removes.
   MatchSpec Rows() const {
     const TarneEntry &header = *applied_.request.entry;
@@ -122,9 +158,7 @@ class EtcdStore::Operation {
       return Finish(TARNE_STATUS_LIMIT_EXCEEDED);
     }
     txn_.Clear();
-    AddCompare(txn_, etcd::RowKey(store_.keyPrefix_, kTableOrder, key_), {}, pb::Compare::CREATE,
-               pb::Compare::EQUAL, 0);
-    PutRow(txn_, StoredValue());
+    AppendShared(txn_);
     SendTxn([this](bool succeeded) {
       Finish(succeeded ? TARNE_STATUS_SUCCESS : TARNE_STATUS_ALREADY_EXISTS);
     });
@@ -132,9 +166,7 @@ class EtcdStore::Operation {
 
   void DeleteRow() {
     txn_.Clear();
-    AddCompare(txn_, etcd::RowKey(store_.keyPrefix_, kTableOrder, key_), {}, pb::Compare::VERSION,
-               pb::Compare::GREATER, 0);
-    DeleteRowKeys(txn_, key_);
+    AppendShared(txn_);
     SendTxn([this](bool succeeded) {
       Finish(succeeded ? TARNE_STATUS_SUCCESS : TARNE_STATUS_NOT_FOUND);
     });
@@ -151,7 +183,7 @@ class EtcdStore::Operation {
     rangeRequest_.set_key(range_.begin);
     rangeRequest_.set_range_end(range_.end);
     rangeRequest_.set_keys_only(true);
-    context_ = std::make_unique<grpc::ClientContext>();
+    NewContext();
     store_.client_->RangeAsync(context_.get(), &rangeRequest_, &rangeResponse_,
                                [this](const grpc::Status &status) {
                                  if (!status.ok()) return Finish(TARNE_STATUS_FAILURE);
@@ -212,14 +244,22 @@ class EtcdStore::Operation {
   }
 
   void SendTxn(std::function<void(bool)> then) {
-    context_ = std::make_unique<grpc::ClientContext>();
-    then_ = std::move(then);
+    // A retry may start from inside the continuation, so the continuation travels with the
+    // call rather than living in this object.
+    NewContext();
     mayHaveCommitted_ = true;
     store_.client_->TxnAsync(context_.get(), &txn_, &txnResponse_,
-                             [this](const grpc::Status &status) {
+                             [this, then = std::move(then)](const grpc::Status &status) {
                                if (!status.ok()) return Finish(TARNE_STATUS_FAILURE);
-                               then_(txnResponse_.succeeded());
+                               then(txnResponse_.succeeded());
                              });
+  }
+
+  // A call's context stays until the operation ends: the next call may start inside the
+  // previous one's completion, which still runs on its context.
+  void NewContext() {
+    if (context_ != nullptr) used_.push_back(std::move(context_));
+    context_ = std::make_unique<grpc::ClientContext>();
   }
 
   void Finish(PEK_ReturnStatus status) {
@@ -233,14 +273,44 @@ class EtcdStore::Operation {
   EntryKey key_;
   etcd::KeyRange range_;
   std::unique_ptr<grpc::ClientContext> context_;
+  std::vector<std::unique_ptr<grpc::ClientContext>> used_;
   pb::RangeRequest rangeRequest_;
   pb::RangeResponse rangeResponse_;
   pb::TxnRequest txn_;
   pb::TxnResponse txnResponse_;
-  std::function<void(bool)> then_;
   int attempts_ = 0;
   bool deletedSome_ = false;
   bool mayHaveCommitted_ = false;
+};
+
+// Adds and single-row deletions of one wave in one transaction: one commit of the cluster
+// instead of one per request. When the transaction fails its compares (an entry to add exists
+// already, a row to delete is gone), each request is tried alone.
+class EtcdStore::SharedWrites {
+ public:
+  SharedWrites(EtcdStore &store, std::vector<Operation *> adds)
+      : store_(store), adds_(std::move(adds)) {}
+
+  void Start() {
+    for (const Operation *add : adds_) add->AppendShared(txn_);
+    store_.client_->TxnAsync(&context_, &txn_, &response_, [this](const grpc::Status &status) {
+      // Nothing of this object is used once the last request finished.
+      const std::vector<Operation *> adds = adds_;
+      if (status.ok() && !response_.succeeded()) {
+        for (Operation *add : adds) add->Start();
+        return;
+      }
+      const PEK_ReturnStatus outcome = status.ok() ? TARNE_STATUS_SUCCESS : TARNE_STATUS_FAILURE;
+      for (Operation *add : adds) add->SharedOutcome(outcome);
+    });
+  }
+
+ private:
+  EtcdStore &store_;
+  std::vector<Operation *> adds_;
+  grpc::ClientContext context_;
+  pb::TxnRequest txn_;
+  pb::TxnResponse response_;
 };
 
 bool EtcdStore::ApplyBatch(std::span<AppliedUpdate> batch) {
@@ -265,7 +335,34 @@ bool EtcdStore::ApplyBatch(std::span<AppliedUpdate> batch) {
         if (--running == 0) allDone.notify_all();
       }));
     }
-    for (const std::unique_ptr<Operation> &operation : wave) operation->Start();
+    // The wave's adds and single-row deletions go in shared transactions, as many as one may
+    // hold; the rest alone.
+    std::vector<std::unique_ptr<SharedWrites>> shared;
+    std::vector<Operation *> alone;
+    std::vector<Operation *> group;
+    size_t groupBytes = 0;
+    const auto closeGroup = [&] {
+      if (group.size() == 1) alone.push_back(group.front());
+      if (group.size() > 1) shared.push_back(std::make_unique<SharedWrites>(*this, group));
+      group.clear();
+      groupBytes = 0;
+    };
+    for (const std::unique_ptr<Operation> &operation : wave) {
+      const std::optional<size_t> bytes = operation->SharableBytes();
+      if (!bytes) {
+        alone.push_back(operation.get());
+        continue;
+      }
+      if (group.size() == kRowsPerTransaction ||
+          groupBytes + *bytes > kEtcdMaxRequestBytes - kRequestOverhead) {
+        closeGroup();
+      }
+      group.push_back(operation.get());
+      groupBytes += *bytes;
+    }
+    closeGroup();
+    for (const std::unique_ptr<SharedWrites> &adds : shared) adds->Start();
+    for (Operation *operation : alone) operation->Start();
     {
       std::unique_lock lock(mutex);
       allDone.wait(lock, [&] { return running == 0; });

@@ -22,8 +22,8 @@ class Library {
  public:
   static Library &Instance();
 
-  // No connection: the directory is missing, unreadable or not of this format, or
-  // TARNE_DIRECTORY names a cluster (etcd:// or etcds://), which this build cannot open yet.
+  // No connection: the directory is missing, unreadable or not of this format; for a cluster
+  // location, the node file cannot be read or no member answers in time.
   // Opening an open library only counts one more user.
   PEK_ReturnStatus Open();
   // No connection: not open. Busy: called from a callback that the library is running.
