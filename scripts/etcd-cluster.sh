@@ -226,7 +226,10 @@ case $command in
     stop_members "$dir"
     rm -f "$dir/endpoints"
     ;;
-  restart) restart_members "$(cd "$dir" && pwd)" "$@" ;;
+  restart)
+    [ -d "$dir" ] || { echo "no such folder: $dir" >&2; exit 1; }
+    restart_members "$(cd "$dir" && pwd)" "$@"
+    ;;
   leader)
     [ $# -eq 0 ] || usage
     [ -e "$dir/endpoints" ] || { echo "no running cluster in $dir" >&2; exit 1; }
