@@ -210,6 +210,44 @@ TEST_F(EtcdClusterFaultTest, AFrozenClusterIsGivenUpWithoutAHang) {
   EXPECT_EQ(Count(run.out, dir::UuidToText(Uuid(0x51))), 1u) << run.out;
 }
 
+// An idle wait rests on a watch: the member sees no reads or transactions while it waits.
+class EtcdClusterIdleTest : public EtcdClusterOwnTest {
+ protected:
+  int Members() const override { return 1; }
+  // The reads and transactions the member has started serving, from its metrics.
+  long Requests() {
+    std::ifstream in(clusterDir_ + "/endpoints");
+    std::string endpoint;
+    std::getline(in, endpoint);
+    int out = -1;
+    // python3 rather than curl: one of the packages the setup script installs.
+    const pid_t pid = StartProcess(
+        {"/usr/bin/env", "python3", "-c",
+         "import re, sys, urllib.request\n"
+         "text = urllib.request.urlopen(sys.argv[1]).read().decode()\n"
+         "print(int(sum(float(n) for n in re.findall(r'^grpc_server_started_total\\{[^}]*"
+         "grpc_method=\"(?:Range|Txn)\"[^}]*\\} (\\S+)$', text, re.M))))",
+         "http://" + endpoint + "/metrics"},
+        &out);
+    const std::string said = ReadAll(out);
+    EXPECT_EQ(WaitProcess(pid), 0);
+    return said.empty() ? -1 : std::stol(said);
+  }
+};
+
+TEST_F(EtcdClusterIdleTest, AnIdleWaitDoesNotPoll) {
+  Put(Uuid(0x81), kSelfMarker, 9, 1);
+  TarneQuery query = QueryAll();
+  query.type = 8;
+  query.flags &= uint8_t(~TARNE_QUERY_ANY_TYPE);
+  const long before = Requests();
+  ASSERT_GT(before, 0) << "no metrics";
+  EXPECT_EQ(TARNE_WaitForEntryForCluster(&query, 3, 0), TARNE_STATUS_TIMEOUT);
+  const long during = Requests() - before;
+  std::printf("reads and transactions during a 3 s idle wait: %ld\n", during);
+  EXPECT_LT(during, 20) << "a wait that asks every 100 ms would make 30";
+}
+
 // Members that serve clients over TLS only, with client-certificate authentication.
 class EtcdClusterTlsTest : public EtcdClusterOwnTest {
  protected:
