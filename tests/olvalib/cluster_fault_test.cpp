@@ -41,24 +41,31 @@ class EtcdClusterFaultTest : public EtcdClusterOwnTest {
 
 // The writer is another host adding 5,000 entries with 900 in flight; the leader dies under it.
 TEST_F(EtcdClusterFaultTest, TheLeaderKilledDuringAddsLosesNoAddReportedDone) {
-  const std::string report = folder_ + "/report";
-  int out = -1;
-  const pid_t writer =
-      StartProcess({TEST_WRITER_PATH, "7", "5000", report}, &out, nullptr, OtherHost());
-  char said[16] = {};
-  ASSERT_GT(read(out, said, sizeof said - 1), 0) << "the writer never started";
+  // The leader is found first, so that it dies as soon as the writer says it has started.
   const std::string leader = Script("leader");
   ASSERT_EQ(scriptStatus_, 0) << "no leader";
   const int member = std::stoi(leader);
   std::ifstream pidFile(clusterDir_ + "/member" + std::to_string(member) + ".pid");
   pid_t leaderPid = 0;
   ASSERT_TRUE(pidFile >> leaderPid);
+  const std::string report = folder_ + "/report";
+  int out = -1;
+  const pid_t writer =
+      StartProcess({TEST_WRITER_PATH, "7", "5000", report}, &out, nullptr, OtherHost());
+  char said[9] = {};  // "writing\n"
+  ASSERT_EQ(read(out, said, 8), 8) << "the writer never started";
   ASSERT_EQ(kill(leaderPid, SIGKILL), 0);
   const auto killed = std::chrono::steady_clock::now();
 
   const int status = WaitProcessFor(writer, 120);
   const std::string rest = ReadAll(out);
   EXPECT_TRUE(status == 0 || status == 1) << "the writer ended with " << status << ": " << rest;
+  // Else the test proved nothing: the last add completed after the leader died.
+  const size_t at = rest.find("completed ");
+  ASSERT_NE(at, std::string::npos) << rest;
+  EXPECT_GT(std::stoll(rest.substr(at + 10)),
+            std::chrono::duration_cast<std::chrono::nanoseconds>(killed.time_since_epoch()).count())
+      << "every add completed before the leader was killed";
   std::printf("writer finished %.1f s after the leader was killed\n",
               std::chrono::duration<double>(std::chrono::steady_clock::now() - killed).count());
 
