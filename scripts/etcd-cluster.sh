@@ -2,18 +2,28 @@
 # Starts or stops a local etcd cluster on loopback ports, for the tests and for trying the
 # directory on etcd by hand.
 #
-#   scripts/etcd-cluster.sh start DIR [N]   N members (default 1), data and logs under DIR;
-#                                           writes DIR/endpoints (HOST:PORT,...) and prints it
+#   scripts/etcd-cluster.sh start DIR [N] [--tls CERTDIR]
+#         N members (default 1), data and logs under DIR; writes DIR/endpoints (HOST:PORT,...)
+#         and prints it. With --tls, members serve clients over https only and accept only
+#         clients whose certificate CERTDIR/ca.crt signed (CERTDIR as made by
+#         scripts/etcd-certs.sh: ca.crt, server.crt, server.key, client.crt, client.key);
+#         peers speak plain http on loopback.
 #   scripts/etcd-cluster.sh stop DIR        stops the members started in DIR and waits for them
+#   scripts/etcd-cluster.sh restart DIR [I...]
+#         starts members I (0 to N-1; default every member that does not run) again on their
+#         ports and data, waits for them to answer, and writes DIR/endpoints again
+#   scripts/etcd-cluster.sh leader DIR      prints the number I of the member that leads
 #
-# Start waits at most 20 s for every member to answer `etcdctl endpoint health`; on failure
-# it stops what it started and exits 1, leaving the members' logs in DIR.
+# Start and restart wait at most 20 s for the members to answer `etcdctl endpoint health`; on
+# failure they stop what they started and exit 1, leaving the members' logs in DIR.
 set -euo pipefail
 
 usage() {
-  echo "usage: $0 start DIR [N] | stop DIR" >&2
+  echo "usage: $0 start DIR [N] [--tls CERTDIR] | stop DIR | restart DIR [I...] | leader DIR" >&2
   exit 2
 }
+
+export ETCDCTL_API=3
 
 # A loopback TCP port that nobody listens on now. Two are needed per member.
 free_port() {
@@ -32,6 +42,11 @@ any_running() {
     [[ $state == Z* ]] || return 0
   done
   return 1
+}
+
+member_running() {
+  local pidfile=$1/member$2.pid
+  [ -e "$pidfile" ] && any_running "$(<"$pidfile")"
 }
 
 stop_members() {
@@ -56,30 +71,30 @@ stop_members() {
   rm -f "$dir"/member*.pid
 }
 
-start_members() {
-  local dir=$1 count=$2 i cluster="" endpoints=""
-  mkdir -p "$dir"
-  dir=$(cd "$dir" && pwd)
-  [ ! -e "$dir/endpoints" ] || { echo "$dir already holds a cluster" >&2; exit 1; }
-  local -a client peer
-  for ((i = 0; i < count; i++)); do
-    client[i]=$(free_port)
-    peer[i]=$(free_port)
-    cluster+="${cluster:+,}member$i=http://127.0.0.1:${peer[i]}"
-    endpoints+="${endpoints:+,}127.0.0.1:${client[i]}"
-  done
-  for ((i = 0; i < count; i++)); do
-    etcd --name "member$i" --data-dir "$dir/member$i.data" \
-      --listen-client-urls "http://127.0.0.1:${client[i]}" \
-      --advertise-client-urls "http://127.0.0.1:${client[i]}" \
-      --listen-peer-urls "http://127.0.0.1:${peer[i]}" \
-      --initial-advertise-peer-urls "http://127.0.0.1:${peer[i]}" \
-      --initial-cluster "$cluster" --initial-cluster-state new \
-      --initial-cluster-token "tarne-$$" >"$dir/member$i.log" 2>&1 &
-    echo $! >"$dir/member$i.pid"
-  done
-  local deadline=$((SECONDS + 20))
-  until ETCDCTL_API=3 etcdctl --endpoints "$endpoints" --command-timeout 1s \
+# etcdctl's options for the cluster in DIR: its TLS files when it has them.
+etcdctl_in() {
+  local dir=$1
+  shift
+  local -a tls=()
+  if [ -e "$dir/tls" ]; then
+    local certs
+    certs=$(<"$dir/tls")
+    tls=(--cacert "$certs/ca.crt" --cert "$certs/client.crt" --key "$certs/client.key")
+  fi
+  etcdctl "${tls[@]}" "$@"
+}
+
+# Runs member I from its command file, in the background; records its process id.
+launch() {
+  local dir=$1 i=$2
+  bash "$dir/member$i.cmd" >>"$dir/member$i.log" 2>&1 &
+  echo $! >"$dir/member$i.pid"
+}
+
+# Waits until every endpoint given answers; on failure stops the cluster and exits 1.
+await_health() {
+  local dir=$1 endpoints=$2 deadline=$((SECONDS + 20))
+  until etcdctl_in "$dir" --endpoints "$endpoints" --command-timeout 1s \
     endpoint health >/dev/null 2>&1; do
     if ((SECONDS >= deadline)); then
       echo "etcd members in $dir did not answer within 20 s; see $dir/member*.log" >&2
@@ -88,21 +103,137 @@ start_members() {
     fi
     sleep 0.1
   done
+}
+
+write_endpoints() {
+  local dir=$1 i endpoints=""
+  for ((i = 0; i < $(<"$dir/members"); i++)); do
+    endpoints+="${endpoints:+,}$(<"$dir/member$i.endpoint")"
+  done
   echo "$endpoints" >"$dir/endpoints"
   echo "$endpoints"
 }
 
+start_members() {
+  local dir=$1 count=$2 certs=$3 i cluster="" endpoints="" scheme=http
+  mkdir -p "$dir"
+  dir=$(cd "$dir" && pwd)
+  [ ! -e "$dir/members" ] || { echo "$dir already holds a cluster" >&2; exit 1; }
+  local -a client peer tls=()
+  if [ -n "$certs" ]; then
+    certs=$(cd "$certs" && pwd)
+    for file in ca.crt server.crt server.key client.crt client.key; do
+      [ -r "$certs/$file" ] || { echo "no $certs/$file (see scripts/etcd-certs.sh)" >&2; exit 1; }
+    done
+    scheme=https
+    tls=(--cert-file "$certs/server.crt" --key-file "$certs/server.key"
+         --client-cert-auth --trusted-ca-file "$certs/ca.crt")
+    echo "$certs" >"$dir/tls"
+  fi
+  for ((i = 0; i < count; i++)); do
+    client[i]=$(free_port)
+    peer[i]=$(free_port)
+    cluster+="${cluster:+,}member$i=http://127.0.0.1:${peer[i]}"
+    endpoints+="${endpoints:+,}127.0.0.1:${client[i]}"
+  done
+  for ((i = 0; i < count; i++)); do
+    # The command file lets restart bring the member back on the same ports and data; once
+    # the data folder exists, etcd ignores the --initial-* options.
+    {
+      printf 'exec'
+      printf ' %q' etcd --name "member$i" --data-dir "$dir/member$i.data" \
+        --listen-client-urls "$scheme://127.0.0.1:${client[i]}" \
+        --advertise-client-urls "$scheme://127.0.0.1:${client[i]}" \
+        --listen-peer-urls "http://127.0.0.1:${peer[i]}" \
+        --initial-advertise-peer-urls "http://127.0.0.1:${peer[i]}" \
+        --initial-cluster "$cluster" --initial-cluster-state new \
+        --initial-cluster-token "tarne-$$" "${tls[@]}"
+      printf '\n'
+    } >"$dir/member$i.cmd"
+    echo "127.0.0.1:${client[i]}" >"$dir/member$i.endpoint"
+    : >"$dir/member$i.log"
+    launch "$dir" "$i"
+  done
+  echo "$count" >"$dir/members"
+  await_health "$dir" "$endpoints"
+  write_endpoints "$dir"
+}
+
+restart_members() {
+  local dir=$1 i endpoints=""
+  shift
+  [ -e "$dir/members" ] || { echo "no cluster was started in $dir" >&2; exit 1; }
+  local count
+  count=$(<"$dir/members")
+  local -a chosen=("$@")
+  if ((${#chosen[@]} == 0)); then
+    for ((i = 0; i < count; i++)); do
+      member_running "$dir" "$i" || chosen+=("$i")
+    done
+  fi
+  for i in "${chosen[@]}"; do
+    if ! [[ $i =~ ^[0-9]+$ ]] || ((i >= count)); then
+      echo "no member $i in $dir" >&2
+      exit 2
+    fi
+    member_running "$dir" "$i" && { echo "member $i in $dir runs already" >&2; exit 1; }
+  done
+  for i in "${chosen[@]}"; do
+    launch "$dir" "$i"
+    endpoints+="${endpoints:+,}$(<"$dir/member$i.endpoint")"
+  done
+  [ -z "$endpoints" ] || await_health "$dir" "$endpoints"
+  write_endpoints "$dir"
+}
+
+# The member whose own id is the leader's, asking each member in turn (one that does not
+# answer is passed over).
+print_leader() {
+  local dir=$1 i status
+  for ((i = 0; i < $(<"$dir/members"); i++)); do
+    status=$(etcdctl_in "$dir" --endpoints "$(<"$dir/member$i.endpoint")" --command-timeout 1s \
+      endpoint status -w json 2>/dev/null) || continue
+    if python3 -c '
+import json, sys
+status = json.loads(sys.argv[1])[0]["Status"]
+sys.exit(status["header"]["member_id"] != status["leader"])' "$status"; then
+      echo "$i"
+      return 0
+    fi
+  done
+  echo "no member of $dir leads" >&2
+  return 1
+}
+
 [ $# -ge 2 ] || usage
-case $1 in
+command=$1 dir=$2
+shift 2
+case $command in
   start)
-    count=${3:-1}
+    count=1 certs=""
+    while (($#)); do
+      case $1 in
+        --tls) [ $# -ge 2 ] || usage; certs=$2; shift 2 ;;
+        *) count=$1; shift ;;
+      esac
+    done
     [[ $count =~ ^[1-9]$ ]] || { echo "N must be 1 to 9" >&2; exit 2; }
-    start_members "$2" "$count"
+    start_members "$dir" "$count" "$certs"
     ;;
   stop)
-    [ -d "$2" ] || { echo "no such folder: $2" >&2; exit 1; }
-    stop_members "$2"
-    rm -f "$2/endpoints"
+    [ $# -eq 0 ] || usage
+    [ -d "$dir" ] || { echo "no such folder: $dir" >&2; exit 1; }
+    stop_members "$dir"
+    rm -f "$dir/endpoints"
+    ;;
+  restart)
+    [ -d "$dir" ] || { echo "no such folder: $dir" >&2; exit 1; }
+    restart_members "$(cd "$dir" && pwd)" "$@"
+    ;;
+  leader)
+    [ $# -eq 0 ] || usage
+    [ -e "$dir/endpoints" ] || { echo "no running cluster in $dir" >&2; exit 1; }
+    print_leader "$dir"
     ;;
   *) usage ;;
 esac

@@ -1,10 +1,12 @@
 // What the directory's tests share: entries and queries, a fresh directory opened through
-// the library, completions, and the directory's programs run as other processes.
+// the library on either backend (a SQLite file, or a key prefix of its own on the test run's
+// etcd cluster), completions, and the directory's programs run as other processes.
 #ifndef TARNE_TESTS_OLVALIB_DIRECTORY_FIXTURE_H
 #define TARNE_TESTS_OLVALIB_DIRECTORY_FIXTURE_H
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,7 +17,9 @@
 #include <condition_variable>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -23,6 +27,8 @@
 #include "client/tarne_status_codes.h"
 #include "directory/directory_location.h"
 #include "directory/directory_schema.h"
+#include "directory/etcd_store.h"
+#include "directory/node_file.h"
 
 namespace olva::test {
 
@@ -31,6 +37,8 @@ inline OlvaUUID Uuid(uint8_t tag, uint8_t number = 0) {
   return OlvaUUID{{tag, 0, 0, 0, 0, 0, 0x40, 0, 0, 0, 0, 0, 0, 0, 0, number}};
 }
 inline const OlvaUUID kSelf = Uuid(0x5e), kClusterA = Uuid(0xca), kClusterB = Uuid(0xcb);
+// Another host of the same cluster directory (a node file of its own).
+inline const OlvaUUID kOtherHost = Uuid(0x5f);
 inline const OlvaUUID kSelfMarker{{0, 0, 0, 2}};
 
 inline TarneEntry *AsEntry(std::vector<uint8_t> &bytes) {
@@ -94,28 +102,130 @@ class Completions {
   std::vector<std::pair<TarneEntry *, PEK_ReturnStatus>> seen_;
 };
 
+enum class Backend { kSqlite, kEtcd };
+inline std::string BackendName(const ::testing::TestParamInfo<Backend> &info) {
+  return info.param == Backend::kSqlite ? "Sqlite" : "Etcd";
+}
+inline void PrintTo(Backend backend, std::ostream *out) {
+  *out << (backend == Backend::kSqlite ? "Sqlite" : "Etcd");
+}
+
+// The file that names the test run's etcd cluster (HOST:PORT,...), set by CTest for the tests
+// that need one.
+inline constexpr const char *kEndpointsFileVariable = "TARNE_TEST_ETCD_ENDPOINTS_FILE";
+
+// The endpoints of the test run's cluster. Skips the test when the variable is unset (the
+// binary run by hand); fails it when the file is missing or empty. Callers return when the
+// test HasFatalFailure() or IsSkipped().
+inline std::string SharedClusterEndpoints() {
+  const char *file = std::getenv(kEndpointsFileVariable);
+  if (file == nullptr || file[0] == '\0') {
+    [] { GTEST_SKIP() << kEndpointsFileVariable << " is not set: no etcd cluster to run on"; }();
+    return {};
+  }
+  std::ifstream in(file);
+  std::string endpoints;
+  std::getline(in, endpoints);
+  [&] { ASSERT_FALSE(endpoints.empty()) << "no endpoints in " << file; }();
+  return endpoints;
+}
+
+// A key prefix that no other test uses.
+inline std::string FreshPrefix() {
+  std::random_device random;
+  char text[32];
+  std::snprintf(text, sizeof text, "test-%08x%08x", random(), random());
+  return text;
+}
+
+// Writes the node file of a host with that identity (and TLS files); fails the test if it
+// cannot.
+inline void WriteNode(const std::string &path, const dir::DirectoryInfo &identity,
+                      const dir::TlsFiles &tls = {}) {
+  std::string error;
+  ASSERT_EQ(dir::WriteNodeFile(path, {identity, tls}, false, &error), TARNE_STATUS_SUCCESS)
+      << error;
+}
+
+// Records an empty directory at the cluster location; fails the test if it cannot.
+inline void CreateClusterDirectory(const std::string &location, const dir::TlsFiles &tls = {}) {
+  const std::optional<dir::ClusterLocation> parsed = dir::ParseClusterLocation(location);
+  ASSERT_TRUE(parsed.has_value()) << location;
+  std::string error;
+  ASSERT_EQ(dir::EtcdStore::CreateDirectory(*parsed, tls, false, &error), TARNE_STATUS_SUCCESS)
+      << location << ": " << error;
+}
+
+// Every row of the directory at the cluster location also under its owner's and its type's
+// key, the same; fails the test with each problem otherwise.
+inline void ExpectOrdersAgree(const std::string &location, const dir::TlsFiles &tls = {}) {
+  const std::optional<dir::ClusterLocation> parsed = dir::ParseClusterLocation(location);
+  ASSERT_TRUE(parsed.has_value()) << location;
+  std::string error;
+  const std::unique_ptr<dir::EtcdStore> store = dir::EtcdStore::Open(*parsed, tls, &error);
+  ASSERT_NE(store, nullptr) << error;
+  std::vector<std::string> problems;
+  EXPECT_EQ(store->CheckOrders([&](const std::string &problem) { problems.push_back(problem); }),
+            TARNE_STATUS_SUCCESS);
+  EXPECT_EQ(problems, std::vector<std::string>{});
+}
+
+// A fresh directory opened through the library: on a file, or on its own prefix of the test
+// run's cluster with a node file of its own. location_ is what TARNE_DIRECTORY names.
 class DirectoryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     char folder[] = "/tmp/olvalib-test-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
     folder_ = folder;
-    path_ = folder_ + "/directory.db";
+    if (backend() == Backend::kEtcd) {
+      const std::string endpoints = ClusterEndpoints();
+      if (HasFatalFailure() || IsSkipped()) return;
+      ASSERT_NO_FATAL_FAILURE(OpenOnCluster(
+          (Tls().Given() ? "etcds://" : "etcd://") + endpoints + "/" + FreshPrefix(), Tls()));
+      return;
+    }
+    path_ = location_ = folder_ + "/directory.db";
     std::string error;
     ASSERT_EQ(dir::CreateDirectory(path_, {kSelf, Clusters()}, false, &error), 0u) << error;
-    setenv(dir::kDirectoryVariable, path_.c_str(), 1);
+    setenv(dir::kDirectoryVariable, location_.c_str(), 1);
     ASSERT_EQ(TARNE_Initialize(1, 0, &handle_), TARNE_STATUS_SUCCESS);
   }
   void TearDown() override {
     Close();
     unsetenv(dir::kDirectoryVariable);
+    unsetenv(dir::kNodeVariable);
     std::filesystem::remove_all(folder_);
+  }
+  // Creates the directory at location with this host's node file, then opens it.
+  void OpenOnCluster(const std::string &location, const dir::TlsFiles &tls = {}) {
+    location_ = location;
+    nodePath_ = folder_ + "/node";
+    ASSERT_NO_FATAL_FAILURE(WriteNode(nodePath_, {kSelf, Clusters()}, tls));
+    ASSERT_NO_FATAL_FAILURE(CreateClusterDirectory(location_, tls));
+    setenv(dir::kDirectoryVariable, location_.c_str(), 1);
+    setenv(dir::kNodeVariable, nodePath_.c_str(), 1);
+    ASSERT_EQ(TARNE_Initialize(1, 0, &handle_), TARNE_STATUS_SUCCESS) << location_;
   }
   void Close() {
     EXPECT_TRUE(handle_ == -1 || TARNE_Deinitialize(handle_) == TARNE_STATUS_SUCCESS);
     handle_ = -1;
   }
   virtual std::vector<OlvaUUID> Clusters() const { return {kClusterA}; }
+  virtual Backend backend() const { return Backend::kSqlite; }
+  // The cluster's endpoints (HOST:PORT,...): the test run's; and this host's TLS files.
+  virtual std::string ClusterEndpoints() { return SharedClusterEndpoints(); }
+  virtual dir::TlsFiles Tls() const { return {}; }
+
+  // The environment of a process that is another host of this directory: on a cluster, one
+  // with a node file of its own (self kOtherHost, the same sub-clusters, the same TLS files);
+  // a SQLite file serves one host only, so there it is this one.
+  std::vector<std::string> OtherHost(const dir::TlsFiles &tls = {}) {
+    if (backend() == Backend::kSqlite) return {};
+    const std::string path = folder_ + "/node-other";
+    if (!std::filesystem::exists(path)) WriteNode(path, {kOtherHost, Clusters()}, tls);
+    return {std::string(dir::kNodeVariable) + "=" + path};
+  }
 
   // One request through the library; its completion status.
   using Request = PEK_ReturnStatus (*)(TarneEntry *, TarneUpdateCompletion, void *, OlvaUUID);
@@ -148,7 +258,10 @@ class DirectoryTest : public ::testing::Test {
   }
 
   int32_t handle_ = -1;
-  std::string folder_, path_;
+  std::string folder_;
+  std::string path_;      // the SQLite file; empty on a cluster
+  std::string location_;  // TARNE_DIRECTORY
+  std::string nodePath_;  // TARNE_NODE on a cluster
 };
 
 class TwoClusterTest : public DirectoryTest {
@@ -156,12 +269,39 @@ class TwoClusterTest : public DirectoryTest {
   std::vector<OlvaUUID> Clusters() const override { return {kClusterA, kClusterB}; }
 };
 
+// The same tests on both backends, so that they cannot drift apart:
+//   using LookupTest = AnyBackendTest;
+//   TEST_P(LookupTest, ...)
+//   INSTANTIATE_TEST_SUITE_P(Backends, LookupTest, kBothBackends, BackendName);
+// An instance on etcd ends in /Etcd, which is how CMake gives it the cluster.
+class AnyBackendTest : public DirectoryTest, public ::testing::WithParamInterface<Backend> {
+ protected:
+  Backend backend() const override { return GetParam(); }
+};
+class TwoClusterAnyBackendTest : public AnyBackendTest {
+ protected:
+  std::vector<OlvaUUID> Clusters() const override { return {kClusterA, kClusterB}; }
+};
+inline const auto kBothBackends = ::testing::Values(Backend::kSqlite, Backend::kEtcd);
+
 // Starts the program with its standard output and error on a pipe (*out, the read end), or
 // discarded without out. With release, it is held back until the test closes *release, so
-// that the test can prepare for its process id first.
-inline pid_t StartProcess(std::vector<std::string> argv, int *out, int *release = nullptr) {
+// that the test can prepare for its process id first. environment: NAME=VALUE words added to
+// this process's environment (another host's TARNE_NODE, say).
+inline pid_t StartProcess(std::vector<std::string> argv, int *out, int *release = nullptr,
+                          std::vector<std::string> environment = {}) {
   std::vector<char *> words(argv.size() + 1);  // the last one null
   std::transform(argv.begin(), argv.end(), words.begin(), [](std::string &w) { return w.data(); });
+  std::vector<char *> variables;
+  for (std::string &variable : environment) variables.push_back(variable.data());
+  for (char **inherited = environ; *inherited != nullptr; ++inherited) {
+    const std::string_view name(*inherited, std::strcspn(*inherited, "="));
+    const bool replaced = std::any_of(environment.begin(), environment.end(), [&](auto &v) {
+      return v.size() > name.size() && v.starts_with(name) && v[name.size()] == '=';
+    });
+    if (!replaced) variables.push_back(*inherited);
+  }
+  variables.push_back(nullptr);
   int output[2], gate[2];
   if (pipe2(output, O_CLOEXEC) != 0 || pipe2(gate, O_CLOEXEC) != 0) return -1;
   const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
@@ -173,7 +313,7 @@ inline pid_t StartProcess(std::vector<std::string> argv, int *out, int *release 
     }
     dup2(out != nullptr ? output[1] : null, 1);
     dup2(out != nullptr ? output[1] : null, 2);
-    execv(words[0], words.data());
+    execve(words[0], words.data(), variables.data());
     _exit(127);
   }
   for (int unused : {output[1], gate[0], null, out != nullptr ? -1 : output[0]}) close(unused);
@@ -188,8 +328,34 @@ inline int WaitProcess(pid_t pid) {
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
-inline int RunProcess(const std::vector<std::string> &argv) {
-  return WaitProcess(StartProcess(argv, nullptr));
+// The exit status once it ended, -1 when a signal ended it; -2 when it still ran after that
+// many seconds (it is then killed).
+inline int WaitProcessFor(pid_t pid, int seconds) {
+  for (int waited = 0; waited < seconds * 100; ++waited) {
+    int status = 0;
+    const pid_t ended = waitpid(pid, &status, WNOHANG);
+    if (ended == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (ended < 0 && errno != EINTR) return -1;
+    usleep(10000);
+  }
+  kill(pid, SIGKILL);
+  WaitProcess(pid);
+  return -2;
+}
+inline int RunProcess(const std::vector<std::string> &argv,
+                      const std::vector<std::string> &environment = {}) {
+  return WaitProcess(StartProcess(argv, nullptr, nullptr, environment));
+}
+// Everything the process wrote until it closed the pipe (ended).
+inline std::string ReadAll(int fd) {
+  std::string text;
+  char chunk[4096];
+  for (ssize_t got; (got = read(fd, chunk, sizeof chunk)) != 0;) {
+    if (got > 0) text.append(chunk, size_t(got));
+    if (got < 0 && errno != EINTR) break;
+  }
+  close(fd);
+  return text;
 }
 
 }  // namespace olva::test

@@ -12,7 +12,10 @@ int32_t DeinitializeFromCompletion(void *context, TarneEntry *, uint32_t, OlvaUU
   return 0;
 }
 
-TEST_F(DirectoryTest, ClosingEndsWaitsButNotFromACallback) {
+using LifecycleTest = AnyBackendTest;
+using TwoClusterLifecycleTest = TwoClusterAnyBackendTest;
+
+TEST_P(LifecycleTest, ClosingEndsWaitsButNotFromACallback) {
   std::vector<uint8_t> entry = MakeEntry(Uuid(0x32), kSelf, 3, 1, "");
   std::promise<PEK_ReturnStatus> fromCallback;
   ASSERT_EQ(TARNE_AddEntryForCluster(AsEntry(entry), DeinitializeFromCompletion, &fromCallback,
@@ -31,8 +34,8 @@ TEST_F(DirectoryTest, ClosingEndsWaitsButNotFromACallback) {
   EXPECT_EQ(waiting.get(), TARNE_STATUS_NO_CONNECTION);
 }
 
-// Until the library speaks to a cluster, a cluster location is refused, never opened as
-// the file its text would also name.
+// A cluster location is never opened as the file its text would also name: with no member
+// at that address, it is refused though the file is a sound directory.
 TEST_F(DirectoryTest, AClusterLocationIsNeverTakenForAFileName) {
   Close();
   const std::filesystem::path previous = std::filesystem::current_path();
@@ -40,6 +43,8 @@ TEST_F(DirectoryTest, AClusterLocationIsNeverTakenForAFileName) {
   std::filesystem::create_directories("etcd:/127.0.0.1:9");
   std::string error;
   ASSERT_EQ(dir::CreateDirectory("etcd:/127.0.0.1:9/d", {kSelf, Clusters()}, false, &error), 0u);
+  WriteNode(folder_ + "/node", {kSelf, Clusters()});  // so that only the address is wrong
+  setenv(dir::kNodeVariable, (folder_ + "/node").c_str(), 1);
   setenv(dir::kDirectoryVariable, "etcd://127.0.0.1:9/d", 1);
   int32_t handle = -1;
   EXPECT_EQ(TARNE_Initialize(1, 0, &handle), TARNE_STATUS_NO_CONNECTION);
@@ -67,7 +72,7 @@ int32_t RemoteResult(void *context, const TarneEntry *header, void *, PEK_Return
   return 0;
 }
 
-TEST_F(TwoClusterTest, RemoteFindDeliversTheOwnersLatestSymbolsThenNotFound) {
+TEST_P(TwoClusterLifecycleTest, RemoteFindDeliversTheOwnersLatestSymbolsThenNotFound) {
   const OlvaUUID owner = Uuid(0x0a);
   Put(Uuid(1), owner, 47, 1, kClusterA);
   Put(Uuid(1), owner, 47, 2, kClusterA);  // only the latest revision is a result
@@ -86,6 +91,9 @@ TEST_F(TwoClusterTest, RemoteFindDeliversTheOwnersLatestSymbolsThenNotFound) {
   EXPECT_EQ(find(owner, Uuid(2)), (std::vector<std::string>{"entry 2/0 rev 1"}));
   EXPECT_EQ(find(kSelfMarker, {}), (std::vector<std::string>{"entry 5/0 rev 1"}));
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, LifecycleTest, kBothBackends, BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, TwoClusterLifecycleTest, kBothBackends, BackendName);
 
 }  // namespace
 }  // namespace olva::test

@@ -2,7 +2,7 @@
 // entry that did not fit, and changes seen while a listing reads ahead.
 #include <thread>
 
-#include "directory/entry_store.h"
+#include "directory/uuid_util.h"
 #include "directory_fixture.h"
 
 namespace olva::test {
@@ -10,7 +10,10 @@ namespace {
 
 const OlvaUUID kOwner = Uuid(0x0a);
 
-TEST_F(DirectoryTest, NextFollowsAnExactReReadAndADeletion) {
+using LookupTest = AnyBackendTest;
+using TwoClusterLookupTest = TwoClusterAnyBackendTest;
+
+TEST_P(LookupTest, NextFollowsAnExactReReadAndADeletion) {
   for (uint8_t i = 0; i < 5; ++i) Put(Uuid(0x11, i), kOwner, 3, 1);
   std::vector<uint8_t> big = MakeEntry(Uuid(0x11, 9), kOwner, 3, 1, std::string(3000, 'b'));
   ASSERT_EQ(Apply(TARNE_AddEntryForCluster, big), TARNE_STATUS_SUCCESS);
@@ -40,7 +43,7 @@ TEST_F(DirectoryTest, NextFollowsAnExactReReadAndADeletion) {
   EXPECT_EQ(seen, std::vector<uint8_t>({0, 1, 2, 3, 4, 9}));
 }
 
-TEST_F(DirectoryTest, AListingSeesChangesOfThisProcessAtOnceAndOfOthersSoon) {
+TEST_P(LookupTest, AListingSeesChangesOfThisProcessAtOnceAndOfOthersSoon) {
   for (uint8_t i = 0; i < 10; ++i) Put(Uuid(0x90, uint8_t(2 * i)), kOwner, 9, 1);
   const TarneQuery query = QueryAll();
   std::vector<uint8_t> buffer(1024);
@@ -48,18 +51,14 @@ TEST_F(DirectoryTest, AListingSeesChangesOfThisProcessAtOnceAndOfOthersSoon) {
   Put(Uuid(0x90, 1), kOwner, 9, 1);  // right after the cursor, read ahead already
   ASSERT_EQ(TARNE_FindEntryForCluster(&query, 1, AsEntry(buffer), 1024, 0), 0u);
   EXPECT_EQ(AsEntry(buffer)->uuid.bytes[15], 1);
-  // Removed by another connection, as another process would: seen once the read-ahead expired.
-  std::string error;
-  dir::EntryStore other(dir::Connection::Open(path_, dir::Connection::OpenMode::kExisting, &error));
-  ASSERT_TRUE(other.Begin());
-  ASSERT_EQ(other.Remove(Uuid(0x90, 2), std::nullopt, 9, std::nullopt, kClusterA), 0u);
-  ASSERT_TRUE(other.Commit());
+  // Removed by another process: seen once the read-ahead expired.
+  ASSERT_EQ(RunProcess({TEST_WRITER_PATH, "delete", dir::UuidToText(Uuid(0x90, 2)), "9"}), 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(150));
   ASSERT_EQ(TARNE_FindEntryForCluster(&query, 1, AsEntry(buffer), 1024, 0), 0u);
   EXPECT_EQ(AsEntry(buffer)->uuid.bytes[15], 4);
 }
 
-TEST_F(TwoClusterTest, AllClustersListsEachRowOnceAndReReadsThatRow) {
+TEST_P(TwoClusterLookupTest, AllClustersListsEachRowOnceAndReReadsThatRow) {
   for (uint8_t i = 0; i < 3; ++i) {
     for (const auto &[cluster, name] : {std::pair{kClusterA, "A"}, std::pair{kClusterB, "B"}}) {
       std::vector<uint8_t> entry = MakeEntry(Uuid(0x60, i), kOwner, 47, 1, name);
@@ -84,6 +83,9 @@ TEST_F(TwoClusterTest, AllClustersListsEachRowOnceAndReReadsThatRow) {
   }
   EXPECT_EQ(payloads, "ABABAB");
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, LookupTest, kBothBackends, BackendName);
+INSTANTIATE_TEST_SUITE_P(Backends, TwoClusterLookupTest, kBothBackends, BackendName);
 
 }  // namespace
 }  // namespace olva::test

@@ -12,7 +12,8 @@ namespace {
 
 const OlvaUUID kOwner = Uuid(0x0a);
 
-using UpdateTest = DirectoryTest;
+using UpdateTest = AnyBackendTest;
+using SqliteUpdateTest = DirectoryTest;
 
 // Holds the writer inside its first completion until released.
 struct Gate {
@@ -28,7 +29,7 @@ int32_t HeldCompletion(void *context, TarneEntry *entry, uint32_t length, OlvaUU
   return Completions::Callback(&gate->later, entry, length, cluster, status);
 }
 
-TEST_F(UpdateTest, AFullQueueRefusesAtOnceAndClosingCompletesTheRest) {
+TEST_P(UpdateTest, AFullQueueRefusesAtOnceAndClosingCompletesTheRest) {
   Gate gate;
   std::vector<uint8_t> first = MakeEntry(Uuid(7), kOwner, 3, 1, "");
   ASSERT_EQ(TARNE_AddEntryForCluster(AsEntry(first), HeldCompletion, &gate, OlvaUUID{}), 0u);
@@ -50,9 +51,9 @@ TEST_F(UpdateTest, AFullQueueRefusesAtOnceAndClosingCompletesTheRest) {
   for (const auto &one : seen) EXPECT_EQ(one.second, TARNE_STATUS_SUCCESS);
 }
 
-TEST_F(UpdateTest, AnOversizePayloadFailsAloneAndItsBatchCommits) {
-  // Past SQLite's limit on a row (10^9 bytes). Only the header's page is ever written: the
-  // library must refuse the payload without reading it.
+TEST_P(UpdateTest, AnOversizePayloadFailsAloneAndItsBatchCommits) {
+  // Past SQLite's limit on a row (10^9 bytes) and etcd's on a request. Only the header's page is
+  // ever written: the library must refuse the payload without reading it.
   constexpr size_t kOversize = 1'000'000'001;
   void *block = mmap(nullptr, 64 + kOversize, PROT_READ | PROT_WRITE,
                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
@@ -83,7 +84,7 @@ TEST_F(UpdateTest, AnOversizePayloadFailsAloneAndItsBatchCommits) {
   munmap(block, 64 + kOversize);
 }
 
-TEST_F(UpdateTest, TheLogShrinksOnceALargeTransactionHasPassed) {
+TEST_F(SqliteUpdateTest, TheLogShrinksOnceALargeTransactionHasPassed) {
   const std::string payload(size_t{100} << 20, 'L');
   std::vector<uint8_t> large = MakeEntry(Uuid(0x23), kOwner, 3, 1, payload);
   ASSERT_EQ(Apply(TARNE_AddEntryForCluster, large), TARNE_STATUS_SUCCESS);
@@ -93,6 +94,36 @@ TEST_F(UpdateTest, TheLogShrinksOnceALargeTransactionHasPassed) {
   ASSERT_EQ(Apply(TARNE_AddEntryForCluster, small), TARNE_STATUS_SUCCESS);
   EXPECT_LT(std::filesystem::file_size(path_ + "-wal"), 64u << 20);
 }
+
+// Updates of one entry, 900 in flight, from one process and then from two at once (on a
+// cluster, two hosts): each reads the latest revision and writes the next in one
+// transaction, so none is lost, and none is refused: the SQLite file serialises them.
+TEST_P(UpdateTest, UpdatesOfOneEntryAreNeitherLostNorRefused) {
+  const auto revision = [] {
+    TarneQuery query = QueryAll();
+    query.type = 22;
+    query.flags &= uint8_t(~TARNE_QUERY_ANY_TYPE);
+    const std::vector<TarneEntry> rows = ListAll(query);
+    EXPECT_EQ(rows.size(), 1u) << "older revisions are removed";
+    return rows.empty() ? 0 : rows.back().revision;
+  };
+  int firstOut = -1, secondOut = -1;
+  const pid_t alone = StartProcess({TEST_WRITER_PATH, "shared", "300"}, &firstOut);
+  std::string said = ReadAll(firstOut);
+  EXPECT_EQ(WaitProcessFor(alone, 120), 0) << "one process: " << said;
+  EXPECT_EQ(revision(), 300u);
+
+  const pid_t first = StartProcess({TEST_WRITER_PATH, "shared", "300"}, &firstOut);
+  const pid_t second =
+      StartProcess({TEST_WRITER_PATH, "shared", "300"}, &secondOut, nullptr, OtherHost());
+  said = ReadAll(firstOut);
+  const std::string secondSaid = ReadAll(secondOut);
+  EXPECT_EQ(WaitProcessFor(first, 120), 0) << said;
+  EXPECT_EQ(WaitProcessFor(second, 120), 0) << secondSaid;
+  EXPECT_EQ(revision(), 900u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, UpdateTest, kBothBackends, BackendName);
 
 }  // namespace
 }  // namespace olva::test

@@ -1,0 +1,305 @@
+// A cluster directory when its members fail: the leader killed during adds, the whole
+// cluster down and back, and members that refuse hosts without a certificate they trust.
+// Each test has a cluster of its own.
+#include <future>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+
+#include "cluster_tool.h"
+#include "directory/uuid_util.h"
+
+namespace olva::test {
+namespace {
+
+class EtcdClusterFaultTest : public EtcdClusterOwnTest {
+ protected:
+  // Each member's store revision, by endpoint; the members that do not answer are missing.
+  std::map<std::string, int64_t> Revisions() {
+    std::map<std::string, int64_t> revisions;
+    std::ifstream in(clusterDir_ + "/endpoints");
+    std::string endpoints;
+    std::getline(in, endpoints);
+    int out = -1;
+    const pid_t pid = StartProcess({"/bin/sh", "-c",
+                                    "ETCDCTL_API=3 exec etcdctl --endpoints \"$0\" "
+                                    "--command-timeout 2s endpoint status -w json 2>/dev/null",
+                                    endpoints},
+                                   &out);
+    const std::string json = ReadAll(out);
+    WaitProcess(pid);
+    const nlohmann::json statuses = nlohmann::json::parse(json, nullptr, false);
+    if (!statuses.is_array()) return revisions;
+    for (const auto &status : statuses) {
+      revisions[status["Endpoint"].get<std::string>()] =
+          status["Status"]["header"]["revision"].get<int64_t>();
+    }
+    return revisions;
+  }
+};
+
+// The writer is another host adding 5,000 entries with 900 in flight; the leader dies under it.
+TEST_F(EtcdClusterFaultTest, TheLeaderKilledDuringAddsLosesNoAddReportedDone) {
+  // The leader is found first, so that it dies as soon as the writer says it has started.
+  const std::string leader = Script("leader");
+  ASSERT_EQ(scriptStatus_, 0) << "no leader";
+  const int member = std::stoi(leader);
+  std::ifstream pidFile(clusterDir_ + "/member" + std::to_string(member) + ".pid");
+  pid_t leaderPid = 0;
+  ASSERT_TRUE(pidFile >> leaderPid);
+  const std::string report = folder_ + "/report";
+  int out = -1;
+  const pid_t writer =
+      StartProcess({TEST_WRITER_PATH, "7", "5000", report}, &out, nullptr, OtherHost());
+  char said[9] = {};  // "writing\n"
+  ASSERT_EQ(read(out, said, 8), 8) << "the writer never started";
+  ASSERT_EQ(kill(leaderPid, SIGKILL), 0);
+  const auto killed = std::chrono::steady_clock::now();
+
+  const int status = WaitProcessFor(writer, 120);
+  const std::string rest = ReadAll(out);
+  EXPECT_TRUE(status == 0 || status == 1) << "the writer ended with " << status << ": " << rest;
+  // Else the test proved nothing: the last add completed after the leader died.
+  const size_t at = rest.find("completed ");
+  ASSERT_NE(at, std::string::npos) << rest;
+  EXPECT_GT(std::stoll(rest.substr(at + 10)),
+            std::chrono::duration_cast<std::chrono::nanoseconds>(killed.time_since_epoch()).count())
+      << "every add completed before the leader was killed";
+  std::printf("writer finished %.1f s after the leader was killed\n",
+              std::chrono::duration<double>(std::chrono::steady_clock::now() - killed).count());
+
+  // Every add was reported once; those reported done must be there.
+  std::ifstream lines(report);
+  std::map<uint32_t, uint32_t> outcomes;
+  uint32_t number = 0;
+  std::string statusText;
+  while (lines >> number >> statusText) {
+    EXPECT_TRUE(outcomes.emplace(number, std::stoul(statusText, nullptr, 16)).second) << number;
+  }
+  EXPECT_EQ(outcomes.size(), 5000u);
+  EXPECT_TRUE(outcomes.empty() || outcomes.rbegin()->first == 4999u);
+  TarneQuery query = QueryAll();
+  query.type = 21;
+  query.flags &= uint8_t(~TARNE_QUERY_ANY_TYPE);
+  std::set<uint32_t> present;
+  for (const TarneEntry &header : ListAll(query, 4096)) {
+    const uint8_t *b = header.uuid.bytes;
+    present.insert(uint32_t(b[12]) << 24 | uint32_t(b[13]) << 16 | uint32_t(b[14]) << 8 | b[15]);
+  }
+  size_t done = 0, failed = 0, missing = 0;
+  for (const auto &[entry, outcome] : outcomes) {
+    if (outcome == TARNE_STATUS_SUCCESS) {
+      ++done;
+      if (present.count(entry) == 0 && ++missing <= 10) ADD_FAILURE() << "add " << entry << " lost";
+    } else {
+      ++failed;
+    }
+  }
+  EXPECT_EQ(missing, 0u);
+  EXPECT_EQ(status == 0, failed == 0) << "the exit status says whether any failed";
+  std::printf("adds done %zu, failed %zu, present %zu\n", done, failed, present.size());
+
+  // The killed member comes back and catches up with the others.
+  Script("restart", {std::to_string(member)});
+  ASSERT_EQ(scriptStatus_, 0) << "restart of member " << member;
+  std::map<std::string, int64_t> revisions;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    revisions = Revisions();
+    if (revisions.size() == 3 && revisions.begin()->second == revisions.rbegin()->second &&
+        std::all_of(revisions.begin(), revisions.end(),
+                    [&](const auto &r) { return r.second == revisions.begin()->second; })) {
+      break;
+    }
+    usleep(100000);
+  }
+  ASSERT_EQ(revisions.size(), 3u);
+  for (const auto &[endpoint, revision] : revisions) {
+    EXPECT_EQ(revision, revisions.begin()->second) << endpoint << " did not catch up";
+  }
+  ExpectOrdersAgree(location_);
+}
+
+TEST_F(EtcdClusterFaultTest, TheWholeClusterDownRefusesAtOnceAndComesBackWhole) {
+  for (uint8_t i = 0; i < 50; ++i) Put(Uuid(0x31, i), kSelfMarker, 9, 1 + i % 3);
+  const std::vector<TarneEntry> before = ListAll(QueryAll());
+  ASSERT_EQ(before.size(), 50u);
+
+  Script("stop");
+  ASSERT_EQ(scriptStatus_, 0);
+  // This host's library, open all along, reports failures and does not hang.
+  std::vector<uint8_t> late = MakeEntry(Uuid(0x32), kSelfMarker, 9, 1, "late");
+  auto added =
+      std::async(std::launch::async, [&] { return Apply(TARNE_AddEntryForCluster, late); });
+  ASSERT_EQ(added.wait_for(std::chrono::seconds(30)), std::future_status::ready) << "add hangs";
+  EXPECT_NE(added.get(), TARNE_STATUS_SUCCESS);
+  std::vector<uint8_t> buffer(1024);
+  const TarneQuery all = QueryAll();
+  auto found = std::async(std::launch::async, [&] {
+    return TARNE_FindEntryForCluster(&all, 0, AsEntry(buffer), 1024, 0);
+  });
+  ASSERT_EQ(found.wait_for(std::chrono::seconds(30)), std::future_status::ready) << "lookup hangs";
+  EXPECT_EQ(found.get(), TARNE_STATUS_FAILURE);
+  // Another host starting now is refused at once.
+  ExpectNoConnection(RunTool({"find", "-a"}, OtherHost()), "tarne-tool with the cluster down");
+
+  // Closing with the cluster gone ends too.
+  auto closed = std::async(std::launch::async, [&] { Close(); });
+  ASSERT_EQ(closed.wait_for(std::chrono::seconds(30)), std::future_status::ready) << "close hangs";
+
+  Script("restart");
+  ASSERT_EQ(scriptStatus_, 0);
+  ASSERT_EQ(TARNE_Initialize(1, 0, &handle_), TARNE_STATUS_SUCCESS);
+  const std::vector<TarneEntry> after = ListAll(QueryAll());
+  ASSERT_EQ(after.size(), before.size());
+  EXPECT_EQ(std::memcmp(after.data(), before.data(), after.size() * sizeof(TarneEntry)), 0);
+  EXPECT_EQ(RunTool({"find", "-a"}, OtherHost()).status, 0);
+}
+
+// The member that this host reaches first (the first of its location) dies while a wait is
+// under way: lookups, updates and the wait go on through the others.
+TEST_F(EtcdClusterFaultTest, AWaitAndLookupsOutliveTheFirstMember) {
+  Put(Uuid(0x61), kSelfMarker, 9, 1);
+  TarneQuery query = QueryAll();
+  query.type = 21;
+  query.flags &= uint8_t(~TARNE_QUERY_ANY_TYPE);
+  auto waiting =
+      std::async(std::launch::async, [&] { return TARNE_WaitForEntryForCluster(&query, 60, 0); });
+  ASSERT_EQ(waiting.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+  std::ifstream pidFile(clusterDir_ + "/member0.pid");
+  pid_t first = 0;
+  ASSERT_TRUE(pidFile >> first);
+  ASSERT_EQ(kill(first, SIGKILL), 0);
+
+  EXPECT_EQ(ListAll(QueryAll()).size(), 1u);
+  Put(Uuid(0x62), kSelfMarker, 9, 1);
+  int out = -1;
+  const pid_t writer = StartProcess({TEST_WRITER_PATH, "8", "1"}, &out, nullptr, OtherHost());
+  const std::string said = ReadAll(out);
+  EXPECT_EQ(WaitProcessFor(writer, 60), 0) << said;
+  ASSERT_EQ(waiting.wait_for(std::chrono::seconds(20)), std::future_status::ready)
+      << "the wait never woke";
+  EXPECT_EQ(waiting.get(), TARNE_STATUS_SUCCESS);
+}
+
+// Members that accept connections but answer nothing (stopped, not dead): the worst case for
+// a client that must not hang.
+TEST_F(EtcdClusterFaultTest, AFrozenClusterIsGivenUpWithoutAHang) {
+  Put(Uuid(0x51), kSelfMarker, 9, 1);
+  std::vector<pid_t> members;
+  for (int i = 0; i < Members(); ++i) {
+    std::ifstream pidFile(clusterDir_ + "/member" + std::to_string(i) + ".pid");
+    pid_t pid = 0;
+    ASSERT_TRUE(pidFile >> pid);
+    members.push_back(pid);
+  }
+  for (pid_t pid : members) ASSERT_EQ(kill(pid, SIGSTOP), 0);
+  ExpectNoConnection(RunTool({"find", "-a"}, OtherHost()), "tarne-tool with the cluster frozen");
+  std::vector<uint8_t> late = MakeEntry(Uuid(0x52), kSelfMarker, 9, 1, "late");
+  const auto start = std::chrono::steady_clock::now();
+  auto added =
+      std::async(std::launch::async, [&] { return Apply(TARNE_AddEntryForCluster, late); });
+  const bool ended = added.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  for (pid_t pid : members) kill(pid, SIGCONT);
+  ASSERT_TRUE(ended) << "an add on a frozen cluster hangs";
+  const PEK_ReturnStatus status = added.get();
+  EXPECT_NE(status, TARNE_STATUS_SUCCESS) << "no member could have committed it";
+  std::printf("an add on a frozen cluster completed with 0x%08X after %.2f s\n", status, seconds);
+  // Thawed, the directory serves a new host again, the first entry in it.
+  ToolRun run;
+  for (int attempt = 0; attempt < 50 && (run = RunTool({"find", "-a"}, OtherHost())).status != 0;
+       ++attempt) {
+    usleep(200000);
+  }
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Count(run.out, dir::UuidToText(Uuid(0x51))), 1u) << run.out;
+}
+
+// An idle wait rests on a watch: the member sees no reads or transactions while it waits.
+class EtcdClusterIdleTest : public EtcdClusterOwnTest {
+ protected:
+  int Members() const override { return 1; }
+  // The reads and transactions the member has started serving, from its metrics.
+  long Requests() {
+    std::ifstream in(clusterDir_ + "/endpoints");
+    std::string endpoint;
+    std::getline(in, endpoint);
+    int out = -1;
+    // python3 rather than curl: one of the packages the setup script installs.
+    const pid_t pid = StartProcess(
+        {"/usr/bin/env", "python3", "-c",
+         "import re, sys, urllib.request\n"
+         "text = urllib.request.urlopen(sys.argv[1]).read().decode()\n"
+         "print(int(sum(float(n) for n in re.findall(r'^grpc_server_started_total\\{[^}]*"
+         "grpc_method=\"(?:Range|Txn)\"[^}]*\\} (\\S+)$', text, re.M))))",
+         "http://" + endpoint + "/metrics"},
+        &out);
+    const std::string said = ReadAll(out);
+    EXPECT_EQ(WaitProcess(pid), 0);
+    return said.empty() ? -1 : std::stol(said);
+  }
+};
+
+TEST_F(EtcdClusterIdleTest, AnIdleWaitDoesNotPoll) {
+  Put(Uuid(0x81), kSelfMarker, 9, 1);
+  TarneQuery query = QueryAll();
+  query.type = 8;
+  query.flags &= uint8_t(~TARNE_QUERY_ANY_TYPE);
+  const long before = Requests();
+  ASSERT_GT(before, 0) << "no metrics";
+  EXPECT_EQ(TARNE_WaitForEntryForCluster(&query, 3, 0), TARNE_STATUS_TIMEOUT);
+  const long during = Requests() - before;
+  std::printf("reads and transactions during a 3 s idle wait: %ld\n", during);
+  EXPECT_LT(during, 20) << "a wait that asks every 100 ms would make 30";
+}
+
+// Members that serve clients over TLS only, with client-certificate authentication.
+class EtcdClusterTlsTest : public EtcdClusterOwnTest {
+ protected:
+  int Members() const override { return 1; }
+  std::string CertsDir() const override { return folder_ + "/certs"; }
+  dir::TlsFiles Tls() const override {
+    return {CertsDir() + "/ca.crt", CertsDir() + "/client.crt", CertsDir() + "/client.key"};
+  }
+  // The environment of another host with these TLS files at this location.
+  std::vector<std::string> Host(const std::string &name, const dir::TlsFiles &tls,
+                                const std::string &location) {
+    const std::string path = folder_ + "/node-" + name;
+    std::string error;
+    EXPECT_EQ(dir::WriteNodeFile(path, {{kOtherHost, Clusters()}, tls}, true, &error), 0u) << error;
+    return {std::string(dir::kNodeVariable) + "=" + path,
+            std::string(dir::kDirectoryVariable) + "=" + location};
+  }
+};
+
+TEST_F(EtcdClusterTlsTest, OnlyAHostWithACertificateOfTheMembersAuthorityIsServed) {
+  Put(Uuid(0x41), kSelfMarker, 9, 1);  // this host, with a good certificate, was served
+  const std::vector<std::string> good = Host("good", Tls(), location_);
+  ToolRun run = RunTool({"whoami"}, good);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, dir::UuidToText(kOtherHost) + "\n");
+  run = RunTool({"find", "-a"}, good);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Count(run.out, dir::UuidToText(Uuid(0x41))), 1u) << run.out;
+
+  const std::string certs = CertsDir();
+  ExpectNoConnection(RunTool({"find", "-a"}, Host("none", {}, location_)),
+                     "a host without a certificate");
+  ExpectNoConnection(
+      RunTool({"find", "-a"}, Host("ca-only", {certs + "/ca.crt", "", ""}, location_)),
+      "a host with the authority only");
+  ExpectNoConnection(
+      RunTool({"find", "-a"},
+              Host("foreign", {certs + "/ca.crt", certs + "/foreign.crt", certs + "/foreign.key"},
+                   location_)),
+      "a host with another authority's certificate");
+  std::string plain = location_;
+  plain.replace(0, std::string("etcds://").size(), "etcd://");
+  ExpectNoConnection(RunTool({"find", "-a"}, Host("plain", Tls(), plain)),
+                     "plain etcd:// to a TLS member");
+}
+
+}  // namespace
+}  // namespace olva::test

@@ -1,0 +1,107 @@
+// The built tarne-tool run as a host of the directory, and the etcd clusters that the fault
+// tests start for themselves.
+#ifndef TARNE_TESTS_OLVALIB_CLUSTER_TOOL_H
+#define TARNE_TESTS_OLVALIB_CLUSTER_TOOL_H
+
+#include <regex>
+
+#include "directory_fixture.h"
+
+namespace olva::test {
+
+struct ToolRun {
+  int status = -1;  // -2: still running after 30 s, then killed
+  std::string out, err;
+  double seconds = 0;
+};
+
+// Runs tarne-tool with these words, in this environment plus environment; standard output
+// and error apart.
+inline ToolRun RunTool(const std::vector<std::string> &words,
+                       const std::vector<std::string> &environment = {}) {
+  char errName[] = "/tmp/olvalib-tool-err-XXXXXX";
+  const int errFd = mkstemp(errName);
+  EXPECT_GE(errFd, 0);
+  close(errFd);
+  std::vector<std::string> argv{"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>\"$TOOL_ERR\"",
+                                TARNE_TOOL_PATH};
+  argv.insert(argv.end(), words.begin(), words.end());
+  std::vector<std::string> variables = environment;
+  variables.push_back(std::string("TOOL_ERR=") + errName);
+  ToolRun run;
+  const auto start = std::chrono::steady_clock::now();
+  int out = -1;
+  const pid_t pid = StartProcess(argv, &out, nullptr, variables);
+  run.out = ReadAll(out);
+  run.status = WaitProcessFor(pid, 30);
+  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::ifstream err(errName);
+  run.err.assign(std::istreambuf_iterator<char>(err), {});
+  unlink(errName);
+  return run;
+}
+
+inline size_t Count(const std::string &text, const std::string &part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+// The tool's refusal when the library cannot open the directory: nothing on standard output,
+// one line on standard error (after its time stamps), exit status 255; never a hang.
+inline void ExpectNoConnection(const ToolRun &run, const std::string &what) {
+  EXPECT_EQ(run.status, 255) << what << ": " << run.out << run.err;
+  EXPECT_EQ(run.out, "") << what;
+  EXPECT_TRUE(std::regex_match(
+      run.err, std::regex("([0-9T:-]+: )*Failed to initialize TARNE: No connection\n")))
+      << what << ": " << run.err;
+  EXPECT_LT(run.seconds, 5.0) << what;  // a generous bound: the point is that it never hangs
+  std::printf("%s: \"No connection\" after %.2f s\n", what.c_str(), run.seconds);
+}
+
+// A directory on a cluster of its own, started in the test's folder by etcd-cluster.sh, so
+// that killing and restarting its members disturbs no other test.
+class EtcdClusterOwnTest : public DirectoryTest {
+ protected:
+  Backend backend() const override { return Backend::kEtcd; }
+  std::string ClusterEndpoints() override {
+    clusterDir_ = folder_ + "/cluster";
+    std::vector<std::string> argv{ETCD_CLUSTER_SCRIPT, "start", clusterDir_,
+                                  std::to_string(Members())};
+    if (!CertsDir().empty()) {
+      [&] { ASSERT_EQ(RunProcess({ETCD_CERTS_SCRIPT, CertsDir()}), 0); }();
+      argv.insert(argv.end(), {"--tls", CertsDir()});
+    }
+    [&] { ASSERT_EQ(RunProcess(argv), 0) << "etcd-cluster.sh start; see " << clusterDir_; }();
+    std::ifstream in(clusterDir_ + "/endpoints");
+    std::string endpoints;
+    std::getline(in, endpoints);
+    return endpoints;
+  }
+  void TearDown() override {
+    Close();
+    if (!clusterDir_.empty()) RunProcess({ETCD_CLUSTER_SCRIPT, "stop", clusterDir_});
+    DirectoryTest::TearDown();
+  }
+  virtual int Members() const { return 3; }
+  virtual std::string CertsDir() const { return {}; }
+  // etcd-cluster.sh with these words after the command and the folder; its standard output.
+  std::string Script(const std::string &command, const std::vector<std::string> &words = {}) {
+    std::vector<std::string> argv{ETCD_CLUSTER_SCRIPT, command, clusterDir_};
+    argv.insert(argv.end(), words.begin(), words.end());
+    int out = -1;
+    const pid_t pid = StartProcess(argv, &out);
+    std::string said = ReadAll(out);
+    scriptStatus_ = WaitProcessFor(pid, 60);
+    return said;
+  }
+
+  std::string clusterDir_;
+  int scriptStatus_ = -1;
+};
+
+}  // namespace olva::test
+
+#endif  // TARNE_TESTS_OLVALIB_CLUSTER_TOOL_H
