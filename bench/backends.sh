@@ -10,8 +10,11 @@
 #   4. the delay from an add by one host to a wait of another host waking (backend_wake, two
 #      node files on etcd; two processes on one file for SQLite), WAKES times: p50 and p99.
 #
-#   bench/backends.sh [BUILD_DIR] [ENTRIES] [WAKES] [REPEATS]   (build/bench 100000 200 3)
+#   [PAGES="64 1024 ..."] bench/backends.sh [BUILD_DIR] [ENTRIES] [WAKES] [REPEATS]
+#                                                    (default: build/bench 100000 200 3)
 #
+# PAGES: after the listings, also reads the etcd directory's keys in pages of those sizes
+# (bench/etcd_pages.py), to show what the page size costs.
 # BUILD_DIR needs the benchmarks (preset "bench"). Figures go to docs/PERFORMANCE.md,
 # section "Two backends".
 set -euo pipefail
@@ -105,6 +108,11 @@ for ((run = 0; run < repeats; run++)); do
     best "find $backend" "$(on "$backend" timed "$bin/tarne-tool" find -a)"
   done
   best etcdctl "$(timed "${etcdctl[@]}" get --prefix "$prefix/u/" -w json)"
+done
+
+# The same keys in pages of each size PAGES names, through the members' JSON gateway.
+for limit in ${PAGES:-}; do
+  echo "# etcd_pages: $("$here/etcd_pages.py" "${endpoints%%,*}" "$prefix" "$limit")"
 done
 
 for backend in "${backends[@]}"; do
