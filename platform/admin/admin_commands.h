@@ -33,7 +33,9 @@ int RunCheck(std::span<char *const> words);
 inline constexpr Command kCommands[] = {
     {"init", RunInit,
      "init [--self UUID] [--cluster UUID]... [--force] [--directory PATH]\n"
-     "      create a directory (a random self UUID and one random cluster by default)"},
+     "    [--ca FILE --cert FILE --key FILE]\n"
+     "      create a directory (a random self UUID and one random cluster by default); on a\n"
+     "      cluster, this host's node file and the shared directory unless it is there"},
     {"put", RunPut,
      "put --uuid UUID [--owner UUID] --type TYPE [--revision N] [--cluster UUID]\n"
      "    [--flag N] [--min-host-version N] [--file PATH | NAME=VALUE...] [--directory PATH]\n"

@@ -26,30 +26,24 @@ uint32_t Now() {
   return static_cast<uint32_t>(std::time(nullptr));
 }
 
-// Every row of every sub-cluster, in the directory's own order (the order in
-// which `find -a` lists them). One statement inside one read transaction: a
-// consistent snapshot, while writers go on beside it.
-bool WriteSnapshot(dir::EntryStore &store, DumpWriter &writer, std::string *error) {
-  if (!store.connection().Execute("BEGIN")) {
-    *error = "cannot start a read transaction: " + store.connection().LastError();
-    return false;
-  }
+// Every row of every sub-cluster, in the directory's own order (the order in which
+// `find -a` lists them), as the directory was at one moment while writers go on beside it:
+// one read transaction of the file, or one revision of the cluster.
+bool WriteSnapshot(dir::DirectoryStore &store, DumpWriter &writer, std::string *error) {
   Progress progress = Progress::OnTerminal(stderr, 0);
   // Counting costs a pass over the rows: only for a person who watches.
   if (progress.Active()) progress.SetTotal(store.CountEntries().value_or(0));
   bool written = true;
-  const PEK_ReturnStatus status =
-      store.Scan(dir::MatchSpec{}, std::nullopt, UINT32_MAX, [&](const dir::RowView &row) {
-        TarneEntry header;
-        std::memcpy(&header, row.header.data(), sizeof header);
-        written = writer.Add(header, row.value, error);
-        progress.Advance(writer.Count());
-        return written;
-      });
+  const PEK_ReturnStatus status = store.ReadSnapshot([&](const dir::RowView &row) {
+    TarneEntry header;
+    std::memcpy(&header, row.header.data(), sizeof header);
+    written = writer.Add(header, row.value, error);
+    progress.Advance(writer.Count());
+    return written;
+  });
   progress.Finish();
-  store.connection().Execute("COMMIT");
   if (written && status != 0) {
-    *error = "cannot read the directory: " + store.connection().LastError();
+    *error = "cannot read the directory: " + StoreFailureText(status);
     return false;
   }
   return written;

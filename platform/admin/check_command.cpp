@@ -1,6 +1,7 @@
-// tarne-admin check: verifies a directory without trusting it. It reads the file through
-// its own statements rather than the directory's readers, which refuse a damaged identity
-// outright, so that it can name every problem it finds.
+// tarne-admin check: verifies a directory without trusting it. It reads a file through its
+// own statements rather than the directory's readers, which refuse a damaged identity
+// outright, so that it can name every problem it finds. A cluster holds no identity: there
+// it checks the node file, the rows of one snapshot and the keys of every listing order.
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -8,9 +9,14 @@
 #include <vector>
 
 #include "admin_arguments.h"
+#include "admin_cluster.h"
 #include "admin_commands.h"
+#include "admin_directory.h"
+#include "directory/directory_location.h"
 #include "directory/directory_schema.h"
 #include "directory/entry_key.h"
+#include "directory/node_file.h"
+#include "directory/store_opener.h"
 #include "directory/uuid_util.h"
 
 namespace olva::admin {
@@ -124,8 +130,38 @@ void CheckIdentity(dir::Connection &connection, std::vector<OlvaUUID> *clusters,
   if (expected == 0) report->Add("there is no server sub-cluster");
 }
 
-// Each row's 64-byte header must say what its key columns say, and its sub-cluster must be
-// one of the directory's: a lookup hands out the header as it is stored.
+// A row's 64-byte header must say what its key says, and its sub-cluster must be one of the
+// directory's: a lookup hands out the header as it is stored.
+void CheckRow(const dir::EntryKey &key, std::span<const uint8_t> header, uint64_t valueLength,
+              const std::vector<OlvaUUID> &clusters, Report *report) {
+  const std::string where = "entry " + dir::UuidToText(key.uuid) + " owner " +
+                            dir::UuidToText(key.owner) + " type " + std::to_string(key.type) +
+                            " revision " + std::to_string(key.revision);
+  bool known = false;
+  for (const OlvaUUID &server : clusters) known = known || dir::SameUuid(server, key.cluster);
+  if (!known) {
+    report->Add(where + ": sub-cluster " + dir::UuidToText(key.cluster) +
+                " is not a server sub-cluster");
+  }
+  if (header.size() != sizeof(TarneEntry)) {
+    report->Add(where + ": the header is " + std::to_string(header.size()) + " bytes");
+    return;
+  }
+  TarneEntry stored;
+  std::memcpy(&stored, header.data(), sizeof stored);
+  std::vector<std::string> wrong;
+  if (!dir::SameUuid(stored.uuid, key.uuid)) wrong.emplace_back("uuid");
+  if (!dir::SameUuid(stored.owner, key.owner)) wrong.emplace_back("owner");
+  if ((stored.type & dir::kTypeMask) != key.type) wrong.emplace_back("type");
+  if (stored.revision != key.revision) wrong.emplace_back("revision");
+  if (stored.valueLen != valueLength) wrong.emplace_back("valueLen");
+  for (const std::string &field : wrong) {
+    std::string problem = where;
+    problem.append(": the header's ").append(field).append(" differs");
+    report->Add(std::move(problem));
+  }
+}
+
 void CheckRows(dir::Connection &connection, const std::vector<OlvaUUID> &clusters, uint64_t *rows,
                Report *report) {
   EachRow(connection,
@@ -134,43 +170,62 @@ void CheckRows(dir::Connection &connection, const std::vector<OlvaUUID> &cluster
             ++*rows;
             const std::optional<OlvaUUID> uuid = AsUuid(row.Blob(0)), owner = AsUuid(row.Blob(1)),
                                           cluster = AsUuid(row.Blob(4));
-            const std::span<const uint8_t> revision = row.Blob(3), header = row.Blob(5);
+            const std::span<const uint8_t> revision = row.Blob(3);
             const int64_t type = row.Int(2);
             if (!uuid || !owner || !cluster || revision.size() != 8 || type < 0 ||
                 type > dir::kTypeMask) {
               report->Add("row " + std::to_string(*rows) + ": a key column is malformed");
               return;
             }
-            const uint64_t number = dir::DecodeRevision(revision.first<8>());
-            const std::string where = "entry " + dir::UuidToText(*uuid) + " owner " +
-                                      dir::UuidToText(*owner) + " type " + std::to_string(type) +
-                                      " revision " + std::to_string(number);
-            bool known = false;
-            for (const OlvaUUID &server : clusters)
-              known = known || dir::SameUuid(server, *cluster);
-            if (!known) {
-              report->Add(where + ": sub-cluster " + dir::UuidToText(*cluster) +
-                          " is not a server sub-cluster");
-            }
-            if (header.size() != sizeof(TarneEntry)) {
-              report->Add(where + ": the header is " + std::to_string(header.size()) + " bytes");
-              return;
-            }
-            TarneEntry stored;
-            std::memcpy(&stored, header.data(), sizeof stored);
-            std::vector<std::string> wrong;
-            if (!dir::SameUuid(stored.uuid, *uuid)) wrong.emplace_back("uuid");
-            if (!dir::SameUuid(stored.owner, *owner)) wrong.emplace_back("owner");
-            if ((stored.type & dir::kTypeMask) != type) wrong.emplace_back("type");
-            if (stored.revision != number) wrong.emplace_back("revision");
-            if (stored.valueLen != static_cast<uint64_t>(row.Int(6)))
-              wrong.emplace_back("valueLen");
-            for (const std::string &field : wrong) {
-              std::string problem = where;
-              problem.append(": the header's ").append(field).append(" differs");
-              report->Add(std::move(problem));
-            }
+            const dir::EntryKey key{*uuid, *owner, static_cast<uint8_t>(type),
+                                    dir::DecodeRevision(revision.first<8>()), *cluster};
+            CheckRow(key, row.Blob(5), static_cast<uint64_t>(row.Int(6)), clusters, report);
           });
+}
+
+// The file, inside one read transaction: one snapshot for every check, while writers go on.
+bool CheckFile(const std::string &path, Report *report, uint64_t *rows) {
+  std::string error;
+  std::unique_ptr<dir::Connection> connection =
+      dir::Connection::Open(path, dir::Connection::OpenMode::kExisting, &error);
+  if (connection == nullptr) {
+    (void)std::fprintf(stderr, "tarne-admin: cannot open directory %s: %s\n", path.c_str(),
+                       error.c_str());
+    return false;
+  }
+  connection->Execute("BEGIN");
+  if (CheckIntegrity(*connection, report)) {
+    std::vector<OlvaUUID> clusters;
+    CheckIdentity(*connection, &clusters, report);
+    CheckRows(*connection, clusters, rows, report);
+  }
+  connection->Execute("COMMIT");
+  return true;
+}
+
+// The node file's identity, every row of one snapshot of the cluster, and the keys of every
+// listing order.
+bool CheckCluster(const std::string &location, Report *report, uint64_t *rows) {
+  std::string error;
+  dir::NodeFile node;
+  if (!dir::ReadNodeFile(dir::NodePath(), &node, &error)) {
+    report->Add("node file: " + error);
+    return true;
+  }
+  std::optional<OpenDirectory> directory = OpenExistingDirectory(location);
+  if (!directory) return false;
+  const PEK_ReturnStatus status = directory->store->ReadSnapshot([&](const dir::RowView &row) {
+    ++*rows;
+    CheckRow(row.key, row.header, row.value.size(), node.identity.clusters, report);
+    return true;
+  });
+  if (status != 0) report->Add("cannot read the rows: " + StoreFailureText(status));
+  if (!CheckClusterOrders(
+          *directory->store, [&](std::string problem) { report->Add(std::move(problem)); },
+          &error)) {
+    report->Add(error);
+  }
+  return true;
 }
 
 }  // namespace
@@ -180,25 +235,12 @@ int RunCheck(std::span<char *const> words) {
   int usageStatus = kExitUsage;
   const std::optional<Arguments> arguments = ParseOptionsOnly(command, words, {}, &usageStatus);
   if (!arguments) return usageStatus;
-  std::string error;
   const std::string path = arguments->DirectoryPath();
-  std::unique_ptr<dir::Connection> connection =
-      dir::Connection::Open(path, dir::Connection::OpenMode::kExisting, &error);
-  if (connection == nullptr) {
-    (void)std::fprintf(stderr, "tarne-admin: cannot open directory %s: %s\n", path.c_str(),
-                       error.c_str());
-    return kExitFailure;
-  }
   Report report;
   uint64_t rows = 0;
-  // One snapshot for every check, while writers go on beside it.
-  connection->Execute("BEGIN");
-  if (CheckIntegrity(*connection, &report)) {
-    std::vector<OlvaUUID> clusters;
-    CheckIdentity(*connection, &clusters, &report);
-    CheckRows(*connection, clusters, &rows, &report);
+  if (!(dir::IsClusterLocation(path) ? CheckCluster : CheckFile)(path, &report, &rows)) {
+    return kExitFailure;
   }
-  connection->Execute("COMMIT");
   if (report.Count() != 0) {
     report.Print(path);
     return kExitFailure;

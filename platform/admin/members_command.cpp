@@ -24,8 +24,8 @@ const Command &ThisCommand() {
 }
 
 // The generation of the membership entry stored now, if there is one to read.
-std::optional<uint32_t> CurrentGeneration(dir::EntryStore &store, const dir::DirectoryInfo &info,
-                                          const OlvaUUID &cluster) {
+std::optional<uint32_t> CurrentGeneration(dir::DirectoryStore &store,
+                                          const dir::DirectoryInfo &info, const OlvaUUID &cluster) {
   dir::MatchSpec criteria;
   criteria.uuid = cluster;
   criteria.owner = info.self;
@@ -87,9 +87,7 @@ int RunMembers(std::span<char *const> words) {
   header.type = dir::kMembershipType;
   header.flag = kHealthy;
   header.valueLen = static_cast<uint32_t>(payload->size());
-  dir::EntryKey key = dir::KeyOfHeader(header);
-  key.cluster = *cluster;
-  const PEK_ReturnStatus status = WriteEntry(*directory->store, &key, header, *payload, true);
+  const PEK_ReturnStatus status = WriteEntry(*directory, header, *payload, *cluster, true);
   return status == TARNE_STATUS_SUCCESS ? kExitSuccess : kExitFailure;
 }
 

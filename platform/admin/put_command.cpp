@@ -139,6 +139,14 @@ int RunPut(std::span<char *const> words) {
   const std::optional<OlvaUUID> target = ServerCluster(directory->info, *cluster);
   if (!target) return kExitFailure;
 
+  if (payload.size() > directory->store->MaxPayload()) {
+    std::fprintf(stderr,
+                 "tarne-admin: the payload of %zu bytes is larger than the directory's "
+                 "maximum of %llu\n",
+                 payload.size(), static_cast<unsigned long long>(directory->store->MaxPayload()));
+    return kExitFailure;
+  }
+
   TarneEntry header{};
   header.uuid = *uuid;
   header.owner = *owner;
@@ -147,11 +155,8 @@ int RunPut(std::span<char *const> words) {
   header.flag = static_cast<uint8_t>(*flag);
   header.minHostVersion = static_cast<uint8_t>(minHostVersion.value_or(0));
   header.valueLen = static_cast<uint32_t>(payload.size());
-  dir::EntryKey key = dir::KeyOfHeader(header);
-  key.owner = dir::ResolveOwner(*owner, directory->info.self);
-  key.cluster = *target;
   const PEK_ReturnStatus status =
-      WriteEntry(*directory->store, &key, header, payload, !revision.has_value());
+      WriteEntry(*directory, header, payload, *target, !revision.has_value());
   return status == TARNE_STATUS_SUCCESS ? kExitSuccess : kExitFailure;
 }
 

@@ -1,6 +1,7 @@
-// tarne-admin restore: loads a dump taken by `tarne-admin dump` into an empty directory, in
-// one transaction, so that a dump found damaged anywhere leaves the directory as empty as it
-// was: a half-restored directory would look whole to every reader.
+// tarne-admin restore: loads a dump taken by `tarne-admin dump` into an empty directory, so
+// that a dump found damaged anywhere leaves the directory as empty as it was: a
+// half-restored directory would look whole to every reader. How the entries are written and
+// taken back is the restore target's (restore_target.h).
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "dump/dump_entry_reader.h"
 #include "dump/dump_stream.h"
 #include "progress.h"
+#include "restore_target.h"
 #include "tables/dump_header.h"
 
 namespace olva::admin {
@@ -24,9 +26,6 @@ constexpr OptionSpec kOptions[] = {
     {"input", true, false},
     {"header", true, false},
 };
-// Room for the pages a large transaction changes, so that they reach the log once, at the
-// commit, rather than spilled and rewritten along the way.
-constexpr const char *kLargeCacheSql = "PRAGMA cache_size=-131072";  // KiB
 
 bool ReadHeader(const std::string &path, DumpHeader *header, std::string *error) {
   DumpStream file;
@@ -77,14 +76,8 @@ class ClusterPlacer {
   size_t copies_ = 0;
 };
 
-std::string Describe(uint64_t number, const dir::EntryKey &key) {
-  return "entry " + std::to_string(number) + " (uuid " + dir::UuidToText(key.uuid) + ", owner " +
-         dir::UuidToText(key.owner) + ", type " + std::to_string(key.type) + ", revision " +
-         std::to_string(key.revision) + ")";
-}
-
-// Inserts every entry of the dump into the open transaction; *count receives how many.
-bool Load(dir::EntryStore &store, DumpStream &dump, const dir::DirectoryInfo &info,
+// Hands every entry of the dump to the target; *count receives how many.
+bool Load(RestoreTarget &target, DumpStream &dump, const dir::DirectoryInfo &info,
           Progress &progress, uint64_t *count, std::string *error) {
   ClusterPlacer placer(info.clusters);
   DumpEntryReader reader(dump, stderr);
@@ -95,21 +88,12 @@ bool Load(dir::EntryStore &store, DumpStream &dump, const dir::DirectoryInfo &in
     key.owner = dir::ResolveOwner(key.owner, info.self);  // as for a new entry
     const std::optional<OlvaUUID> cluster = placer.Place(key);
     if (!cluster) {
-      *error = Describe(*count + 1, key) + " appears more often than the directory has " +
+      *error = DescribeEntry(*count + 1, key) + " appears more often than the directory has " +
                "server sub-clusters";
       return false;
     }
     key.cluster = *cluster;
-    const PEK_ReturnStatus status =
-        store.Insert(key, *entry, {TarneEntry_Payload(entry), entry->valueLen});
-    if (status == TARNE_STATUS_ALREADY_EXISTS) {
-      *error = Describe(*count + 1, key) + " appears twice in the dump";
-    } else if (status == TARNE_STATUS_LIMIT_EXCEEDED) {
-      *error = Describe(*count + 1, key) + " is larger than an entry may be";
-    } else if (status != TARNE_STATUS_SUCCESS) {
-      *error = "cannot write: " + store.connection().LastError();
-    }
-    if (status != TARNE_STATUS_SUCCESS) return false;
+    if (!target.Add(*count + 1, key, *entry, error)) return false;
     progress.Advance(++*count);
   }
   const std::string after = " after " + std::to_string(*count) + " entries";
@@ -130,14 +114,11 @@ bool Load(dir::EntryStore &store, DumpStream &dump, const dir::DirectoryInfo &in
   return false;
 }
 
-// The whole restore inside one write transaction; *count receives the entries restored.
-bool Restore(dir::EntryStore &store, const dir::DirectoryInfo &info, const std::string &input,
+// The whole load into an empty directory; *count receives the entries handed over.
+bool Restore(RestoreTarget &target, const dir::DirectoryInfo &info, const std::string &input,
              const DumpHeader &header, uint64_t *count, std::string *error) {
-  const std::optional<uint64_t> present = store.CountEntries();
-  if (!present) {
-    *error = "cannot read the directory: " + store.connection().LastError();
-    return false;
-  }
+  const std::optional<uint64_t> present = target.CountEntries(error);
+  if (!present) return false;
   if (*present != 0) {
     *error = "the directory holds " + std::to_string(*present) +
              " entries; restore loads a dump only into an empty one";
@@ -151,7 +132,7 @@ bool Restore(dir::EntryStore &store, const dir::DirectoryInfo &info, const std::
   // The header record holds the low 32 bits of the count, as the dump writer wrote it.
   const auto announced = static_cast<uint32_t>(header.numentries);
   Progress progress = Progress::OnTerminal(stderr, announced);
-  if (!Load(store, dump, info, progress, count, error)) return false;
+  if (!Load(target, dump, info, progress, count, error)) return false;
   progress.Finish();
   if (static_cast<uint32_t>(*count) != announced) {
     *error = "the dump holds " + std::to_string(*count) + " entries but its header announces " +
@@ -179,24 +160,18 @@ int RunRestore(std::span<char *const> words) {
     (void)std::fprintf(stderr, "tarne-admin: %s\n", error.c_str());
     return kExitFailure;
   }
-  std::optional<OpenDirectory> directory = OpenExistingDirectory(arguments->DirectoryPath());
+  const std::string location = arguments->DirectoryPath();
+  const std::optional<OpenDirectory> directory = OpenExistingDirectory(location);
   if (!directory) return kExitFailure;
-  dir::EntryStore &store = *directory->store;
-  if (!store.connection().Execute(kLargeCacheSql) || !store.Begin()) {
-    (void)std::fprintf(stderr, "tarne-admin: cannot write: %s\n",
-                       store.connection().LastError().c_str());
+  const std::unique_ptr<RestoreTarget> target = OpenRestoreTarget(location, *directory, &error);
+  if (target == nullptr) {
+    (void)std::fprintf(stderr, "tarne-admin: %s\n", error.c_str());
     return kExitFailure;
   }
   uint64_t count = 0;
-  if (!Restore(store, directory->info, *input, header, &count, &error)) {
-    store.Rollback();
-    (void)std::fprintf(stderr, "tarne-admin: %s; nothing was restored\n", error.c_str());
-    return kExitFailure;
-  }
-  if (!store.Commit()) {
-    (void)std::fprintf(stderr, "tarne-admin: cannot commit: %s; nothing was restored\n",
-                       store.connection().LastError().c_str());
-    store.Rollback();
+  if (!Restore(*target, directory->info, *input, header, &count, &error) ||
+      !target->Finish(&error)) {
+    (void)std::fprintf(stderr, "tarne-admin: %s; %s\n", error.c_str(), target->Abandon().c_str());
     return kExitFailure;
   }
   (void)std::printf("restored %llu entries from %s\n", static_cast<unsigned long long>(count),

@@ -15,17 +15,50 @@ namespace {
 
 class AdminTest : public DirectoryTest {
  protected:
+  void SetUp() override {
+    DirectoryTest::SetUp();
+    node_ = folder_ + "/node";
+    setenv(dir::kNodeVariable, node_.c_str(), 1);
+  }
+  void TearDown() override {
+    unsetenv(dir::kNodeVariable);
+    DirectoryTest::TearDown();
+  }
   int Admin(std::vector<std::string> words) {
+    if (!words.empty()) words.insert(words.end(), {"--directory", path_});
+    return AdminAnywhere(words);
+  }
+  // The words as they are: a --directory of their own, or TARNE_DIRECTORY.
+  int AdminAnywhere(std::vector<std::string> words, std::string *output = nullptr) {
     words.insert(words.begin(), TARNE_ADMIN_PATH);
-    if (words.size() > 1) words.insert(words.end(), {"--directory", path_});
-    return RunProcess(words);
+    int out = -1;
+    const pid_t pid = StartProcess(words, output != nullptr ? &out : nullptr);
+    char chunk[4096];
+    for (ssize_t got; output != nullptr && (got = read(out, chunk, sizeof chunk)) > 0;) {
+      output->append(chunk, size_t(got));
+    }
+    if (output != nullptr) close(out);
+    return WaitProcess(pid);
+  }
+  // A fresh prefix on the run's etcd cluster, or nothing when the run has none.
+  static std::optional<std::string> EtcdLocation() {
+    const char *file = std::getenv("TARNE_TEST_ETCD_ENDPOINTS_FILE");
+    std::string endpoints;
+    if (file == nullptr || !std::getline(std::ifstream(file), endpoints)) return std::nullopt;
+    return "etcd://" + endpoints + "/test-" + std::to_string(std::random_device()());
   }
   std::string File(const std::string &name, const std::string &content) {
     std::ofstream(folder_ + "/" + name) << content;
     return folder_ + "/" + name;
   }
   size_t Files() { return size_t(std::distance(std::filesystem::directory_iterator(folder_), {})); }
+
+  std::string node_;
 };
+
+#define REQUIRE_ETCD(location)                                \
+  const std::optional<std::string> location = EtcdLocation(); \
+  if (!location) GTEST_SKIP() << "TARNE_TEST_ETCD_ENDPOINTS_FILE is not set: no etcd cluster"
 
 TEST_F(AdminTest, UsageInfoPutAndMembersRoundTrip) {
   EXPECT_EQ(Admin({}), 2);
@@ -101,6 +134,112 @@ TEST_F(AdminTest, ADumpEndedBySigtermLeavesNoTemporary) {
   EXPECT_EQ(WaitProcess(dump), -1) << "the dump ended before the signal";
   close(output);
   EXPECT_EQ(Files(), before);
+}
+
+TEST_F(AdminTest, InitOnAClusterRefusesBadArgumentsBeforeAnyConnection) {
+  const std::string tls[] = {"--ca", "a", "--cert", "b", "--key", "c"};
+  const std::vector<std::vector<std::string>> refused = {
+      {"--directory", "etcd://localhost"},
+      {"--directory", "etcd://127.0.0.1:1//x"},
+      {"--directory", "etcd://127.0.0.1:1", "--cluster", "0a0b0c0d-0000-4000-8000-000000000001",
+       "--cluster", "0a0b0c0d-0000-4000-8000-000000000001"},
+      {"--directory", "etcd://127.0.0.1:1", tls[0], tls[1], tls[2], tls[3], tls[4], tls[5]},
+      {"--directory", "etcds://127.0.0.1:1", tls[0], tls[1], tls[2], tls[3]},
+      {"--directory", path_ + ".new", tls[0], tls[1], tls[2], tls[3], tls[4], tls[5]},
+  };
+  for (std::vector<std::string> words : refused) {
+    words.insert(words.begin(), "init");
+    EXPECT_EQ(AdminAnywhere(words), 2) << words[2];
+  }
+  EXPECT_FALSE(std::filesystem::exists(node_));
+  EXPECT_FALSE(std::filesystem::exists(path_ + ".new"));
+  File("node", "self x\n");
+  EXPECT_EQ(AdminAnywhere({"init", "--directory", "etcd://127.0.0.1:1"}), 1) << "node file there";
+}
+
+TEST_F(AdminTest, InitOnAClusterWritesAnOwnerOnlyNodeFileAndASecondHostJoins) {
+  REQUIRE_ETCD(location);
+  const std::string cluster = dir::UuidToText(kClusterA);
+  ASSERT_EQ(AdminAnywhere({"init", "--directory", *location, "--cluster", cluster}), 0);
+  struct stat info {};
+  ASSERT_EQ(stat(node_.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  ASSERT_EQ(AdminAnywhere({"put", "--directory", *location, "--uuid", cluster, "--type", "3",
+                           "--file", File("a", "shared")}),
+            0);
+  // Another host: its own node file, the same directory, whose entries stay.
+  setenv(dir::kNodeVariable, (folder_ + "/other").c_str(), 1);
+  std::string output;
+  ASSERT_EQ(AdminAnywhere({"init", "--directory", *location, "--cluster", cluster}, &output), 0);
+  EXPECT_NE(output.find("joined"), std::string::npos) << output;
+  output.clear();
+  EXPECT_EQ(AdminAnywhere({"info", "--directory", *location}, &output), 0);
+  EXPECT_NE(output.find("entries: 1\n"), std::string::npos) << output;
+  EXPECT_EQ(AdminAnywhere({"init", "--directory", *location, "--cluster", cluster}), 1);
+}
+
+TEST_F(AdminTest, EveryCommandWorksOnACluster) {
+  REQUIRE_ETCD(location);
+  const std::string a = dir::UuidToText(kClusterA), b = dir::UuidToText(kClusterB);
+  ASSERT_EQ(AdminAnywhere({"init", "--directory", *location, "--cluster", a, "--cluster", b}), 0);
+  const std::string uuid = dir::UuidToText(Uuid(0xaa)), file = File("a", "first");
+  for (const std::string &cluster : {a, b}) {
+    ASSERT_EQ(AdminAnywhere({"put", "--directory", *location, "--uuid", uuid, "--type", "3",
+                             "--revision", "4", "--cluster", cluster, "--file", file}),
+              0);
+  }
+  EXPECT_EQ(AdminAnywhere({"put", "--directory", *location, "--uuid", uuid, "--type", "3",
+                           "--revision", "4", "--file", file}),
+            1)
+      << "already exists";
+  ASSERT_EQ(AdminAnywhere({"members", "--directory", *location, "--cluster", a, "OLVA_UUID_SELF"}),
+            0);
+  const std::string dump = folder_ + "/d.gz", header = folder_ + "/d.hdr";
+  ASSERT_EQ(AdminAnywhere({"dump", "--directory", *location, "--output", dump, "--header", header}),
+            0);
+  const std::string copy = *location + "-copy";
+  ASSERT_EQ(AdminAnywhere({"init", "--directory", copy, "--force", "--cluster", a, "--cluster", b}),
+            0);
+  std::string output;
+  ASSERT_EQ(
+      AdminAnywhere({"restore", "--directory", copy, "--input", dump, "--header", header}, &output),
+      0);
+  EXPECT_EQ(output, "restored 3 entries from " + dump + "\n");
+  output.clear();
+  EXPECT_EQ(AdminAnywhere({"check", "--directory", copy}, &output), 0);
+  EXPECT_EQ(output, copy + ": ok, 3 entries\n");
+}
+
+TEST_F(AdminTest, ARestoreThatFailsOnAClusterTakesBackWhatItLoaded) {
+  REQUIRE_ETCD(location);
+  // More entries than one batch, in a dump whose header announces one: the load has written
+  // a batch when it finds out.
+  const std::string small = folder_ + "/small.hdr", header = folder_ + "/d.hdr";
+  const std::string dump = folder_ + "/d.gz";
+  Put(Uuid(0x10), kSelf, 3, 1);
+  ASSERT_EQ(Admin({"dump", "--output", dump, "--header", small}), 0);
+  std::vector<std::vector<uint8_t>> entries;
+  for (int i = 0; i < 1500; ++i)
+    entries.push_back(MakeEntry(Uuid(0x20, uint8_t(i)), kSelf, 3, i, ""));
+  Completions done;
+  for (auto &entry : entries) {
+    ASSERT_EQ(TARNE_AddEntryForCluster(AsEntry(entry), &Completions::Callback, &done, {}), 0u);
+  }
+  done.WaitFor(entries.size());
+  ASSERT_EQ(Admin({"dump", "--output", dump, "--header", header}), 0);
+  ASSERT_EQ(
+      AdminAnywhere({"init", "--directory", *location, "--cluster", dir::UuidToText(kClusterA)}),
+      0);
+  std::string output;
+  EXPECT_EQ(AdminAnywhere({"restore", "--directory", *location, "--input", dump, "--header", small},
+                          &output),
+            1);
+  EXPECT_EQ(output,
+            "tarne-admin: the dump holds 1501 entries but its header announces 1; "
+            "nothing was restored\n");
+  output.clear();
+  EXPECT_EQ(AdminAnywhere({"info", "--directory", *location}, &output), 0);
+  EXPECT_NE(output.find("entries: 0\n"), std::string::npos) << output;
 }
 
 }  // namespace

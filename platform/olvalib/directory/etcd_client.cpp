@@ -1,8 +1,10 @@
 #include "etcd_client.h"
 
+#include <grpc/support/log.h>
 #include <unistd.h>
 
 #include <fstream>
+#include <mutex>
 #include <sstream>
 
 namespace olva::dir::etcd {
@@ -50,10 +52,16 @@ void SetDeadline(grpc::ClientContext *context, std::chrono::steady_clock::time_p
                         (deadline - std::chrono::steady_clock::now()));
 }
 
+// gRPC writes its own errors (a refused handshake, say) to standard error; the library's
+// callers print what they choose, and scripts read their standard error.
+void DiscardLog(gpr_log_func_args * /*message*/) {}
+
 }  // namespace
 
 std::unique_ptr<Client> Client::Connect(const ClusterLocation &location, const TlsFiles &tls,
                                         std::string *error) {
+  static std::once_flag quiet;
+  std::call_once(quiet, [] { gpr_set_log_function(DiscardLog); });
   const std::shared_ptr<grpc::ChannelCredentials> credentials = Credentials(location, tls, error);
   if (credentials == nullptr) return nullptr;
   auto client = std::make_unique<Client>();

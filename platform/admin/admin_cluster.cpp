@@ -1,0 +1,28 @@
+#include "admin_cluster.h"
+
+#include "client/tarne_status_codes.h"
+#include "directory/etcd_store.h"
+
+namespace olva::admin {
+
+PEK_ReturnStatus CreateClusterDirectory(const dir::ClusterLocation &location,
+                                        const dir::TlsFiles &tls, bool force, std::string *error) {
+  return dir::EtcdStore::CreateDirectory(location, tls, force, error);
+}
+
+bool CheckClusterOrders(dir::DirectoryStore &store, const std::function<void(std::string)> &problem,
+                        std::string *error) {
+  auto *etcd = dynamic_cast<dir::EtcdStore *>(&store);
+  if (etcd == nullptr) {
+    *error = "not a directory on a cluster";
+    return false;
+  }
+  if (etcd->CheckOrders([&](const std::string &found) { problem(found); }) ==
+      TARNE_STATUS_SUCCESS) {
+    return true;
+  }
+  *error = "cannot read the keys of the listing orders";
+  return false;
+}
+
+}  // namespace olva::admin

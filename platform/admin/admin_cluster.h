@@ -1,0 +1,28 @@
+// What tarne-admin asks of a directory on an etcd cluster beyond the store every backend
+// offers: creating the directory, and checking the rows' keys in every listing order.
+#ifndef TARNE_ADMIN_ADMIN_CLUSTER_H
+#define TARNE_ADMIN_ADMIN_CLUSTER_H
+
+#include <functional>
+#include <string>
+
+#include "client/tarne_client.h"
+#include "directory/directory_location.h"
+#include "directory/directory_store.h"
+#include "directory/node_file.h"
+
+namespace olva::admin {
+
+// Writes what the directory needs under the location's prefix. Already exists: it is there
+// and force is false (force first deletes everything under the prefix). Failure: *error.
+PEK_ReturnStatus CreateClusterDirectory(const dir::ClusterLocation &location,
+                                        const dir::TlsFiles &tls, bool force, std::string *error);
+
+// Hands each disagreement between the rows' keys of the listing orders to problem; false,
+// and *error, when the keys could not be read.
+bool CheckClusterOrders(dir::DirectoryStore &store, const std::function<void(std::string)> &problem,
+                        std::string *error);
+
+}  // namespace olva::admin
+
+#endif  // TARNE_ADMIN_ADMIN_CLUSTER_H
