@@ -24,7 +24,7 @@ entries=${2:-100000}
 wakes=${3:-200}
 repeats=${4:-3}
 bin=$build/bin
-for program in tarne-tool tarne-admin backend_adds backend_wake etcd_directory_create; do
+for program in tarne-tool tarne-admin backend_adds backend_wake; do
   [ -x "$bin/$program" ] || { echo "$bin/$program is missing (build the bench preset)" >&2; exit 1; }
 done
 export ETCDCTL_API=3
@@ -49,8 +49,12 @@ self_a=00000000-0000-4000-8000-0000000000a1
 self_b=00000000-0000-4000-8000-0000000000b2
 cluster=00000000-0000-4000-8000-00000000c1c1
 "$bin/tarne-admin" init --directory "$work/directory.db" --self "$self_a" --cluster "$cluster" >/dev/null
-"$bin/etcd_directory_create" "$etcd_location" "$work/node-a" "$self_a" "$cluster"
-"$bin/etcd_directory_create" --join "$etcd_location" "$work/node-b" "$self_b" "$cluster"
+# Two hosts of one directory on etcd: the first creates it, the second joins it.
+TARNE_NODE=$work/node-a "$bin/tarne-admin" init --directory "$etcd_location" --self "$self_a" \
+  --cluster "$cluster" | grep -q ': created; node file' ||
+  { echo "no fresh etcd directory at $etcd_location" >&2; exit 1; }
+TARNE_NODE=$work/node-b "$bin/tarne-admin" init --directory "$etcd_location" --self "$self_b" \
+  --cluster "$cluster" >/dev/null
 
 # on BACKEND COMMAND...: runs the command against that backend's directory, as host a.
 on() {
