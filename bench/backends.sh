@@ -50,9 +50,9 @@ self_b=00000000-0000-4000-8000-0000000000b2
 cluster=00000000-0000-4000-8000-00000000c1c1
 "$bin/tarne-admin" init --directory "$work/directory.db" --self "$self_a" --cluster "$cluster" >/dev/null
 # Two hosts of one directory on etcd: the first creates it, the second joins it.
-TARNE_NODE=$work/node-a "$bin/tarne-admin" init --directory "$etcd_location" --self "$self_a" \
-  --cluster "$cluster" | grep -q ': created; node file' ||
-  { echo "no fresh etcd directory at $etcd_location" >&2; exit 1; }
+created=$(TARNE_NODE=$work/node-a "$bin/tarne-admin" init --directory "$etcd_location" \
+  --self "$self_a" --cluster "$cluster")
+[[ $created == *": created; node file"* ]] || { echo "no fresh etcd directory: $created" >&2; exit 1; }
 TARNE_NODE=$work/node-b "$bin/tarne-admin" init --directory "$etcd_location" --self "$self_b" \
   --cluster "$cluster" >/dev/null
 
