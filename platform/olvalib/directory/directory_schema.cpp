@@ -102,7 +102,10 @@ bool ValidIdentity(const DirectoryInfo &info) {
     return false;
   }
   for (size_t i = 0; i < info.clusters.size(); ++i) {
-    if (IsNullUuid(info.clusters[i]) || SameUuid(info.clusters[i], kSelfMarker)) return false;
+    if (IsNullUuid(info.clusters[i]) || SameUuid(info.clusters[i], kSelfMarker) ||
+        SameUuid(info.clusters[i], info.self)) {
+      return false;
+    }
     for (size_t j = 0; j < i; ++j) {
       if (SameUuid(info.clusters[i], info.clusters[j])) return false;
     }

@@ -20,7 +20,7 @@ struct DirectoryInfo {
 };
 
 // A self and sub-clusters that a directory can record: at least one sub-cluster, no UUID
-// given twice, neither the null UUID nor the self marker.
+// given twice (the self UUID included), neither the null UUID nor the self marker.
 bool ValidIdentity(const DirectoryInfo &info);
 
 // Creates the database file, readable and writable by its owner only, with the schema and the

@@ -20,8 +20,9 @@ namespace pb = etcd::pb;
 constexpr size_t kRowsPerTransaction = 42;
 // Room for a row key: prefix, tag and five hex columns.
 constexpr size_t kRowKeyBytes = 256;
-// An update whose entry keeps changing under it gives up after this many tries.
-constexpr int kUpdateAttempts = 8;
+// An update or deletion whose entry keeps changing under it (other hosts writing it) reads
+// and tries again until this long after its first try, as a SQLite writer waits for the lock.
+constexpr std::chrono::seconds kContentionLimit{10};
 
 void AddCompare(pb::TxnRequest &txn, const std::string &key, const std::string &rangeEnd,
                 pb::Compare::CompareTarget target, pb::Compare::CompareResult result,
@@ -223,7 +224,7 @@ class EtcdStore::Operation {
     const bool more = !update && found.size() == kRowsPerTransaction;
     SendTxn([this, update, more](bool succeeded) {
       if (!succeeded) {
-        if (++attempts_ < kUpdateAttempts) return ReadEntry();
+        if (std::chrono::steady_clock::now() - firstTry_ < kContentionLimit) return ReadEntry();
         return Finish(TARNE_STATUS_BUSY);
       }
       if (update) {
@@ -278,7 +279,7 @@ class EtcdStore::Operation {
   pb::RangeResponse rangeResponse_;
   pb::TxnRequest txn_;
   pb::TxnResponse txnResponse_;
-  int attempts_ = 0;
+  const std::chrono::steady_clock::time_point firstTry_ = std::chrono::steady_clock::now();
   bool deletedSome_ = false;
   bool mayHaveCommitted_ = false;
 };
