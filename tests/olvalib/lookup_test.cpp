@@ -84,6 +84,54 @@ TEST_P(TwoClusterLookupTest, AllClustersListsEachRowOnceAndReReadsThatRow) {
   EXPECT_EQ(payloads, "ABABAB");
 }
 
+TEST_P(TwoClusterLookupTest, LatestRevisionsOfEveryOrderSurvivePageBoundaries) {
+  // 400 entries with revisions 1 to 3 in sub-cluster A (1,200 rows, more than one read of the
+  // store, whose boundaries fall inside an entry's rows) and revision 5 in B.
+  constexpr int kEntries = 400;
+  std::vector<std::vector<uint8_t>> entries;
+  for (int i = 0; i < kEntries; ++i) {
+    const OlvaUUID uuid{
+        {0x70, uint8_t(i >> 8), 0, 0, 0, 0, 0x40, 0, 0, 0, 0, 0, 0, 0, 0, uint8_t(i)}};
+    for (uint64_t revision = 1; revision <= 3; ++revision) {
+      entries.push_back(MakeEntry(uuid, kOwner, 29, revision, std::to_string(revision)));
+    }
+    entries.push_back(MakeEntry(uuid, kOwner, 29, 5, "b5"));
+  }
+  Completions done;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const OlvaUUID cluster = i % 4 == 3 ? kClusterB : kClusterA;
+    ASSERT_EQ(TARNE_AddEntryForCluster(AsEntry(entries[i]), &Completions::Callback, &done, cluster),
+              TARNE_STATUS_SUCCESS);
+  }
+  for (const auto &[entry, status] : done.WaitFor(entries.size())) ASSERT_EQ(status, 0u);
+
+  // Served in the table's order (no owner nor type fixed), the owner's and the type's.
+  for (const uint32_t fixed : {0u, 1u, 2u}) {
+    TarneQuery query = QueryAll();
+    query.flags |= TARNE_QUERY_LATEST_REVISION;
+    if (fixed == 1) {
+      query.flags &= ~TARNE_QUERY_ANY_OWNER;
+      query.owner = kOwner;
+    }
+    if (fixed == 2) {
+      query.flags &= ~TARNE_QUERY_ANY_TYPE;
+      query.type = 29;
+    }
+    const std::vector<TarneEntry> inA = ListAll(query);
+    ASSERT_EQ(inA.size(), size_t(kEntries)) << "fixed " << fixed;
+    for (int i = 0; i < kEntries; ++i) {
+      EXPECT_EQ(inA[i].uuid.bytes[15], uint8_t(i));
+      EXPECT_EQ(inA[i].revision, 3u);
+    }
+    query.flags |= TARNE_QUERY_ALL_CLUSTERS;
+    std::vector<uint64_t> revisions;
+    for (const TarneEntry &header : ListAll(query)) revisions.push_back(header.revision);
+    std::vector<uint64_t> expected;
+    for (int i = 0; i < kEntries; ++i) expected.insert(expected.end(), {3, 5});
+    EXPECT_EQ(revisions, expected) << "fixed " << fixed;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, LookupTest, kBothBackends, BackendName);
 INSTANTIATE_TEST_SUITE_P(Backends, TwoClusterLookupTest, kBothBackends, BackendName);
 
