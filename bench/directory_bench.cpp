@@ -1,6 +1,7 @@
-// The embedded directory through its C boundary: finding every one of a million entries,
+// The embedded directory through its C boundary: finding every one of a million entries, and
 // deleting through an iteration with 900 requests in flight (batched against a transaction
-// per request), and the delay from another process's add to a waiter's wake-up.
+// per request). The delay from another process's add to a waiter's wake-up is measured on
+// both backends by backend_wake (bench/backends.sh).
 //
 // Run from the build's bin folder (it starts tarne-admin beside itself):
 //   bin/directory_bench [--benchmark_filter=...]
@@ -10,7 +11,6 @@
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -36,23 +36,12 @@ std::string BinFolder() {
   return std::filesystem::read_symlink("/proc/self/exe").parent_path();
 }
 
-uint64_t MonotonicNanoseconds() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);  // one clock for every process of the host
-  return static_cast<uint64_t>(now.tv_sec) * 1000000000u + static_cast<uint64_t>(now.tv_nsec);
-}
-
-int Spawn(const std::vector<std::string> &argv, bool wait, pid_t *child = nullptr,
-          int stdoutFd = -1) {
+int Spawn(const std::vector<std::string> &argv, bool wait, pid_t *child = nullptr) {
   std::vector<char *> words;
   for (const std::string &word : argv) words.push_back(const_cast<char *>(word.c_str()));
   words.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (stdoutFd >= 0) posix_spawn_file_actions_adddup2(&actions, stdoutFd, 1);
   pid_t pid = -1;
-  const int spawned = posix_spawn(&pid, words[0], &actions, nullptr, words.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
+  const int spawned = posix_spawn(&pid, words[0], nullptr, nullptr, words.data(), environ);
   if (spawned != 0) return -1;
   if (child != nullptr) *child = pid;
   if (!wait) return 0;
@@ -252,77 +241,9 @@ BENCHMARK(BM_DeleteThroughIteration)
 
 // Another process adds an entry and reports the moment its add completed; the waiter here
 // reports when it woke. The delay between the two is the iteration's time.
-void BM_WakeUpAfterAnotherProcessAdds(benchmark::State &state) {
-  BenchDirectory directory;
-  if (!directory.ok()) return state.SkipWithError("setup failed");
-  uint32_t number = 0;
-  for (auto _ : state) {
-    TarneQuery query{};
-    query.uuid = NumberedUuid(++number);
-    query.type = kBenchType;
-    query.flags = TARNE_QUERY_ANY_OWNER | TARNE_QUERY_ANY_REVISION;
-    std::atomic<uint64_t> woke{0};
-    std::thread waiter([&] {
-      if (TARNE_WaitForEntryForCluster(&query, 10, 0) == TARNE_STATUS_SUCCESS) {
-        woke = MonotonicNanoseconds();
-      }
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));  // the waiter is idle now
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0) return state.SkipWithError("pipe");
-    pid_t child = -1;
-    Spawn({BinFolder() + "/directory_bench", "--add-and-report", std::to_string(number)}, false,
-          &child, pipeFds[1]);
-    close(pipeFds[1]);
-    uint64_t added = 0;
-    const bool reported = read(pipeFds[0], &added, sizeof added) == sizeof added;
-    close(pipeFds[0]);
-    waitpid(child, nullptr, 0);
-    waiter.join();
-    if (!reported || woke == 0) return state.SkipWithError("no wake-up");
-    state.SetIterationTime(static_cast<double>(woke - added) / 1e9);
-  }
-}
-BENCHMARK(BM_WakeUpAfterAnotherProcessAdds)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(20);
-
-struct AddedAt {
-  sem_t done;
-  uint64_t when = 0;
-};
-
-int32_t ReportAdded(void *context, TarneEntry *, uint32_t, OlvaUUID, PEK_ReturnStatus) {
-  auto *added = static_cast<AddedAt *>(context);
-  added->when = MonotonicNanoseconds();
-  sem_post(&added->done);
-  return 0;
-}
-
-// The other process of BM_WakeUpAfterAnotherProcessAdds.
-int AddAndReport(uint32_t number) {
-  int32_t handle = -1;
-  if (TARNE_Initialize(1, 0, &handle) != TARNE_STATUS_SUCCESS) return 1;
-  TarneEntry entry{};
-  entry.uuid = NumberedUuid(number);
-  entry.type = kBenchType;
-  entry.revision = 1;
-  AddedAt added;
-  sem_init(&added.done, 0, 0);
-  if (TARNE_AddEntryForCluster(&entry, ReportAdded, &added, {}) != TARNE_STATUS_SUCCESS) return 1;
-  sem_wait(&added.done);
-  const bool written = write(1, &added.when, sizeof added.when) == sizeof added.when;
-  TARNE_Deinitialize(handle);
-  return written ? 0 : 1;
-}
-
 }  // namespace
 
 int main(int argc, char **argv) {
-  if (argc == 3 && std::strcmp(argv[1], "--add-and-report") == 0) {
-    return AddAndReport(static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10)));
-  }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

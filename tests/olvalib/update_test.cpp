@@ -51,6 +51,42 @@ TEST_P(UpdateTest, AFullQueueRefusesAtOnceAndClosingCompletesTheRest) {
   for (const auto &one : seen) EXPECT_EQ(one.second, TARNE_STATUS_SUCCESS);
 }
 
+TEST_P(UpdateTest, EachRequestOfABatchHasItsOwnOutcome) {
+  Put(Uuid(0x31, 1), kOwner, 3, 1);
+  Put(Uuid(0x31, 2), kOwner, 3, 1);
+  // The writer is held in its first completion while the batch is queued behind it.
+  Gate gate;
+  std::vector<uint8_t> first = MakeEntry(Uuid(0x30), kOwner, 3, 1, "");
+  ASSERT_EQ(TARNE_AddEntryForCluster(AsEntry(first), HeldCompletion, &gate, OlvaUUID{}), 0u);
+  gate.entered.acquire();
+  std::vector<std::vector<uint8_t>> entries;
+  std::vector<PEK_ReturnStatus> expected;
+  std::vector<bool> deletion;
+  const auto queue = [&](std::vector<uint8_t> entry, bool remove, PEK_ReturnStatus outcome) {
+    entries.push_back(std::move(entry));
+    deletion.push_back(remove);
+    expected.push_back(outcome);
+  };
+  for (uint8_t i = 10; i < 70; ++i) queue(MakeEntry(Uuid(0x31, i), kOwner, 3, 1, "n"), false, 0);
+  queue(MakeEntry(Uuid(0x31, 1), kOwner, 3, 1, "again"), false, TARNE_STATUS_ALREADY_EXISTS);
+  queue(MakeEntry(Uuid(0x31, 2), kOwner, 3, 1, ""), true, TARNE_STATUS_SUCCESS);
+  queue(MakeEntry(Uuid(0x31, 3), kOwner, 3, 1, ""), true, TARNE_STATUS_NOT_FOUND);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const auto request = deletion[i] ? TARNE_DeleteEntryForCluster : TARNE_AddEntryForCluster;
+    ASSERT_EQ(request(AsEntry(entries[i]), &Completions::Callback, &gate.later, {}), 0u);
+  }
+  gate.release.release();
+  const auto seen = gate.later.WaitFor(entries.size() + 1);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const auto found = std::find_if(seen.begin(), seen.end(), [&](const auto &one) {
+      return one.first == AsEntry(entries[i]);
+    });
+    ASSERT_NE(found, seen.end());
+    EXPECT_EQ(found->second, expected[i]) << "request " << i;
+  }
+  EXPECT_EQ(ListAll(QueryAll()).size(), 62u);  // 0x30, 0x31/1 and the sixty new ones
+}
+
 TEST_P(UpdateTest, AnOversizePayloadFailsAloneAndItsBatchCommits) {
   // Past SQLite's limit on a row (10^9 bytes) and etcd's on a request. Only the header's page is
   // ever written: the library must refuse the payload without reading it.

@@ -119,28 +119,32 @@ grpc::Status Client::Txn(const pb::TxnRequest &request, pb::TxnResponse *respons
   return status;
 }
 
-void Client::TxnAsync(grpc::ClientContext *context, const pb::TxnRequest *request,
-                      pb::TxnResponse *response, std::function<void(grpc::Status)> done) {
+void Client::StartAsync(const AsyncStart &start, grpc::ClientContext *context,
+                        std::function<void(grpc::Status)> done) {
   const size_t member = CurrentMember();
   SetDeadline(context, std::chrono::steady_clock::now() + kCallDeadline);
-  members_[member].kv->async()->Txn(context, request, response,
-                                    [this, member, done = std::move(done)](grpc::Status status) {
-                                      if (!status.ok() && MemberAtFault(status))
-                                        MemberFailed(member);
-                                      done(std::move(status));
-                                    });
+  start(*members_[member].kv, [this, member, done = std::move(done)](grpc::Status status) {
+    if (!status.ok() && MemberAtFault(status)) MemberFailed(member);
+    done(std::move(status));
+  });
+}
+
+void Client::TxnAsync(grpc::ClientContext *context, const pb::TxnRequest *request,
+                      pb::TxnResponse *response, std::function<void(grpc::Status)> done) {
+  StartAsync(
+      [&](pb::KV::Stub &kv, std::function<void(grpc::Status)> ended) {
+        kv.async()->Txn(context, request, response, std::move(ended));
+      },
+      context, std::move(done));
 }
 
 void Client::RangeAsync(grpc::ClientContext *context, const pb::RangeRequest *request,
                         pb::RangeResponse *response, std::function<void(grpc::Status)> done) {
-  const size_t member = CurrentMember();
-  SetDeadline(context, std::chrono::steady_clock::now() + kCallDeadline);
-  members_[member].kv->async()->Range(context, request, response,
-                                      [this, member, done = std::move(done)](grpc::Status status) {
-                                        if (!status.ok() && MemberAtFault(status))
-                                          MemberFailed(member);
-                                        done(std::move(status));
-                                      });
+  StartAsync(
+      [&](pb::KV::Stub &kv, std::function<void(grpc::Status)> ended) {
+        kv.async()->Range(context, request, response, std::move(ended));
+      },
+      context, std::move(done));
 }
 
 }  // namespace olva::dir::etcd

@@ -65,6 +65,12 @@ class Client {
     std::unique_ptr<pb::KV::Stub> kv;
     std::unique_ptr<pb::Watch::Stub> watch;
   };
+  // Starts one call on the current member; done runs once it ended, after a member at fault
+  // was left.
+  using AsyncStart = std::function<void(pb::KV::Stub &, std::function<void(grpc::Status)> ended)>;
+  void StartAsync(const AsyncStart &start, grpc::ClientContext *context,
+                  std::function<void(grpc::Status)> done);
+
   std::vector<Member> members_;
   std::atomic<size_t> current_{0};
 };
