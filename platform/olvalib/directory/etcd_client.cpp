@@ -114,7 +114,7 @@ grpc::Status Client::Txn(const pb::TxnRequest &request, pb::TxnResponse *respons
   const size_t member = CurrentMember();
   grpc::ClientContext context;
   SetDeadline(&context, std::chrono::steady_clock::now() + kCallDeadline);
-  const grpc::Status status = members_[member].kv->Txn(&context, request, response);
+  grpc::Status status = members_[member].kv->Txn(&context, request, response);
   if (!status.ok() && MemberAtFault(status)) MemberFailed(member);
   return status;
 }

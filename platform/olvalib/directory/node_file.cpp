@@ -48,7 +48,8 @@ bool ReadNodeFile(const std::string &path, NodeFile *node, std::string *error) {
     if (name == "self" || name == "cluster") {
       const std::optional<OlvaUUID> uuid = UuidFromText(value);
       if (!uuid || (name == "self" && haveSelf)) {
-        *error = where + "bad " + name + " line";
+        *error = where;
+        error->append("bad ").append(name).append(" line");
         return false;
       }
       if (name == "self") {
