@@ -38,7 +38,6 @@ CREATE INDEX entries_by_owner ON entries(owner, type, uuid, revision, cluster);
 CREATE INDEX entries_by_type ON entries(type, uuid, owner, revision, cluster);
 )sql";
 
-
 // Creates the missing directories above path, as mkdir -p would.
 bool MakeParents(const std::string &path, std::string *error) {
   for (size_t slash = path.find('/', 1); slash != std::string::npos;
