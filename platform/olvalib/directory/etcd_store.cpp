@@ -70,7 +70,6 @@ class Delivery {
     return TARNE_STATUS_SUCCESS;
   }
   bool Done() const { return done_; }
-  uint32_t Remaining() const { return limit_ - delivered_; }
 
  private:
   const RowSink &sink_;
@@ -191,33 +190,20 @@ uint64_t EtcdStore::MaxPayload() const {
 PEK_ReturnStatus EtcdStore::Scan(const MatchSpec &criteria, const std::optional<EntryKey> &after,
                                  uint32_t limit, const RowSink &sink) {
   if (limit == 0 || (criteria.type && *criteria.type > kTypeMask)) return TARNE_STATUS_SUCCESS;
-  const ColumnOrder order = MatchOrder(criteria);
-  etcd::KeyRange range = etcd::MatchRange(keyPrefix_, criteria, after);
   Delivery delivery(sink, limit);
   LatestFilter latest;
-  etcd::pb::RangeRequest request;
-  request.set_range_end(range.end);
-  request.set_limit(std::clamp(limit, kMinimumPage, kFirstPage));
-  while (!range.Empty()) {
-    request.set_key(range.begin);
-    etcd::pb::RangeResponse response;
-    if (!client_->Range(request, &response).ok()) return TARNE_STATUS_FAILURE;
-    // The later pages are read at the first one's revision: one moment for the whole scan.
-    request.set_revision(response.header().revision());
-    for (const mvccpb::KeyValue &stored : response.kvs()) {
-      const std::optional<EntryKey> key = etcd::ParseRowKey(keyPrefix_, order, stored.key());
-      if (!key) return TARNE_STATUS_FAILURE;
-      if (!Matches(criteria, *key)) continue;
-      const PEK_ReturnStatus status = criteria.latest ? latest.Add(*key, stored.value(), delivery)
-                                                      : delivery.Deliver(*key, stored.value());
-      if (status != TARNE_STATUS_SUCCESS) return status;
-      if (delivery.Done()) return TARNE_STATUS_SUCCESS;
-    }
-    if (!response.more() || response.kvs_size() == 0) break;
-    range.begin = response.kvs(response.kvs_size() - 1).key() + '\0';
-    request.set_limit(
-        std::min(NextPageRows(response), std::max(delivery.Remaining(), kMinimumPage)));
-  }
+  PEK_ReturnStatus delivered = TARNE_STATUS_SUCCESS;
+  const PEK_ReturnStatus read = ReadRows(
+      MatchOrder(criteria), etcd::MatchRange(keyPrefix_, criteria, after), limit, 0,
+      [&](const std::string &, const EntryKey &key, const std::string &stored) {
+        if (!Matches(criteria, key)) return true;
+        delivered =
+            criteria.latest ? latest.Add(key, stored, delivery) : delivery.Deliver(key, stored);
+        return delivered == TARNE_STATUS_SUCCESS && !delivery.Done();
+      },
+      nullptr);
+  if (read != TARNE_STATUS_SUCCESS) return read;
+  if (delivered != TARNE_STATUS_SUCCESS || delivery.Done()) return delivered;
   return latest.Flush(delivery);
 }
 
@@ -238,25 +224,25 @@ std::optional<uint64_t> EtcdStore::CountEntries() {
   return static_cast<uint64_t>(response.count());
 }
 
-PEK_ReturnStatus EtcdStore::ReadOrder(
-    const ColumnOrder &order, int64_t revision,
-    const std::function<bool(const std::string &, const EntryKey &, const std::string &)> &sink,
-    int64_t *readAt) {
-  etcd::KeyRange range = etcd::OrderRange(keyPrefix_, order);
+PEK_ReturnStatus EtcdStore::ReadRows(const ColumnOrder &order, etcd::KeyRange range,
+                                     uint32_t wanted, int64_t revision, const RowVisitor &visit,
+                                     int64_t *readAt) {
+  if (range.Empty()) return TARNE_STATUS_SUCCESS;
   etcd::pb::RangeRequest request;
   request.set_range_end(range.end);
-  request.set_limit(kFirstPage);
+  request.set_limit(std::clamp(wanted, kMinimumPage, kFirstPage));
   request.set_revision(revision);
   for (;;) {
     request.set_key(range.begin);
     etcd::pb::RangeResponse response;
     if (!client_->Range(request, &response).ok()) return TARNE_STATUS_FAILURE;
+    // The later pages are read at the first one's revision: one moment for the whole read.
     request.set_revision(response.header().revision());
     if (readAt != nullptr) *readAt = request.revision();
     for (const mvccpb::KeyValue &stored : response.kvs()) {
       const std::optional<EntryKey> key = etcd::ParseRowKey(keyPrefix_, order, stored.key());
       if (!key) return TARNE_STATUS_FAILURE;
-      if (!sink(stored.key(), *key, stored.value())) return TARNE_STATUS_SUCCESS;
+      if (!visit(stored.key(), *key, stored.value())) return TARNE_STATUS_SUCCESS;
     }
     if (!response.more() || response.kvs_size() == 0) return TARNE_STATUS_SUCCESS;
     range.begin = response.kvs(response.kvs_size() - 1).key() + '\0';
@@ -266,8 +252,8 @@ PEK_ReturnStatus EtcdStore::ReadOrder(
 
 PEK_ReturnStatus EtcdStore::ReadSnapshot(const RowSink &sink) {
   bool malformed = false;
-  const PEK_ReturnStatus status = ReadOrder(
-      kTableOrder, 0,
+  const PEK_ReturnStatus status = ReadRows(
+      kTableOrder, etcd::OrderRange(keyPrefix_, kTableOrder), UINT32_MAX, 0,
       [&](const std::string &, const EntryKey &key, const std::string &stored) {
         RowView row;
         malformed = !RowOf(key, stored, &row);
@@ -285,8 +271,8 @@ PEK_ReturnStatus EtcdStore::CheckOrders(const std::function<void(const std::stri
   };
   std::unordered_map<std::string, Copies> rows;
   int64_t revision = 0;
-  PEK_ReturnStatus status = ReadOrder(
-      kTableOrder, 0,
+  PEK_ReturnStatus status = ReadRows(
+      kTableOrder, etcd::OrderRange(keyPrefix_, kTableOrder), UINT32_MAX, 0,
       [&](const std::string &key, const EntryKey &, const std::string &stored) {
         rows.emplace(key, Copies{std::hash<std::string>()(stored), 0});
         return true;
@@ -294,8 +280,8 @@ PEK_ReturnStatus EtcdStore::CheckOrders(const std::function<void(const std::stri
       &revision);
   if (status != TARNE_STATUS_SUCCESS) return status;
   for (size_t i = 1; i < kOrders.size(); ++i) {
-    status = ReadOrder(
-        kOrders[i], revision,
+    status = ReadRows(
+        kOrders[i], etcd::OrderRange(keyPrefix_, kOrders[i]), UINT32_MAX, revision,
         [&](const std::string &key, const EntryKey &row, const std::string &stored) {
           const auto found = rows.find(etcd::RowKey(keyPrefix_, kTableOrder, row));
           if (found == rows.end()) {

@@ -13,6 +13,7 @@
 #include "directory_location.h"
 #include "directory_store.h"
 #include "etcd_client.h"
+#include "etcd_keys.h"
 #include "node_file.h"
 
 namespace olva::dir {
@@ -63,12 +64,13 @@ class EtcdStore final : public DirectoryStore {
   EtcdStore(std::unique_ptr<etcd::Client> client, std::string keyPrefix)
       : client_(std::move(client)), keyPrefix_(std::move(keyPrefix)) {}
 
-  // Every row of one order, in key order, read at one revision (the first page's when
-  // revision is 0). The sink gets the key, the parsed row and the stored value.
-  PEK_ReturnStatus ReadOrder(
-      const ColumnOrder &order, int64_t revision,
-      const std::function<bool(const std::string &, const EntryKey &, const std::string &)> &sink,
-      int64_t *readAt);
+  // The rows of one order within range, in key order, in pages read at one revision (the
+  // first page's when revision is 0; *readAt receives it). wanted: the rows the caller may
+  // need at most, which sizes the first page. The visitor returns false to stop.
+  using RowVisitor =
+      std::function<bool(const std::string &key, const EntryKey &row, const std::string &value)>;
+  PEK_ReturnStatus ReadRows(const ColumnOrder &order, etcd::KeyRange range, uint32_t wanted,
+                            int64_t revision, const RowVisitor &visit, int64_t *readAt);
 
   std::unique_ptr<etcd::Client> client_;
   const std::string keyPrefix_;
