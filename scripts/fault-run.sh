@@ -26,7 +26,9 @@
 #     --seed      seed of the random choices (default: the time), printed to repeat a run
 #     --bin       folder of tarne-tool and tarne-admin (default build/release/bin)
 #     --keep DIR  keep the run's logs (commands, faults, members' logs) in DIR
-#   FAULT_RUN_ETCD_FLAGS  more options for every member (for example a compaction policy)
+#   FAULT_RUN_ETCD_FLAGS  the members' options beyond their names and addresses (default: a
+#                         compaction every minute keeping a minute of history, so that the
+#                         waits and listings of the run meet compactions)
 #
 # Needs root (namespaces, veth pairs, a bridge, iptables in the members' namespaces), etcd,
 # etcdctl, python3 and timeout. The members listen on 198.51.100.10 to .12 (a documentation
@@ -155,7 +157,8 @@ setup_network() {
 }
 
 # --- The members: etcd started in its namespace with the options scripts/etcd-cluster.sh
-# gives a member, on the namespace's address instead of loopback ports.
+# gives a member, on the namespace's address instead of loopback ports, and a compaction
+# policy.
 cluster_urls() {
   local i urls=""
   for i in 0 1 2; do urls+="${urls:+,}member$i=http://$(ip_of "$i"):2380"; done
@@ -174,7 +177,8 @@ start_member() {
     --listen-client-urls "http://$ip:2379" --advertise-client-urls "http://$ip:2379" \
     --listen-peer-urls "http://$ip:2380" --initial-advertise-peer-urls "http://$ip:2380" \
     --initial-cluster "$(cluster_urls)" --initial-cluster-state new \
-    --initial-cluster-token "tarne-fault-$tag" ${FAULT_RUN_ETCD_FLAGS:-} \
+    --initial-cluster-token "tarne-fault-$tag" \
+    ${FAULT_RUN_ETCD_FLAGS---auto-compaction-mode periodic --auto-compaction-retention 1m} \
     >>"$work/member$i.log" 2>&1 &
   member_pid[i]=$!
 }
@@ -252,7 +256,7 @@ run_logged() {
   printf '%s %s %s %s %s %s %s\n' "$host" "$kind" "$key" "$start" "$end" "$status" "$detail" \
     >>"$work/commands.log"
   if ((status != 0)); then
-    sed "s/^/$host $kind $status: /" "$err" >>"$work/failures.log"
+    sed "s/^/$host $kind $key $status: /" "$err" >>"$work/failures.log"
   fi
   return "$status"
 }
@@ -268,7 +272,7 @@ writer() {
       0)
         run_logged "$host" find - "$FIND_BOUND" - /dev/null "$tool" find -t "$TYPE" -f json &&
           { python3 -c 'import json, sys; json.load(sys.stdin)' <"$out" ||
-            echo "$host find $(now): not JSON" >>"$work/failures.log"; }
+            echo "$host find - 0: listing not JSON" >>"$work/failures.log"; }
         ;;
       [1-5])
         printf 'fault run %s writer %s op %s' "$host" "$number" "$op" >"$payload"
@@ -367,6 +371,16 @@ for line in open(f"{work}/commands.log"):
                          status=int(status), detail=detail))
 KILLED = (124, 137)
 
+# What the failed commands wrote to standard error.
+failures = collections.Counter()
+said = collections.defaultdict(list)
+for line in open(f"{work}/failures.log"):
+    host, kind, key, status, *rest = line.split(" ", 4)
+    text = rest[0].strip() if rest else ""
+    text = re.sub(r"\(owner=.*\): ", "(...): ", text)
+    failures[f"{kind} {status.rstrip(':')}: {text}"] += 1
+    said[(kind, key)].append(text)
+
 # Faults, and how many members were faulty from each moment on.
 episodes = collections.Counter()
 kinds = collections.Counter()
@@ -433,6 +447,7 @@ for c in sorted(commands, key=lambda c: c["start"]):
         if c["status"] == 0:
             acked_add.setdefault(c["key"], c)
 early = woken_without = over = missed = 0
+early_by = collections.Counter()
 waits = [c for c in commands if c["kind"] == "wait"]
 for c in waits:
     timeout = int(c["detail"])
@@ -448,6 +463,7 @@ for c in waits:
             over += 1
     elif timeout == 0 or elapsed < timeout:
         early += 1
+        early_by[" / ".join(said[("wait", c["key"])]) or "nothing on standard error"] += 1
     else:
         add = acked_add.get(c["key"])
         if add is not None and add["end"] < c["start"] + timeout - 5:
@@ -476,14 +492,10 @@ for n, label in ((0, "no member faulty"), (1, "one member faulty"), (2, "two mem
     kinds_failed = {k: v for (m, k), v in by_state.items() if m == n}
     print(f"failed while {label}: {sum(kinds_failed.values())}" +
           "".join(f", {k} {v}" for k, v in sorted(kinds_failed.items())))
-failures = collections.Counter()
-for line in open(f"{work}/failures.log"):
-    host, kind, status, *rest = line.split(" ", 3)
-    text = rest[0].strip() if rest else ""
-    text = re.sub(r"\(owner=.*\): ", "(...): ", text)
-    failures[f"{kind} {status.rstrip(':')}: {text}"] += 1
 for text, count in failures.most_common(12):
     print(f"failure x{count}: {text}")
+for text, count in early_by.most_common(5):
+    print(f"wait ended before its timeout x{count}: {text}")
 print(f"waits that timed out with their entry added 5 s before: {missed}")
 print(f"members' hashes: " + " | ".join(l for l in hashes.splitlines() if l.strip()))
 print(f"hosts' listings differ: {int(bool(disagree))}")
