@@ -3,32 +3,21 @@
 #include <grpc/support/log.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <mutex>
-#include <sstream>
+
+#include "trusted_file.h"
 
 namespace olva::dir::etcd {
 namespace {
-
-bool ReadWhole(const std::string &path, std::string *text, std::string *error) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  if (in) bytes << in.rdbuf();
-  if (!in || bytes.str().empty()) {
-    *error = "cannot read " + path;
-    return false;
-  }
-  *text = bytes.str();
-  return true;
-}
 
 std::shared_ptr<grpc::ChannelCredentials> Credentials(const ClusterLocation &location,
                                                       const TlsFiles &tls, std::string *error) {
   if (!location.tls) return grpc::InsecureChannelCredentials();
   grpc::SslCredentialsOptions options;
-  if (!tls.ca.empty() && !ReadWhole(tls.ca, &options.pem_root_certs, error)) return nullptr;
-  if (!tls.cert.empty() && !ReadWhole(tls.cert, &options.pem_cert_chain, error)) return nullptr;
-  if (!tls.key.empty() && !ReadWhole(tls.key, &options.pem_private_key, error)) return nullptr;
+  if (!ReadTlsFiles(tls, &options.pem_root_certs, &options.pem_cert_chain, &options.pem_private_key,
+                    error)) {
+    return nullptr;
+  }
   return grpc::SslCredentials(options);
 }
 

@@ -5,10 +5,10 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
 #include "client/tarne_status_codes.h"
+#include "trusted_file.h"
 #include "uuid_util.h"
 
 namespace olva::dir {
@@ -31,11 +31,9 @@ std::string Errno(const std::string &what) {
 }  // namespace
 
 bool ReadNodeFile(const std::string &path, NodeFile *node, std::string *error) {
-  std::ifstream in(path);
-  if (!in) {
-    *error = Errno("cannot read node file " + path);
-    return false;
-  }
+  std::string text;
+  if (!ReadTrustedFile(path, kNodeFileRules, &text, error)) return false;
+  std::istringstream in(text);
   NodeFile read;
   bool haveSelf = false;
   std::string line;
@@ -71,10 +69,6 @@ bool ReadNodeFile(const std::string &path, NodeFile *node, std::string *error) {
       *error = where + "unknown line";
       return false;
     }
-  }
-  if (in.bad()) {
-    *error = Errno("cannot read node file " + path);
-    return false;
   }
   if (!haveSelf || !ValidIdentity(read.identity)) {
     *error = path + ": not a node's identity (a self line and distinct cluster lines)";

@@ -29,8 +29,10 @@ struct NodeFile {
   TlsFiles tls;
 };
 
-// False, and *error, when the file cannot be read or is not a node file: a line of another
-// form, no self or no cluster, a UUID given twice or reserved, a TLS file named twice.
+// False, and *error, when the file cannot be read or cannot be trusted (not a regular file,
+// larger than kNodeFileMaxBytes, owned by another user than this one or root, writable by
+// group or others: trusted_file.h) or is not a node file: a line of another form, no self or
+// no cluster, a UUID given twice or reserved, a TLS file named twice.
 bool ReadNodeFile(const std::string &path, NodeFile *node, std::string *error);
 
 // Writes the file (mode 0600) through a temporary in its folder and one rename. Already
