@@ -88,9 +88,10 @@ class Completions {
   ~Completions() {
     std::unique_lock lock(mutex_);
     if (arrived_.wait_for(lock, kDrainBound, [&] { return seen_.size() >= awaited_; })) return;
-    // Every call to a cluster has a deadline, so this is a completion lost: end the run
-    // rather than let the library write into freed memory.
-    std::fprintf(stderr, "%zu of %zu completions never came\n", seen_.size(), awaited_);
+    // Every call to a cluster has a deadline, so a completion is lost or the machine is
+    // starved: end the run rather than let the library write into freed memory.
+    std::fprintf(stderr, "%zu of %zu completions after 60 s more: ending the run\n", seen_.size(),
+                 awaited_);
     std::abort();
   }
   static int32_t Callback(void *context, TarneEntry *entry, uint32_t, OlvaUUID,
