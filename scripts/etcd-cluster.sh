@@ -2,28 +2,38 @@
 # Starts or stops a local etcd cluster on loopback ports, for the tests and for trying the
 # directory on etcd by hand.
 #
-#   scripts/etcd-cluster.sh start DIR [N] [--tls CERTDIR]
+#   scripts/etcd-cluster.sh start DIR [N] [--tls CERTDIR] [--quota BYTES]
 #         N members (default 1), data and logs under DIR; writes DIR/endpoints (HOST:PORT,...)
 #         and prints it. With --tls, members serve clients over https only and accept only
 #         clients whose certificate CERTDIR/ca.crt signed (CERTDIR as made by
 #         scripts/etcd-certs.sh: ca.crt, server.crt, server.key, client.crt, client.key);
-#         peers speak plain http on loopback.
+#         peers speak plain http on loopback. With --quota, each member's database may grow
+#         to BYTES (etcd's default: 2 GiB) before the cluster refuses writes for want of space.
 #   scripts/etcd-cluster.sh stop DIR        stops the members started in DIR and waits for them
 #   scripts/etcd-cluster.sh restart DIR [I...]
 #         starts members I (0 to N-1; default every member that does not run) again on their
 #         ports and data, waits for them to answer, and writes DIR/endpoints again
 #   scripts/etcd-cluster.sh leader DIR      prints the number I of the member that leads
 #
+# Members keep COMPACTION_RETENTION of history (see below): without a compaction policy etcd
+# keeps every revision, and a directory that adds and deletes fills its quota within weeks.
+#
 # Start and restart wait at most 20 s for the members to answer `etcdctl endpoint health`; on
 # failure they stop what they started and exit 1, leaving the members' logs in DIR.
 set -euo pipefail
 
 usage() {
-  echo "usage: $0 start DIR [N] [--tls CERTDIR] | stop DIR | restart DIR [I...] | leader DIR" >&2
+  echo "usage: $0 start DIR [N] [--tls CERTDIR] [--quota BYTES] | stop DIR | restart DIR [I...] | leader DIR" >&2
   exit 2
 }
 
 export ETCDCTL_API=3
+
+# etcd compacts away the revisions older than this, every this long. A directory reads one
+# listing or dump at one revision and a wait resumes its watch from the last revision it saw,
+# so the history must outlast the longest of those; and the database holds about two periods
+# of writes, so the period bounds its size (docs/DIRECTORY.md, "History and space").
+readonly COMPACTION_RETENTION=1m
 
 # A loopback TCP port that nobody listens on now. Two are needed per member.
 free_port() {
@@ -115,11 +125,12 @@ write_endpoints() {
 }
 
 start_members() {
-  local dir=$1 count=$2 certs=$3 i cluster="" endpoints="" scheme=http
+  local dir=$1 count=$2 certs=$3 quota=$4 i cluster="" endpoints="" scheme=http
   mkdir -p "$dir"
   dir=$(cd "$dir" && pwd)
   [ ! -e "$dir/members" ] || { echo "$dir already holds a cluster" >&2; exit 1; }
-  local -a client peer tls=()
+  local -a client peer tls=() space=()
+  [ -z "$quota" ] || space=(--quota-backend-bytes "$quota")
   if [ -n "$certs" ]; then
     certs=$(cd "$certs" && pwd)
     for file in ca.crt server.crt server.key client.crt client.key; do
@@ -147,7 +158,9 @@ start_members() {
         --listen-peer-urls "http://127.0.0.1:${peer[i]}" \
         --initial-advertise-peer-urls "http://127.0.0.1:${peer[i]}" \
         --initial-cluster "$cluster" --initial-cluster-state new \
-        --initial-cluster-token "tarne-$$" "${tls[@]}"
+        --initial-cluster-token "tarne-$$" \
+        --auto-compaction-mode periodic --auto-compaction-retention "$COMPACTION_RETENTION" \
+        "${tls[@]}" "${space[@]}"
       printf '\n'
     } >"$dir/member$i.cmd"
     echo "127.0.0.1:${client[i]}" >"$dir/member$i.endpoint"
@@ -210,15 +223,21 @@ command=$1 dir=$2
 shift 2
 case $command in
   start)
-    count=1 certs=""
+    count=1 certs="" quota=""
     while (($#)); do
       case $1 in
         --tls) [ $# -ge 2 ] || usage; certs=$2; shift 2 ;;
+        --quota)
+          [ $# -ge 2 ] || usage
+          [[ $2 =~ ^[1-9][0-9]*$ ]] || { echo "--quota takes a number of bytes" >&2; exit 2; }
+          quota=$2
+          shift 2
+          ;;
         *) count=$1; shift ;;
       esac
     done
     [[ $count =~ ^[1-9]$ ]] || { echo "N must be 1 to 9" >&2; exit 2; }
-    start_members "$dir" "$count" "$certs"
+    start_members "$dir" "$count" "$certs" "$quota"
     ;;
   stop)
     [ $# -eq 0 ] || usage

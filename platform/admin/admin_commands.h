@@ -29,6 +29,7 @@ int RunInfo(std::span<char *const> words);
 int RunDump(std::span<char *const> words);
 int RunRestore(std::span<char *const> words);
 int RunCheck(std::span<char *const> words);
+int RunCompact(std::span<char *const> words);
 
 inline constexpr Command kCommands[] = {
     {"init", RunInit,
@@ -56,6 +57,10 @@ inline constexpr Command kCommands[] = {
     {"check", RunCheck,
      "check [--directory PATH]\n"
      "      verify the database, every entry's header against its key, and the identity"},
+    {"compact", RunCompact,
+     "compact [--directory PATH]\n"
+     "      on a cluster: drop the history of changes, defragment the members one at a time\n"
+     "      and clear a space alarm, so that writes the cluster refused for want of space pass"},
 };
 
 const Command &CommandNamed(std::string_view name);  // one of kCommands, by name

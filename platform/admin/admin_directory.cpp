@@ -57,6 +57,8 @@ std::string StoreFailureText(PEK_ReturnStatus status) {
       return "no connection: no member of the cluster answered";
     case TARNE_STATUS_LIMIT_EXCEEDED:
       return "limit exceeded";
+    case TARNE_STATUS_QUOTA_EXCEEDED:
+      return "quota exceeded: the cluster's space is exhausted (tarne-admin compact frees it)";
     default:
       char text[40];
       std::snprintf(text, sizeof text, "failure (status 0x%08X)", static_cast<unsigned>(status));

@@ -15,16 +15,15 @@ struct ToolRun {
   double seconds = 0;
 };
 
-// Runs tarne-tool with these words, in this environment plus environment; standard output
-// and error apart.
-inline ToolRun RunTool(const std::vector<std::string> &words,
-                       const std::vector<std::string> &environment = {}) {
+// Runs a program with these words, in this environment plus environment; standard output and
+// error apart.
+inline ToolRun RunProgram(const std::string &program, const std::vector<std::string> &words,
+                          const std::vector<std::string> &environment = {}) {
   char errName[] = "/tmp/olvalib-tool-err-XXXXXX";
   const int errFd = mkstemp(errName);
   EXPECT_GE(errFd, 0);
   close(errFd);
-  std::vector<std::string> argv{"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>\"$TOOL_ERR\"",
-                                TARNE_TOOL_PATH};
+  std::vector<std::string> argv{"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>\"$TOOL_ERR\"", program};
   argv.insert(argv.end(), words.begin(), words.end());
   std::vector<std::string> variables = environment;
   variables.push_back(std::string("TOOL_ERR=") + errName);
@@ -39,6 +38,10 @@ inline ToolRun RunTool(const std::vector<std::string> &words,
   run.err.assign(std::istreambuf_iterator<char>(err), {});
   unlink(errName);
   return run;
+}
+inline ToolRun RunTool(const std::vector<std::string> &words,
+                       const std::vector<std::string> &environment = {}) {
+  return RunProgram(TARNE_TOOL_PATH, words, environment);
 }
 
 inline size_t Count(const std::string &text, const std::string &part) {
@@ -70,6 +73,8 @@ class EtcdClusterOwnTest : public DirectoryTest {
     clusterDir_ = folder_ + "/cluster";
     std::vector<std::string> argv{ETCD_CLUSTER_SCRIPT, "start", clusterDir_,
                                   std::to_string(Members())};
+    const std::vector<std::string> more = StartWords();
+    argv.insert(argv.end(), more.begin(), more.end());
     if (!CertsDir().empty()) {
       [&] { ASSERT_EQ(RunProcess({ETCD_CERTS_SCRIPT, CertsDir()}), 0); }();
       argv.insert(argv.end(), {"--tls", CertsDir()});
@@ -87,6 +92,8 @@ class EtcdClusterOwnTest : public DirectoryTest {
   }
   virtual int Members() const { return 3; }
   virtual std::string CertsDir() const { return {}; }
+  // More words for etcd-cluster.sh start.
+  virtual std::vector<std::string> StartWords() const { return {}; }
   // etcd-cluster.sh with these words after the command and the folder; its standard output.
   std::string Script(const std::string &command, const std::vector<std::string> &words = {}) {
     std::vector<std::string> argv{ETCD_CLUSTER_SCRIPT, command, clusterDir_};

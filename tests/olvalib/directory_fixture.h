@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -76,9 +77,23 @@ inline TarneQuery QueryAll() {
   return query;
 }
 
-// Counts completions and keeps their statuses.
+// Counts completions and keeps their statuses. A wait that fails leaves requests in flight
+// whose completions still come here, so the object waits for them before it goes: freed, its
+// lock would be taken in memory the next test reuses, and the writer would hang there.
 class Completions {
  public:
+  Completions() = default;
+  Completions(const Completions &) = delete;
+  Completions &operator=(const Completions &) = delete;
+  ~Completions() {
+    std::unique_lock lock(mutex_);
+    if (arrived_.wait_for(lock, kDrainBound, [&] { return seen_.size() >= awaited_; })) return;
+    // Every call to a cluster has a deadline, so a completion is lost or the machine is
+    // starved: end the run rather than let the library write into freed memory.
+    std::fprintf(stderr, "%zu of %zu completions after 60 s more: ending the run\n", seen_.size(),
+                 awaited_);
+    std::abort();
+  }
   static int32_t Callback(void *context, TarneEntry *entry, uint32_t, OlvaUUID,
                           PEK_ReturnStatus status) {
     auto *self = static_cast<Completions *>(context);
@@ -91,15 +106,20 @@ class Completions {
   // Every (entry, status) once count arrived; fails the test after 20 s.
   std::vector<std::pair<TarneEntry *, PEK_ReturnStatus>> WaitFor(size_t count) {
     std::unique_lock lock(mutex_);
+    awaited_ = std::max(awaited_, count);
     EXPECT_TRUE(
-        arrived_.wait_for(lock, std::chrono::seconds(20), [&] { return seen_.size() >= count; }));
+        arrived_.wait_for(lock, std::chrono::seconds(20), [&] { return seen_.size() >= count; }))
+        << seen_.size() << " of " << count << " completions in 20 s";
     return seen_;
   }
 
  private:
+  // How long the completions a failed wait left may still take to come.
+  static constexpr std::chrono::seconds kDrainBound{60};
   std::mutex mutex_;
   std::condition_variable arrived_;
   std::vector<std::pair<TarneEntry *, PEK_ReturnStatus>> seen_;
+  size_t awaited_ = 0;
 };
 
 enum class Backend { kSqlite, kEtcd };

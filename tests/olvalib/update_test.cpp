@@ -87,6 +87,59 @@ TEST_P(UpdateTest, EachRequestOfABatchHasItsOwnOutcome) {
   EXPECT_EQ(ListAll(QueryAll()).size(), 62u);  // 0x30, 0x31/1 and the sixty new ones
 }
 
+// Requests of one batch go to the store together, except those that would disturb each
+// other: on one row, or on an entry that an update or a wide deletion reads.
+TEST_P(UpdateTest, RequestsOnOneEntryInABatchKeepTheirOrder) {
+  Gate gate;
+  std::vector<uint8_t> first = MakeEntry(Uuid(0x30), kOwner, 3, 1, "");
+  ASSERT_EQ(TARNE_AddEntryForCluster(AsEntry(first), HeldCompletion, &gate, OlvaUUID{}), 0u);
+  gate.entered.acquire();
+  enum Kind { kAdd, kUpdate, kDelete };
+  struct Step {
+    Kind kind;
+    std::vector<uint8_t> entry;
+    PEK_ReturnStatus outcome;
+  };
+  const OlvaUUID x = Uuid(0x32, 1), y = Uuid(0x32, 2);
+  std::vector<Step> steps;
+  steps.push_back({kAdd, MakeEntry(x, kOwner, 3, 1, "a"), 0});
+  steps.push_back({kDelete, MakeEntry(x, kOwner, 3, 1, ""), 0});  // that row
+  steps.push_back({kAdd, MakeEntry(x, kOwner, 3, 1, "b"), 0});    // it again
+  steps.push_back({kAdd, MakeEntry(x, kOwner, 3, 2, "c"), 0});
+  steps.push_back({kDelete, MakeEntry(x, OlvaUUID{}, 3, 0, ""), 0});  // every row of x
+  steps.push_back({kAdd, MakeEntry(x, kOwner, 3, 3, "d"), 0});
+  steps.push_back({kAdd, MakeEntry(x, kOwner, 3, 3, "e"), TARNE_STATUS_ALREADY_EXISTS});
+  for (uint64_t revision = 1; revision <= 3; ++revision) {
+    steps.push_back({kAdd, MakeEntry(y, kOwner, 3, revision, "y"), 0});
+  }
+  steps.push_back({kUpdate, MakeEntry(y, kOwner, 3, 0, "newest"), 0});  // after all three
+  steps.push_back({kAdd, MakeEntry(y, kOwner, 3, 4, "late"), TARNE_STATUS_ALREADY_EXISTS});
+  for (Step &step : steps) {
+    const auto request = step.kind == kAdd      ? TARNE_AddEntryForCluster
+                         : step.kind == kUpdate ? TARNE_UpdateEntryForCluster
+                                                : TARNE_DeleteEntryForCluster;
+    ASSERT_EQ(request(AsEntry(step.entry), &Completions::Callback, &gate.later, {}), 0u);
+  }
+  gate.release.release();
+  const auto seen = gate.later.WaitFor(steps.size() + 1);
+  for (size_t i = 0; i < steps.size(); ++i) {
+    const auto found = std::find_if(seen.begin(), seen.end(), [&](const auto &one) {
+      return one.first == AsEntry(steps[i].entry);
+    });
+    ASSERT_NE(found, seen.end());
+    EXPECT_EQ(found->second, steps[i].outcome) << "request " << i;
+  }
+  std::vector<std::string> stored;
+  std::vector<uint8_t> buffer(1024);
+  for (const TarneEntry &header : ListAll(QueryAll())) {
+    const TarneQuery exact = Exact(header);
+    ASSERT_EQ(TARNE_FindEntryForCluster(&exact, 0, AsEntry(buffer), 1024, 0), 0u);
+    stored.push_back(std::to_string(header.uuid.bytes[15]) + "/" +
+                     std::to_string(header.revision) + " " + PayloadOf(AsEntry(buffer)));
+  }
+  EXPECT_EQ(stored, std::vector<std::string>({"0/1 ", "1/3 d", "2/4 newest"}));
+}
+
 TEST_P(UpdateTest, AnOversizePayloadFailsAloneAndItsBatchCommits) {
   // Past SQLite's limit on a row (10^9 bytes) and etcd's on a request. Only the header's page is
   // ever written: the library must refuse the payload without reading it.

@@ -55,6 +55,9 @@ class Client {
   size_t MemberCount() const { return members_.size(); }
   void MemberFailed(size_t member);
   pb::Watch::Stub &WatchStub(size_t member) { return *members_[member].watch; }
+  const std::shared_ptr<grpc::Channel> &MemberChannel(size_t member) const {
+    return members_[member].channel;
+  }
 
   // Whether a failed call's status says the member, rather than the request, is at fault.
   static bool MemberAtFault(const grpc::Status &status);

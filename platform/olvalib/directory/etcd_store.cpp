@@ -150,6 +150,11 @@ PEK_ReturnStatus EtcdStore::CreateDirectory(const ClusterLocation &location, con
       *error = "no member answered: " + status.error_message();
       return TARNE_STATUS_NO_CONNECTION;
     }
+    // A host that joins writes nothing, so it joins a cluster that refuses writes too.
+    if (!force && answer.kvs_size() != 0) {
+      *error = "a directory exists under " + location.prefix;
+      return TARNE_STATUS_ALREADY_EXISTS;
+    }
   }
   etcd::pb::TxnRequest request;
   if (!force) {

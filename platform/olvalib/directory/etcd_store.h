@@ -54,6 +54,9 @@ class EtcdStore final : public DirectoryStore {
   // be read.
   PEK_ReturnStatus CheckOrders(const std::function<void(const std::string &)> &problem);
 
+  // The connection to the cluster, for its maintenance (etcd_maintenance.h).
+  etcd::Client &ClusterClient() { return *client_; }
+
   // The keys of the directory: PREFIX/ then an order's tag.
   const std::string &KeyPrefix() const { return keyPrefix_; }
 

@@ -3,12 +3,14 @@
 // order.
 #include <condition_variable>
 #include <limits>
+#include <map>
 #include <mutex>
 #include <set>
 #include <tuple>
 
 #include "client/tarne_status_codes.h"
 #include "etcd_keys.h"
+#include "etcd_maintenance.h"
 #include "etcd_store.h"
 
 namespace olva::dir {
@@ -45,13 +47,46 @@ void AddCompare(pb::TxnRequest &txn, const std::string &key, const std::string &
   }
 }
 
-// The requests on one entry, whichever owner a deletion names, must not overlap.
-using EntryIdentity = std::tuple<std::string, uint8_t, std::string>;
-EntryIdentity IdentityOf(const EntryKey &key) {
-  return {std::string(reinterpret_cast<const char *>(key.uuid.bytes), sizeof key.uuid.bytes),
-          key.type,
-          std::string(reinterpret_cast<const char *>(key.cluster.bytes), sizeof key.cluster.bytes)};
+// A call that ended without an answer, or that the members refused: for want of space (until
+// the history is compacted and the alarm cleared, deletions still pass), or for another reason.
+PEK_ReturnStatus RefusalStatus(const grpc::Status &status) {
+  return etcd::SpaceExhausted(status) ? TARNE_STATUS_QUOTA_EXCEEDED : TARNE_STATUS_FAILURE;
 }
+
+std::string BytesOf(const OlvaUUID &uuid) {
+  return {reinterpret_cast<const char *>(uuid.bytes), sizeof uuid.bytes};
+}
+
+// The requests of a batch that must not be in flight together. An update, or a deletion of
+// every revision or owner, reads the entry's rows and so waits for every request on the entry
+// (whichever owner a deletion names); an add or a deletion of one row touches that row only,
+// so requests on other revisions of the entry go beside it.
+class WaveConflicts {
+ public:
+  // False, and nothing recorded, when the request must wait for one already in the wave.
+  bool Admit(const UpdateRequest &request, const EntryKey &key) {
+    const EntryIdentity entry{BytesOf(key.uuid), key.type, BytesOf(key.cluster)};
+    const bool oneRow = request.kind == UpdateRequest::Kind::kAdd ||
+                        (request.kind == UpdateRequest::Kind::kDelete &&
+                         !IsNullUuid(request.entry->owner) && request.entry->revision != 0);
+    const RowIdentity row{BytesOf(key.owner), key.revision};
+    if (wholeEntries_.contains(entry)) return false;
+    const auto touched = rows_.find(entry);
+    if (touched != rows_.end() && (!oneRow || touched->second.contains(row))) return false;
+    if (oneRow) {
+      rows_[entry].insert(row);
+    } else {
+      wholeEntries_.insert(entry);
+    }
+    return true;
+  }
+
+ private:
+  using EntryIdentity = std::tuple<std::string, uint8_t, std::string>;
+  using RowIdentity = std::pair<std::string, uint64_t>;
+  std::set<EntryIdentity> wholeEntries_;
+  std::map<EntryIdentity, std::set<RowIdentity>> rows_;
+};
 
 }  // namespace
 
@@ -187,7 +222,7 @@ class EtcdStore::Operation {
     NewContext();
     store_.client_->RangeAsync(context_.get(), &rangeRequest_, &rangeResponse_,
                                [this](const grpc::Status &status) {
-                                 if (!status.ok()) return Finish(TARNE_STATUS_FAILURE);
+                                 if (!status.ok()) return Finish(RefusalStatus(status));
                                  WriteEntry();
                                });
   }
@@ -251,7 +286,7 @@ class EtcdStore::Operation {
     mayHaveCommitted_ = true;
     store_.client_->TxnAsync(context_.get(), &txn_, &txnResponse_,
                              [this, then = std::move(then)](const grpc::Status &status) {
-                               if (!status.ok()) return Finish(TARNE_STATUS_FAILURE);
+                               if (!status.ok()) return Finish(RefusalStatus(status));
                                then(txnResponse_.succeeded());
                              });
   }
@@ -301,7 +336,8 @@ class EtcdStore::SharedWrites {
         for (Operation *add : adds) add->Start();
         return;
       }
-      const PEK_ReturnStatus outcome = status.ok() ? TARNE_STATUS_SUCCESS : TARNE_STATUS_FAILURE;
+      const PEK_ReturnStatus outcome =
+          status.ok() ? PEK_ReturnStatus{TARNE_STATUS_SUCCESS} : RefusalStatus(status);
       for (Operation *add : adds) add->SharedOutcome(outcome);
     });
   }
@@ -318,11 +354,11 @@ bool EtcdStore::ApplyBatch(std::span<AppliedUpdate> batch) {
   bool mayHaveCommitted = false;
   size_t next = 0;
   while (next < batch.size()) {
-    // A wave: the requests up to the first one on an entry already in it.
-    std::set<EntryIdentity> entries;
+    // A wave: the requests up to the first one that must wait for one already in it.
+    WaveConflicts conflicts;
     size_t end = next;
     while (end < batch.size() &&
-           entries.insert(IdentityOf(KeyOfRequest(batch[end].request))).second) {
+           conflicts.Admit(batch[end].request, KeyOfRequest(batch[end].request))) {
       ++end;
     }
     std::mutex mutex;
