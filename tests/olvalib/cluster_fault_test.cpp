@@ -1,6 +1,7 @@
 // A cluster directory when its members fail: the leader killed during adds, the whole
 // cluster down and back, and members that refuse hosts without a certificate they trust.
 // Each test has a cluster of its own.
+#include <filesystem>
 #include <future>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -37,7 +38,84 @@ class EtcdClusterFaultTest : public EtcdClusterOwnTest {
     }
     return revisions;
   }
+  // The process ids of the members, in the order of their endpoints.
+  std::vector<pid_t> MemberPids() {
+    std::vector<pid_t> pids;
+    for (int i = 0; i < Members(); ++i) {
+      std::ifstream pidFile(clusterDir_ + "/member" + std::to_string(i) + ".pid");
+      pid_t pid = 0;
+      pidFile >> pid;
+      pids.push_back(pid);
+    }
+    return pids;
+  }
+  std::vector<std::string> Endpoints() {
+    std::ifstream in(clusterDir_ + "/endpoints");
+    std::vector<std::string> endpoints;
+    for (std::string endpoint; std::getline(in, endpoint, ',');) {
+      endpoints.push_back(endpoint.substr(0, endpoint.find_last_not_of('\n') + 1));
+    }
+    return endpoints;
+  }
+  // This directory's location with one member's endpoint only.
+  std::string LocationOf(const std::string &endpoint) {
+    const size_t path = location_.find('/', std::string("etcd://").size());
+    return "etcd://" + endpoint + location_.substr(path);
+  }
+  // The members (by endpoint index) that the process has a TCP connection to.
+  std::set<int> MembersConnectedTo(pid_t pid) {
+    std::set<std::string> sockets;
+    const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+    for (const auto &fd : std::filesystem::directory_iterator(fds)) {
+      std::error_code error;
+      const std::string target = std::filesystem::read_symlink(fd.path(), error).string();
+      if (target.starts_with("socket:[")) sockets.insert(target.substr(8, target.size() - 9));
+    }
+    std::map<int, int> memberOfPort;
+    const std::vector<std::string> endpoints = Endpoints();
+    for (size_t i = 0; i < endpoints.size(); ++i) {
+      memberOfPort[std::stoi(endpoints[i].substr(endpoints[i].rfind(':') + 1))] = int(i);
+    }
+    std::set<int> members;
+    for (const char *table : {"tcp", "tcp6"}) {  // gRPC may connect over IPv4-mapped sockets
+      std::ifstream lines("/proc/" + std::to_string(pid) + "/net/" + table);
+      std::string line;
+      std::getline(lines, line);  // the heading
+      while (std::getline(lines, line)) {
+        std::istringstream fields(line);
+        std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout, inode;
+        fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >>
+            timeout >> inode;
+        const auto member =
+            memberOfPort.find(std::stoi(remote.substr(remote.rfind(':') + 1), nullptr, 16));
+        if (state == "01" && sockets.count(inode) != 0 && member != memberOfPort.end()) {
+          members.insert(member->second);
+        }
+      }
+    }
+    return members;
+  }
 };
+
+// Thaws the members it froze, whatever the test's outcome.
+class Frozen {
+ public:
+  void Freeze(pid_t pid) {
+    if (kill(pid, SIGSTOP) == 0) pids_.push_back(pid);
+  }
+  void ThawAll() {
+    for (pid_t pid : pids_) kill(pid, SIGCONT);
+    pids_.clear();
+  }
+  ~Frozen() { ThawAll(); }
+
+ private:
+  std::vector<pid_t> pids_;
+};
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
 
 // The writer is another host adding 5,000 entries with 900 in flight; the leader dies under it.
 TEST_F(EtcdClusterFaultTest, TheLeaderKilledDuringAddsLosesNoAddReportedDone) {
@@ -180,6 +258,112 @@ TEST_F(EtcdClusterFaultTest, AWaitAndLookupsOutliveTheFirstMember) {
   ASSERT_EQ(waiting.wait_for(std::chrono::seconds(20)), std::future_status::ready)
       << "the wait never woke";
   EXPECT_EQ(waiting.get(), TARNE_STATUS_SUCCESS);
+}
+
+// A wait whose member stops answering (frozen, its connections open) moves to a member that
+// answers, and wakes soon after an add made through another member. Keepalive alone would
+// notice the frozen member after 13 s.
+TEST_F(EtcdClusterFaultTest, AWaitOnAFrozenMemberWakesSoonAfterAnAddElsewhere) {
+  // The wait is idle on its member once it holds that one connection only; one that reached
+  // two members (a slow first answer) is started again.
+  int out = -1;
+  pid_t waiter = -1;
+  std::set<int> held;
+  for (int start = 0; start < 3 && held.size() != 1; ++start) {
+    if (waiter > 0) WaitProcessFor(waiter, 0), close(out);
+    waiter =
+        StartProcess({TARNE_TOOL_PATH, "wait", "-t", "21", "-i", "0"}, &out, nullptr, OtherHost());
+    for (int look = 0; look < 10 && held.size() != 1; ++look) {
+      usleep(200000);
+      held = MembersConnectedTo(waiter);
+    }
+  }
+  ASSERT_EQ(held.size(), 1u) << "the wait holds one member";
+  const int frozenMember = *held.begin();
+  Frozen frozen;
+  frozen.Freeze(MemberPids()[frozenMember]);
+  usleep(300000);
+
+  // The add goes through a member that answers (once it has a leader, if the frozen one was).
+  const std::string healthy = Endpoints()[(frozenMember + 1) % Members()];
+  std::vector<std::string> writerHost = OtherHost();
+  writerHost.push_back(std::string(dir::kDirectoryVariable) + "=" + LocationOf(healthy));
+  int status = -1;
+  std::string said;
+  for (int attempt = 0; attempt < 20 && status != 0; ++attempt) {
+    int writerOut = -1;
+    const pid_t writer =
+        StartProcess({TEST_WRITER_PATH, "8", "1"}, &writerOut, nullptr, writerHost);
+    said = ReadAll(writerOut);
+    status = WaitProcessFor(writer, 30);
+  }
+  ASSERT_EQ(status, 0) << said;
+  const auto added = std::chrono::steady_clock::now();
+  const int waitStatus = WaitProcessFor(waiter, 8);
+  const double woke = SecondsSince(added);
+  const std::string waitSaid = ReadAll(out);
+  EXPECT_EQ(waitStatus, 0) << waitSaid;
+  // Goal 2 s; the bound leaves room for a loaded machine.
+  EXPECT_LT(woke, 5.0) << "the wait stayed on its frozen member";
+  std::printf("a wait on a frozen member woke %.2f s after the add elsewhere\n", woke);
+
+  // Hosts starting now, whichever member each turns to first, are served by the others: a
+  // read that its member leaves unanswered goes on to the next one in time.
+  for (int host = 0; host < 6; ++host) {
+    const ToolRun run = RunTool({"find", "-a", "-t", "21"}, OtherHost());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Count(run.out, "uuid=77080000-0000-4000"), 1u) << run.out;  // the writer's entry
+    EXPECT_LT(run.seconds, 3.0);
+  }
+}
+
+// Two members of three frozen: no quorum, no read answers. A wait started then is not given up:
+// one with a timeout times out at it, one with time left returns the match once the members
+// are back.
+TEST_F(EtcdClusterFaultTest, AWaitRidesOutAQuorumLoss) {
+  const std::vector<pid_t> members = MemberPids();
+  Frozen frozen;
+  frozen.Freeze(members[1]);
+  frozen.Freeze(members[2]);
+  const auto lost = std::chrono::steady_clock::now();
+  TarneQuery awaited = QueryAll();
+  awaited.type = 21;
+  awaited.flags &= uint8_t(~TARNE_QUERY_ANY_TYPE);
+  TarneQuery never = awaited;
+  never.type = 23;
+  auto timed = std::async(std::launch::async, [&] {
+    const auto start = std::chrono::steady_clock::now();
+    const PEK_ReturnStatus status = TARNE_WaitForEntryForCluster(&never, 3, 0);
+    return std::make_pair(status, SecondsSince(start));
+  });
+  auto patient =
+      std::async(std::launch::async, [&] { return TARNE_WaitForEntryForCluster(&awaited, 90, 0); });
+
+  ASSERT_EQ(timed.wait_for(std::chrono::seconds(15)), std::future_status::ready) << "it hangs";
+  const auto [timedStatus, timedSeconds] = timed.get();
+  EXPECT_EQ(timedStatus, TARNE_STATUS_TIMEOUT);
+  EXPECT_GE(timedSeconds, 3.0);
+  EXPECT_LT(timedSeconds, 4.5) << "a lookup outlasted the wait's timeout";
+  // Longer than a lost watch used to be kept for.
+  const auto quietUntil = lost + std::chrono::seconds(8);
+  EXPECT_EQ(patient.wait_until(quietUntil), std::future_status::timeout)
+      << "the wait ended with " << patient.get() << " while it had time";
+  frozen.ThawAll();
+
+  // The members elect a leader again; an add from another host goes through then.
+  int status = -1;
+  std::string said;
+  for (int attempt = 0; attempt < 20 && status != 0; ++attempt) {
+    int out = -1;
+    const pid_t writer = StartProcess({TEST_WRITER_PATH, "8", "1"}, &out, nullptr, OtherHost());
+    said = ReadAll(out);
+    status = WaitProcessFor(writer, 30);
+    if (status != 0) usleep(500000);
+  }
+  ASSERT_EQ(status, 0) << said;
+  ASSERT_EQ(patient.wait_for(std::chrono::seconds(20)), std::future_status::ready)
+      << "the wait never woke";
+  EXPECT_EQ(patient.get(), TARNE_STATUS_SUCCESS);
 }
 
 // Members that accept connections but answer nothing (stopped, not dead): the worst case for

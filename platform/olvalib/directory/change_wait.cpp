@@ -10,36 +10,52 @@ namespace olva::dir {
 
 PEK_ReturnStatus WaitForMatch(const MatchSpec &criteria, uint32_t timeoutSeconds) {
   using Clock = std::chrono::steady_clock;
-  const bool limited = timeoutSeconds != 0;
-  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(timeoutSeconds);
+  const Clock::time_point deadline = timeoutSeconds == 0
+                                         ? Clock::time_point::max()
+                                         : Clock::now() + std::chrono::seconds(timeoutSeconds);
   Library &library = Library::Instance();
   const std::unique_ptr<ChangeWatch> watch = library.Store().WatchChanges();
   if (watch == nullptr) return TARNE_STATUS_FAILURE;
+  const Library::WaitScope woken(*watch);  // closing interrupts the watch
+  const CallBound bound(deadline);         // no lookup outlasts the wait
 
   for (;;) {
+    if (library.Closing()) return TARNE_STATUS_NO_CONNECTION;
+    if (Clock::now() >= deadline) return TARNE_STATUS_TIMEOUT;
     // The mark comes before the lookup, so a commit between the two is seen as a change.
-    if (!watch->Mark()) return TARNE_STATUS_FAILURE;
-    bool found = false;
-    const PEK_ReturnStatus scanned =
-        library.Store().Scan(criteria, std::nullopt, 1, [&](const RowView &) {
-          found = true;
-          return false;
-        });
-    if (scanned != TARNE_STATUS_SUCCESS) return scanned;
-    if (found) return TARNE_STATUS_SUCCESS;
+    bool failed = !watch->Mark();
+    if (!failed) {
+      bool found = false;
+      const PEK_ReturnStatus scanned =
+          library.Store().Scan(criteria, std::nullopt, 1, [&](const RowView &) {
+            found = true;
+            return false;
+          });
+      if (scanned == TARNE_STATUS_SUCCESS && found) return TARNE_STATUS_SUCCESS;
+      if (scanned != TARNE_STATUS_SUCCESS) {
+        if (scanned != TARNE_STATUS_FAILURE || !watch->FailuresPass()) return scanned;
+        failed = true;
+      }
+    } else if (!watch->FailuresPass()) {
+      return TARNE_STATUS_FAILURE;
+    }
+    if (failed) {
+      // The store may answer again: looks after a pause, or as soon as the watch has news.
+      watch->WaitForChange(std::min<Clock::duration>(kLookupRetryPause, deadline - Clock::now()));
+      continue;
+    }
 
-    // Idle until something is committed; the lookup runs again only then.
+    // Idle until something is committed, the deadline passes or the library closes.
     for (;;) {
       if (library.Closing()) return TARNE_STATUS_NO_CONNECTION;
-      Clock::duration pause = kClosingCheckInterval;
-      if (limited) {
-        const Clock::time_point now = Clock::now();
-        if (now >= deadline) return TARNE_STATUS_TIMEOUT;
-        pause = std::min(pause, deadline - now);
-      }
-      const ChangeWatch::Outcome outcome = watch->WaitForChange(pause);
-      if (outcome == ChangeWatch::Outcome::kFailed) return TARNE_STATUS_FAILURE;
+      const Clock::time_point now = Clock::now();
+      if (now >= deadline) return TARNE_STATUS_TIMEOUT;
+      const ChangeWatch::Outcome outcome = watch->WaitForChange(deadline - now);
       if (outcome == ChangeWatch::Outcome::kChanged) break;
+      if (outcome == ChangeWatch::Outcome::kFailed) {
+        if (!watch->FailuresPass()) return TARNE_STATUS_FAILURE;
+        break;
+      }
     }
   }
 }

@@ -4,6 +4,7 @@
 #ifndef OLVALIB_DIRECTORY_DIRECTORY_STORE_H
 #define OLVALIB_DIRECTORY_DIRECTORY_STORE_H
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -65,11 +66,38 @@ struct PageSize {
 class ChangeWatch {
  public:
   virtual ~ChangeWatch() = default;
-  // Remembers the directory's state now; false when it cannot be read.
+  // Remembers the directory's state now; false when it cannot be read (yet: see
+  // FailuresPass).
   virtual bool Mark() = 0;
   enum class Outcome : uint8_t { kChanged, kQuiet, kFailed };
-  // Blocks at most pause; kChanged once something was committed since Mark.
+  // Blocks at most pause; kChanged once something was committed since Mark, or a watch that
+  // could not mark can now.
   virtual Outcome WaitForChange(std::chrono::steady_clock::duration pause) = 0;
+  // Ends the WaitForChange under way, and makes every later one return at once; any thread.
+  virtual void Interrupt() = 0;
+  // Whether failed reads of the store may succeed later (a cluster that lost a member or its
+  // quorum), so that a wait tries them again while it has time.
+  virtual bool FailuresPass() const { return false; }
+};
+
+// While it lives, no call that this thread makes to a store far away outlasts deadline: a
+// wait's lookups end by the wait's own deadline.
+class CallBound {
+ public:
+  using TimePoint = std::chrono::steady_clock::time_point;
+  explicit CallBound(TimePoint deadline) : outer_(Slot()) { Slot() = std::min(outer_, deadline); }
+  ~CallBound() { Slot() = outer_; }
+  CallBound(const CallBound &) = delete;
+  CallBound &operator=(const CallBound &) = delete;
+  // The earliest bound of the thread's scopes; the far future without one.
+  static TimePoint Current() { return Slot(); }
+
+ private:
+  static TimePoint &Slot() {
+    thread_local TimePoint bound = TimePoint::max();
+    return bound;
+  }
+  TimePoint outer_;
 };
 
 // Every method may be called from any thread at any time between opening and destruction;

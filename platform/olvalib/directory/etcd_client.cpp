@@ -3,6 +3,8 @@
 #include <grpc/support/log.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <condition_variable>
 #include <mutex>
 
 #include "trusted_file.h"
@@ -21,14 +23,18 @@ std::shared_ptr<grpc::ChannelCredentials> Credentials(const ClusterLocation &loc
   return grpc::SslCredentials(options);
 }
 
+constexpr int kConnectAttemptMillis = 5000;
+
 grpc::ChannelArguments ChannelSettings() {
   grpc::ChannelArguments arguments;
   // A listing page or a snapshot may be larger than gRPC's default 4 MiB.
   arguments.SetMaxReceiveMessageSize(-1);
   // A member that comes back is used again within a second, not after minutes of backoff.
   arguments.SetInt(GRPC_ARG_INITIAL_RECONNECT_BACKOFF_MS, 100);
-  arguments.SetInt(GRPC_ARG_MIN_RECONNECT_BACKOFF_MS, 100);
   arguments.SetInt(GRPC_ARG_MAX_RECONNECT_BACKOFF_MS, 1000);
+  // gRPC also gives each connection attempt this long: a handshake with a loaded member may
+  // take longer than the first backoff, and cutting it short failed healthy calls.
+  arguments.SetInt(GRPC_ARG_MIN_RECONNECT_BACKOFF_MS, kConnectAttemptMillis);
   // A wait that watches for minutes learns that its member went away; etcd refuses pings
   // more often than every 5 s.
   arguments.SetInt(GRPC_ARG_KEEPALIVE_TIME_MS, 10000);
@@ -84,19 +90,120 @@ void Client::MemberFailed(size_t member) {
                                    std::memory_order_relaxed);
 }
 
+std::chrono::steady_clock::duration Client::HedgeDelay() const {
+  const std::chrono::microseconds usual(usualReadMicros_.load(std::memory_order_relaxed));
+  return std::clamp<std::chrono::steady_clock::duration>(4 * usual, kLeastHedgeDelay,
+                                                         kMostHedgeDelay);
+}
+
+namespace {
+
+// One member's try at a read; its callback runs on a gRPC thread.
+struct ReadAttempt {
+  size_t member = 0;
+  std::chrono::steady_clock::time_point started;
+  grpc::ClientContext context;
+  pb::RangeResponse response;
+  grpc::Status status;
+  bool ended = false;    // the call ended
+  bool counted = false;  // its outcome was looked at
+};
+
+}  // namespace
+
 grpc::Status Client::Range(const pb::RangeRequest &request, pb::RangeResponse *response,
                            std::chrono::steady_clock::time_point deadline) {
-  grpc::Status status(grpc::StatusCode::UNAVAILABLE, "no member");
-  for (size_t attempt = 0; attempt < members_.size(); ++attempt) {
-    if (std::chrono::steady_clock::now() >= deadline) break;
-    const size_t member = CurrentMember();
-    grpc::ClientContext context;
-    SetDeadline(&context, deadline);
-    status = members_[member].kv->Range(&context, request, response);
-    if (status.ok() || !MemberAtFault(status)) return status;
-    MemberFailed(member);
+  using Clock = std::chrono::steady_clock;
+  deadline = std::min(deadline, CallBound::Current());
+  std::mutex mutex;  // guards the attempts' outcomes
+  std::condition_variable ended;
+  std::vector<std::unique_ptr<ReadAttempt>> attempts;
+  const size_t first = CurrentMember();
+  size_t next = first;
+  size_t running = 0;
+  size_t refusals = 0;  // attempts refused by their member since the last pause
+  Clock::time_point launchAt = Clock::now();
+  grpc::Status last(grpc::StatusCode::DEADLINE_EXCEEDED, "no member answered in time");
+  ReadAttempt *winner = nullptr;
+
+  std::unique_lock lock(mutex);
+  const auto busy = [&](size_t member) {
+    return std::any_of(attempts.begin(), attempts.end(),
+                       [&](const auto &a) { return a->member == member && !a->ended; });
+  };
+  const auto unseen = [&] {
+    return std::any_of(attempts.begin(), attempts.end(),
+                       [](const auto &a) { return a->ended && !a->counted; });
+  };
+  while (winner == nullptr && Clock::now() < deadline) {
+    const Clock::time_point now = Clock::now();
+    if (now >= launchAt && running < members_.size()) {
+      while (busy(next)) next = (next + 1) % members_.size();
+      auto attempt = std::make_unique<ReadAttempt>();
+      attempt->member = next;
+      attempt->started = now;
+      SetDeadline(&attempt->context, deadline);
+      // Once every member was tried, a connection being made again is waited for rather
+      // than refused at once (one member under load may take a while to accept).
+      attempt->context.set_wait_for_ready(attempts.size() >= members_.size());
+      ReadAttempt *started = attempt.get();
+      attempts.push_back(std::move(attempt));
+      ++running;
+      next = (next + 1) % members_.size();
+      launchAt = now + HedgeDelay();
+      lock.unlock();
+      members_[started->member].kv->async()->Range(&started->context, &request, &started->response,
+                                                   [&, started](grpc::Status status) {
+                                                     std::lock_guard done(mutex);
+                                                     started->status = std::move(status);
+                                                     started->ended = true;
+                                                     ended.notify_all();
+                                                   });
+      lock.lock();
+    }
+    // With every member asked already, no later launch is due.
+    ended.wait_until(lock, running < members_.size() ? std::min(launchAt, deadline) : deadline,
+                     unseen);
+    for (auto &attempt : attempts) {
+      if (!attempt->ended || attempt->counted) continue;
+      attempt->counted = true;
+      --running;
+      if (attempt->status.ok() || !MemberAtFault(attempt->status)) {
+        winner = attempt.get();
+        break;
+      }
+      last = attempt->status;
+      MemberFailed(attempt->member);
+      // The next member is asked at once; once every member refused, after a pause.
+      launchAt = Clock::now();
+      if (++refusals == members_.size()) {
+        refusals = 0;
+        launchAt += kReadRetryPause;
+      }
+    }
   }
-  return status;
+  // The others are not needed any more; their calls end before their state goes.
+  for (auto &attempt : attempts) {
+    if (!attempt->ended) attempt->context.TryCancel();
+  }
+  ended.wait(lock, [&] {
+    return std::all_of(attempts.begin(), attempts.end(), [](const auto &a) { return a->ended; });
+  });
+  if (winner == nullptr) return last;
+  if (winner->status.ok()) {
+    const int64_t took =
+        std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - winner->started)
+            .count();
+    const int64_t usual = usualReadMicros_.load(std::memory_order_relaxed);
+    usualReadMicros_.store(usual == 0 ? took : (7 * usual + took) / 8, std::memory_order_relaxed);
+    // Later calls go straight to the member that answered.
+    size_t expected = first;
+    if (winner->member != first) {
+      current_.compare_exchange_strong(expected, winner->member, std::memory_order_relaxed);
+    }
+  }
+  response->Swap(&winner->response);
+  return winner->status;
 }
 
 grpc::Status Client::Txn(const pb::TxnRequest &request, pb::TxnResponse *response) {

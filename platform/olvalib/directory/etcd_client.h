@@ -1,6 +1,8 @@
 // A connection to every member of an etcd cluster, over etcd's v3 gRPC API. Calls go to one
-// member at a time; when it stops answering, the next calls go to the next member. Reads are
-// retried on the others; writes are not (a write that may have been applied is reported as
+// member at a time; when it stops answering, the next calls go to the next member. A read
+// that its member has not answered within a short delay is sent to the next member too, and
+// the first answer is taken (reads repeat safely, and a member that hangs cannot use up the
+// read's time); writes are not retried (a write that may have been applied is reported as
 // failed, never applied twice).
 #ifndef OLVALIB_DIRECTORY_ETCD_CLIENT_H
 #define OLVALIB_DIRECTORY_ETCD_CLIENT_H
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "directory_location.h"
+#include "directory_store.h"
 #include "etcd/etcdserver/etcdserverpb/rpc.grpc.pb.h"
 #include "node_file.h"
 
@@ -26,6 +29,13 @@ namespace pb = etcdserverpb;
 inline constexpr std::chrono::seconds kCallDeadline{5};
 // How long opening may look for a member that answers.
 inline constexpr std::chrono::milliseconds kFirstAnswerDeadline{1800};
+// How long a read waits for its member before it is sent to the next one too, at least: a
+// frozen member costs a read this much. Reads that usually take longer wait a few times
+// their usual time, up to the most.
+inline constexpr std::chrono::milliseconds kLeastHedgeDelay{250};
+inline constexpr std::chrono::milliseconds kMostHedgeDelay{2000};
+// The pause after every member refused a read, before they are asked again.
+inline constexpr std::chrono::milliseconds kReadRetryPause{100};
 
 class Client {
  public:
@@ -33,8 +43,9 @@ class Client {
   static std::unique_ptr<Client> Connect(const ClusterLocation &location, const TlsFiles &tls,
                                          std::string *error);
 
-  // A linearizable read, tried on each member in turn until one answers or the deadline
-  // passes.
+  // A read, on the current member and, while that has not answered, on the next ones in
+  // turn, until one answers or the deadline passes; every member refusing it is asked again
+  // after a pause. The deadline is no later than the thread's CallBound.
   grpc::Status Range(const pb::RangeRequest &request, pb::RangeResponse *response,
                      std::chrono::steady_clock::time_point deadline);
   grpc::Status Range(const pb::RangeRequest &request, pb::RangeResponse *response) {
@@ -74,8 +85,13 @@ class Client {
   void StartAsync(const AsyncStart &start, grpc::ClientContext *context,
                   std::function<void(grpc::Status)> done);
 
+  // How long a read waits before it is sent to another member too.
+  std::chrono::steady_clock::duration HedgeDelay() const;
+
   std::vector<Member> members_;
   std::atomic<size_t> current_{0};
+  // A moving average of how long answered reads took, in microseconds.
+  std::atomic<int64_t> usualReadMicros_{0};
 };
 
 }  // namespace olva::dir::etcd

@@ -1,5 +1,7 @@
 #include "library.h"
 
+#include <algorithm>
+
 #include "callback_scope.h"
 #include "client/tarne_status_codes.h"
 #include "directory_location.h"
@@ -43,7 +45,8 @@ PEK_ReturnStatus Library::Close() {
     if (users_ == 0 || closing_) return TARNE_STATUS_NO_CONNECTION;
     if (--users_ > 0) return TARNE_STATUS_SUCCESS;
     closing_ = true;
-    // Waits end within one poll; an iteration ends once its visitor returns.
+    // Waits end at once; an iteration ends once its visitor returns.
+    for (ChangeWatch *watch : waits_) watch->Interrupt();
     idle_.wait(lock, [this] { return operations_ == 0; });
   }
   // No caller operation runs now and none starts: the threads finish what they hold.
@@ -61,6 +64,17 @@ bool Library::Enter() {
   if (users_ == 0 || closing_) return false;
   ++operations_;
   return true;
+}
+
+void Library::AddWait(ChangeWatch *watch) {
+  std::lock_guard lock(mutex_);
+  waits_.push_back(watch);
+  if (closing_) watch->Interrupt();
+}
+
+void Library::RemoveWait(ChangeWatch *watch) {
+  std::lock_guard lock(mutex_);
+  waits_.erase(std::find(waits_.begin(), waits_.end(), watch));
 }
 
 void Library::Leave() {

@@ -45,6 +45,18 @@ class Library {
     bool admitted_;
   };
 
+  // A wait's watch, woken at once when the library starts closing; within an operation.
+  class WaitScope {
+   public:
+    explicit WaitScope(ChangeWatch &watch) : watch_(watch) { Instance().AddWait(&watch_); }
+    ~WaitScope() { Instance().RemoveWait(&watch_); }
+    WaitScope(const WaitScope &) = delete;
+    WaitScope &operator=(const WaitScope &) = delete;
+
+   private:
+    ChangeWatch &watch_;
+  };
+
   // Valid while an operation runs, and on the library's own threads.
   const DirectoryInfo &Info() const { return info_; }
   DirectoryStore &Store() { return *store_; }
@@ -60,11 +72,14 @@ class Library {
   Library() = default;
   bool Enter();
   void Leave();
+  void AddWait(ChangeWatch *watch);
+  void RemoveWait(ChangeWatch *watch);
 
   std::mutex mutex_;  // guards everything below but the threads' own state
   std::condition_variable idle_;
   int users_ = 0;
   int operations_ = 0;
+  std::vector<ChangeWatch *> waits_;  // of the waits under way
   std::atomic<bool> closing_{false};
   std::atomic<uint64_t> generation_{0};
   DirectoryInfo info_;

@@ -1,6 +1,7 @@
 #include "sqlite_store.h"
 
 #include <algorithm>
+#include <atomic>
 #include <thread>
 
 #include "change_wait.h"
@@ -19,6 +20,8 @@ class DataVersionWatch final : public ChangeWatch {
   bool Mark() override { return lease_->connection().DataVersion(&seen_); }
 
   Outcome WaitForChange(std::chrono::steady_clock::duration pause) override {
+    // Closing is seen by the next poll.
+    if (interrupted_.load(std::memory_order_relaxed)) return Outcome::kQuiet;
     std::this_thread::sleep_for(
         std::min(pause, std::chrono::steady_clock::duration(kChangePollInterval)));
     int64_t version = 0;
@@ -26,9 +29,12 @@ class DataVersionWatch final : public ChangeWatch {
     return version != seen_ ? Outcome::kChanged : Outcome::kQuiet;
   }
 
+  void Interrupt() override { interrupted_.store(true, std::memory_order_relaxed); }
+
  private:
   SqliteStore::Lease lease_;
   int64_t seen_ = 0;
+  std::atomic<bool> interrupted_{false};
 };
 
 }  // namespace
