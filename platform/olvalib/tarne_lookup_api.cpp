@@ -77,7 +77,7 @@ PEK_ReturnStatus ReadAndReadAhead(const TarneQuery &query, const MatchSpec &crit
     return status;
   }
   if (!full) page.MarkEnd();
-  page.Served(matched ? 1 : 0);
+  page.Served(matched ? 1 : 0, std::chrono::steady_clock::now());
   return matched ? TARNE_STATUS_SUCCESS : TARNE_STATUS_NOT_FOUND;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "client/tarne_status_codes.h"
+#include "etcd_key_span.h"
 #include "etcd_keys.h"
 #include "etcd_watch.h"
 #include "uuid_util.h"
@@ -233,26 +234,77 @@ PEK_ReturnStatus EtcdStore::ReadRows(const ColumnOrder &order, etcd::KeyRange ra
                                      uint32_t wanted, int64_t revision, const RowVisitor &visit,
                                      int64_t *readAt) {
   if (range.Empty()) return TARNE_STATUS_SUCCESS;
+  const std::string start = range.begin;
+  etcd::KeyDensity density = spans_.Density(range);
+  std::string reached = range.begin;  // every row before it was visited
+  // Keeps what this read learnt for the reads that continue it (the next page of a listing).
+  const auto done = [&](PEK_ReturnStatus status) {
+    spans_.Remember(range.end, start, reached, density);
+    return status;
+  };
   etcd::pb::RangeRequest request;
-  request.set_range_end(range.end);
-  request.set_limit(std::clamp(wanted, kMinimumPage, kFirstPage));
+  uint32_t limit = std::clamp(wanted, kMinimumPage, kFirstPage);
+  uint32_t sparse = 0;  // bounded requests in a row that found few rows
   request.set_revision(revision);
   for (;;) {
+    // Reaches the rows the limit asks for and a quarter more, at the density seen so far.
+    std::string end = etcd::KeyAfterRows(range.begin, density, limit + limit / 4);
+    const bool bounded = !end.empty() && end < range.end;
+    if (!bounded) end = range.end;
     request.set_key(range.begin);
+    request.set_range_end(end);
+    request.set_limit(limit);
     etcd::pb::RangeResponse response;
-    if (!client_->Range(request, &response).ok()) return TARNE_STATUS_FAILURE;
+    if (!client_->Range(request, &response).ok()) return done(TARNE_STATUS_FAILURE);
     // The later pages are read at the first one's revision: one moment for the whole read.
     request.set_revision(response.header().revision());
     if (readAt != nullptr) *readAt = request.revision();
     for (const mvccpb::KeyValue &stored : response.kvs()) {
       const std::optional<EntryKey> key = etcd::ParseRowKey(keyPrefix_, order, stored.key());
-      if (!key) return TARNE_STATUS_FAILURE;
-      if (!visit(stored.key(), *key, stored.value())) return TARNE_STATUS_SUCCESS;
+      if (!key) return done(TARNE_STATUS_FAILURE);
+      reached = stored.key() + '\0';
+      if (!visit(stored.key(), *key, stored.value())) return done(TARNE_STATUS_SUCCESS);
     }
-    if (!response.more() || response.kvs_size() == 0) return TARNE_STATUS_SUCCESS;
-    range.begin = response.kvs(response.kvs_size() - 1).key() + '\0';
-    request.set_limit(NextPageRows(response));
+    const auto rows = static_cast<uint32_t>(response.kvs_size());
+    if (response.more() && rows != 0) {
+      // Measured between the rows themselves: the range may have begun before a gap.
+      const std::string &last = response.kvs(static_cast<int>(rows) - 1).key();
+      density = rows > 1 ? etcd::MeasureDensity(response.kvs(0).key(), last, rows - 1)
+                         : etcd::MeasureDensity(range.begin, last, rows);
+      sparse = 0;
+      range.begin = reached;
+    } else if (bounded) {
+      // The whole bounded range was read. Few rows in it: the next request reaches at most
+      // about 16 times as far; few again (a gap, or the last rows), to the end of the range.
+      if (rows >= limit / 2) {
+        density = etcd::MeasureDensity(range.begin, end, rows);
+        sparse = 0;
+      } else {
+        density = ++sparse < 2 ? etcd::MeasureDensity(range.begin, end, std::max(rows, limit / 16))
+                               : etcd::KeyDensity{};
+      }
+      range.begin = reached = end;
+    } else {
+      return done(TARNE_STATUS_SUCCESS);
+    }
+    if (rows != 0) limit = NextPageRows(response);
   }
+}
+
+etcd::KeyDensity EtcdStore::SpanMemory::Density(const etcd::KeyRange &range) const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  const bool continues = range.end == end_ && from_ <= range.begin && range.begin <= reached_;
+  return continues ? density_ : etcd::KeyDensity{};
+}
+
+void EtcdStore::SpanMemory::Remember(const std::string &end, const std::string &from,
+                                     const std::string &reached, const etcd::KeyDensity &density) {
+  if (!density.Known()) return;  // a read of one page keeps what an earlier listing learnt
+  const std::lock_guard<std::mutex> lock(mutex_);
+  end_ = end;
+  from_ = from;
+  reached_ = reached;
+  density_ = density;
 }
 
 PEK_ReturnStatus EtcdStore::ReadSnapshot(const RowSink &sink) {

@@ -8,11 +8,13 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "directory_location.h"
 #include "directory_store.h"
 #include "etcd_client.h"
+#include "etcd_key_span.h"
 #include "etcd_keys.h"
 #include "node_file.h"
 
@@ -75,8 +77,23 @@ class EtcdStore final : public DirectoryStore {
   PEK_ReturnStatus ReadRows(const ColumnOrder &order, etcd::KeyRange range, uint32_t wanted,
                             int64_t revision, const RowVisitor &visit, int64_t *readAt);
 
+  // The density of rows that the last read of many pages measured, and the range it read: a
+  // read that continues it (the next page of a listing) bounds its first request with it.
+  class SpanMemory {
+   public:
+    etcd::KeyDensity Density(const etcd::KeyRange &range) const;
+    void Remember(const std::string &end, const std::string &from, const std::string &reached,
+                  const etcd::KeyDensity &density);
+
+   private:
+    mutable std::mutex mutex_;
+    std::string end_, from_, reached_;
+    etcd::KeyDensity density_;
+  };
+
   std::unique_ptr<etcd::Client> client_;
   const std::string keyPrefix_;
+  SpanMemory spans_;
 };
 
 }  // namespace olva::dir

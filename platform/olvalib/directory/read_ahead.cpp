@@ -35,11 +35,13 @@ bool ReadAhead::Add(const RowView &row) {
 ReadAhead::Outcome ReadAhead::Next(const TarneQuery &query, const EntryKey &cursor,
                                    const ReadAheadStamp &now, RowView *row) {
   if (!valid_ || served_ == 0 || now.generation != stamp_.generation ||
-      now.commits != stamp_.commits || now.readAt - stamp_.readAt > kReadAheadLifetime ||
-      std::memcmp(&query, &query_, sizeof query) != 0 || !SameKey(rows_[served_ - 1].key, cursor)) {
+      now.commits != stamp_.commits || now.at - usedAt_ > kReadAheadLifetime ||
+      now.at - stamp_.at > kReadAheadMaxAge || std::memcmp(&query, &query_, sizeof query) != 0 ||
+      !SameKey(rows_[served_ - 1].key, cursor)) {
     return Outcome::kMiss;
   }
   if (served_ == rows_.size()) return complete_ ? Outcome::kNoMore : Outcome::kMiss;
+  usedAt_ = now.at;
   const Row &next = rows_[served_++];
   const uint8_t *bytes = bytes_.data() + next.offset;
   *row =

@@ -1,0 +1,114 @@
+// What a listing on a cluster costs: a number of range reads that grows with its pages, not
+// with its entries, however slowly the member answers.
+#include <signal.h>
+
+#include <atomic>
+#include <thread>
+
+#include "cluster_tool.h"
+
+namespace olva::test {
+namespace {
+
+class EtcdClusterListingTest : public EtcdClusterOwnTest {
+ protected:
+  int Members() const override { return 1; }
+  // The range reads the member has started serving, from its metrics.
+  long RangeReads() {
+    std::ifstream in(clusterDir_ + "/endpoints");
+    std::string endpoint;
+    std::getline(in, endpoint);
+    int out = -1;
+    const pid_t pid = StartProcess(
+        {"/usr/bin/env", "python3", "-c",
+         "import re, sys, urllib.request\n"
+         "text = urllib.request.urlopen(sys.argv[1]).read().decode()\n"
+         "print(int(sum(float(n) for n in re.findall(r'^grpc_server_started_total\\{[^}]*"
+         "grpc_method=\"Range\"[^}]*\\} (\\S+)$', text, re.M))))",
+         "http://" + endpoint + "/metrics"},
+        &out);
+    const std::string said = ReadAll(out);
+    EXPECT_EQ(WaitProcess(pid), 0);
+    return said.empty() ? -1 : std::stol(said);
+  }
+  pid_t MemberPid() {
+    std::ifstream in(clusterDir_ + "/member0.pid");
+    pid_t pid = 0;
+    in >> pid;
+    return pid;
+  }
+};
+
+// Freezes a process for 150 ms out of every 160 while it lives, so that nearly every request
+// to it waits longer than a read-ahead page's freshness window; leaves it running.
+class Stutter {
+ public:
+  explicit Stutter(pid_t pid)
+      : thread_([this, pid] {
+          while (!stop_) {
+            kill(pid, SIGSTOP);
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            kill(pid, SIGCONT);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+          }
+        }) {}
+  ~Stutter() {
+    stop_ = true;
+    thread_.join();
+  }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+const OlvaUUID kOwner = Uuid(0x0b);
+
+TEST_F(EtcdClusterListingTest, ASlowMemberCostsAListingNoMoreReadsThanItsPages) {
+  // About two and a half of the store's listing pages.
+  constexpr uint32_t kEntries = 20000, kChunk = 2000;
+  for (uint32_t first = 0; first < kEntries; first += kChunk) {
+    std::vector<std::vector<uint8_t>> entries;
+    for (uint32_t i = first; i < first + kChunk; ++i) {
+      const OlvaUUID uuid{{0x71, 0, 0, 0, 0, 0, 0x40, 0, 0x80, 0, 0, 0, 0, uint8_t(i >> 16),
+                           uint8_t(i >> 8), uint8_t(i)}};
+      entries.push_back(MakeEntry(uuid, kOwner, 12, 1, "listed " + std::to_string(i)));
+    }
+    Completions done;
+    for (std::vector<uint8_t> &entry : entries) {
+      ASSERT_EQ(TARNE_AddEntryForCluster(AsEntry(entry), &Completions::Callback, &done, {}), 0u);
+    }
+    for (const auto &[entry, status] : done.WaitFor(kChunk)) ASSERT_EQ(status, 0u);
+  }
+  const pid_t member = MemberPid();
+  ASSERT_GT(member, 0);
+  const long before = RangeReads();
+  ASSERT_GT(before, 0) << "no metrics";
+
+  TarneQuery query = QueryAll();
+  query.type = 12;
+  query.flags &= uint8_t(~TARNE_QUERY_ANY_TYPE);
+  std::vector<uint8_t> buffer(1024);
+  uint32_t listed = 0;
+  bool inOrder = true;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  {
+    const Stutter stutter(member);
+    for (int next = 0; std::chrono::steady_clock::now() < deadline &&
+                       TARNE_FindEntryForCluster(&query, next, AsEntry(buffer), 1024, 0) == 0;
+         next = 1) {
+      const uint8_t *uuid = AsEntry(buffer)->uuid.bytes;
+      inOrder = inOrder && (uint32_t(uuid[13]) << 16 | uuid[14] << 8 | uuid[15]) == listed;
+      ++listed;
+    }
+  }
+  const long reads = RangeReads() - before;
+  std::printf("a listing of %u entries on a stuttering member: %ld range reads\n", listed, reads);
+  EXPECT_EQ(listed, kEntries) << "in 60 s";
+  EXPECT_TRUE(inOrder);
+  // Three pages, a few reads each; one read per entry would make thousands.
+  EXPECT_LE(reads, 40);
+}
+
+}  // namespace
+}  // namespace olva::test
