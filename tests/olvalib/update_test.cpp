@@ -134,8 +134,8 @@ TEST_P(UpdateTest, RequestsOnOneEntryInABatchKeepTheirOrder) {
   for (const TarneEntry &header : ListAll(QueryAll())) {
     const TarneQuery exact = Exact(header);
     ASSERT_EQ(TARNE_FindEntryForCluster(&exact, 0, AsEntry(buffer), 1024, 0), 0u);
-    stored.push_back(std::to_string(header.uuid.bytes[15]) + "/" +
-                     std::to_string(header.revision) + " " + PayloadOf(AsEntry(buffer)));
+    stored.push_back(std::to_string(header.uuid.bytes[15]) + "/" + std::to_string(header.revision) +
+                     " " + PayloadOf(AsEntry(buffer)));
   }
   EXPECT_EQ(stored, std::vector<std::string>({"0/1 ", "1/3 d", "2/4 newest"}));
 }
