@@ -346,7 +346,7 @@ TEST_F(EtcdClusterFaultTest, AWaitRidesOutAQuorumLoss) {
   EXPECT_LT(timedSeconds, 4.5) << "a lookup outlasted the wait's timeout";
   // Longer than a lost watch used to be kept for.
   const auto quietUntil = lost + std::chrono::seconds(8);
-  EXPECT_EQ(patient.wait_until(quietUntil), std::future_status::timeout)
+  ASSERT_EQ(patient.wait_until(quietUntil), std::future_status::timeout)
       << "the wait ended with " << patient.get() << " while it had time";
   frozen.ThawAll();
 

@@ -90,10 +90,24 @@ void Client::MemberFailed(size_t member) {
                                    std::memory_order_relaxed);
 }
 
-std::chrono::steady_clock::duration Client::HedgeDelay() const {
-  const std::chrono::microseconds usual(usualReadMicros_.load(std::memory_order_relaxed));
+size_t Client::ReadKind(const pb::RangeRequest &request) {
+  constexpr int64_t kFewRows = 64;
+  const bool few = request.count_only() || request.range_end().empty() ||
+                   (request.limit() != 0 && request.limit() <= kFewRows);
+  return few ? 0 : 1;
+}
+
+std::chrono::steady_clock::duration Client::HedgeDelay(size_t kind) const {
+  const std::chrono::microseconds usual(usualReadMicros_[kind].load(std::memory_order_relaxed));
   return std::clamp<std::chrono::steady_clock::duration>(4 * usual, kLeastHedgeDelay,
                                                          kMostHedgeDelay);
+}
+
+void Client::ReadTook(size_t kind, std::chrono::steady_clock::duration took) {
+  const int64_t micros = std::chrono::duration_cast<std::chrono::microseconds>(took).count();
+  const int64_t usual = usualReadMicros_[kind].load(std::memory_order_relaxed);
+  usualReadMicros_[kind].store(std::max(micros, (7 * usual + micros) / 8),
+                               std::memory_order_relaxed);
 }
 
 namespace {
@@ -119,6 +133,7 @@ grpc::Status Client::Range(const pb::RangeRequest &request, pb::RangeResponse *r
   std::condition_variable ended;
   std::vector<std::unique_ptr<ReadAttempt>> attempts;
   const size_t first = CurrentMember();
+  const size_t kind = ReadKind(request);
   size_t next = first;
   size_t running = 0;
   size_t refusals = 0;  // attempts refused by their member since the last pause
@@ -150,7 +165,7 @@ grpc::Status Client::Range(const pb::RangeRequest &request, pb::RangeResponse *r
       attempts.push_back(std::move(attempt));
       ++running;
       next = (next + 1) % members_.size();
-      launchAt = now + HedgeDelay();
+      launchAt = now + HedgeDelay(kind);
       lock.unlock();
       members_[started->member].kv->async()->Range(&started->context, &request, &started->response,
                                                    [&, started](grpc::Status status) {
@@ -191,11 +206,7 @@ grpc::Status Client::Range(const pb::RangeRequest &request, pb::RangeResponse *r
   });
   if (winner == nullptr) return last;
   if (winner->status.ok()) {
-    const int64_t took =
-        std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - winner->started)
-            .count();
-    const int64_t usual = usualReadMicros_.load(std::memory_order_relaxed);
-    usualReadMicros_.store(usual == 0 ? took : (7 * usual + took) / 8, std::memory_order_relaxed);
+    ReadTook(kind, Clock::now() - winner->started);
     // Later calls go straight to the member that answered.
     size_t expected = first;
     if (winner->member != first) {

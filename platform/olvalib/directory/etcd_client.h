@@ -9,6 +9,7 @@
 
 #include <grpcpp/grpcpp.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -85,13 +86,17 @@ class Client {
   void StartAsync(const AsyncStart &start, grpc::ClientContext *context,
                   std::function<void(grpc::Status)> done);
 
-  // How long a read waits before it is sent to another member too.
-  std::chrono::steady_clock::duration HedgeDelay() const;
+  // Reads of a few rows and listing pages take very different times; each kind keeps its own.
+  static size_t ReadKind(const pb::RangeRequest &request);
+  // How long a read of that kind waits before it is sent to another member too.
+  std::chrono::steady_clock::duration HedgeDelay(size_t kind) const;
+  void ReadTook(size_t kind, std::chrono::steady_clock::duration took);
 
   std::vector<Member> members_;
   std::atomic<size_t> current_{0};
-  // A moving average of how long answered reads took, in microseconds.
-  std::atomic<int64_t> usualReadMicros_{0};
+  // How long answered reads of each kind took lately, in microseconds: a slower read counts at
+  // once, faster ones bring it down gradually.
+  std::array<std::atomic<int64_t>, 2> usualReadMicros_{};
 };
 
 }  // namespace olva::dir::etcd
