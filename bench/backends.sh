@@ -8,9 +8,15 @@
 #   3. `tarne-tool delete -t 18` of the ENTRIES entries, with 1,000 of another type that must
 #      survive;
 #   4. the delay from an add by one host to a wait of another host waking (backend_wake, two
-#      node files on etcd; two processes on one file for SQLite), WAKES times: p50 and p99.
+#      node files on etcd; two processes on one file for SQLite), WAKES times: p50 and p99;
+#   5. with LISTINGS: what a listing on etcd costs against its size, in a directory of its own
+#      grown to each size LISTINGS names in turn: `tarne-tool find -a -f json` and `etcdctl
+#      get --prefix -w json` of the same keys, best of REPEATS, on the machine as it is and
+#      then with `stress-ng --cpu 4` running beside them, and the range reads one find makes
+#      (from the members' metrics).
 #
-#   [PAGES="64 1024 ..."] bench/backends.sh [BUILD_DIR] [ENTRIES] [WAKES] [REPEATS]
+#   [PAGES="64 1024 ..."] [LISTINGS="100000 1000000"] \
+#     bench/backends.sh [BUILD_DIR] [ENTRIES] [WAKES] [REPEATS]
 #                                                    (default: build/bench 100000 200 3)
 #
 # PAGES: after the listings, also reads the etcd directory's keys in pages of those sizes
@@ -29,9 +35,15 @@ for program in tarne-tool tarne-admin backend_adds backend_wake; do
 done
 export ETCDCTL_API=3
 
+# A million entries are three million keys and their history: beyond etcd's default quota of
+# 2 GiB. etcd takes its options from the environment too.
+[ -z "${LISTINGS:-}" ] || export ETCD_QUOTA_BACKEND_BYTES=${ETCD_QUOTA_BACKEND_BYTES:-8589934592}
+
 work=$(mktemp -d)
 cluster_started=
+stress=
 cleanup() {
+  [ -z "$stress" ] || kill "$stress" 2>/dev/null || true
   [ -z "$cluster_started" ] || "$here/../scripts/etcd-cluster.sh" stop "$work/etcd" >/dev/null 2>&1 || true
   rm -rf "$work"
 }
@@ -43,7 +55,8 @@ cluster_started=1
 endpoints=$("$here/../scripts/etcd-cluster.sh" start "$work/etcd" 3)
 prefix=bench$$
 etcd_location="etcd://$endpoints/$prefix"
-etcdctl=(etcdctl --endpoints "$endpoints")
+# etcdctl gives up after 5 s by default: a million keys take longer.
+etcdctl=(etcdctl --endpoints "$endpoints" --command-timeout 600s)
 
 self_a=00000000-0000-4000-8000-0000000000a1
 self_b=00000000-0000-4000-8000-0000000000b2
@@ -70,7 +83,7 @@ on() {
 }
 # Wall seconds of a command (its output to /dev/null), as "wall cpu".
 timed() {
-  /usr/bin/time -f '%e %U %S' -o "$work/time" "$@" >/dev/null
+  /usr/bin/time -f '%e %U %S' -o "$work/time" "$@" >/dev/null || { echo "failed: $*" >&2; return 1; }
   awk '{ printf "%.2f %.2f\n", $1, $2 + $3 }' "$work/time"
 }
 # Rows of the directory: on SQLite as tarne-admin counts them, on etcd every key under the
@@ -128,6 +141,74 @@ done
 result[wake sqlite]=$(on sqlite "$bin/backend_wake" "$wakes")
 result[wake etcd]=$(on etcd "$bin/backend_wake" "$wakes" "$work/node-b")
 
+# A listing's cost against its size, in a directory of its own.
+listing_location="etcd://$endpoints/list$$"
+# Range requests the members have started serving, summed.
+range_reads() {
+  local endpoint total=0
+  for endpoint in ${endpoints//,/ }; do
+    total=$((total + $(python3 -c 'import re, sys, urllib.request
+text = urllib.request.urlopen(sys.argv[1]).read().decode()
+print(int(sum(float(n) for n in re.findall(
+    r"^grpc_server_started_total\{[^}]*grpc_method=\"Range\"[^}]*\} (\S+)$", text, re.M))))' \
+      "http://$endpoint/metrics")))
+  done
+  echo "$total"
+}
+list_on() { TARNE_DIRECTORY=$listing_location TARNE_NODE=$work/node-l "$@"; }
+# measure_listings SIZE LOAD: best of REPEATS of find and etcdctl, taking turns.
+measure_listings() {
+  local run took
+  for ((run = 0; run < repeats; run++)); do
+    # Into a file, not /dev/null: a listing that a failed read ended early must not count.
+    took=$(list_on timed_into "$work/listing.json" "$bin/tarne-tool" find -a -f json)
+    expect_listed "$1" "$work/listing.json"
+    best "lfind $1 $2" "$took"
+    took=$(timed "${etcdctl[@]}" get --prefix "list$$/u/" -w json)
+    best "lget $1 $2" "$took"
+  done
+}
+# timed_into FILE COMMAND...: as timed, the output into FILE.
+timed_into() {
+  local file=$1
+  shift
+  /usr/bin/time -f '%e %U %S' -o "$work/time" "$@" >"$file" || { echo "failed: $*" >&2; return 1; }
+  awk '{ printf "%.2f %.2f\n", $1, $2 + $3 }' "$work/time"
+}
+expect_listed() {  # expect_listed SIZE FILE: the json listing in FILE holds SIZE entries
+  local listed
+  listed=$(grep -c '"uuid": "' "$2")
+  rm -f "$2"
+  [ "$listed" = "$1" ] || { echo "find -f json listed $listed of $1 entries" >&2; exit 1; }
+}
+listing_sizes=(${LISTINGS:-})
+if ((${#listing_sizes[@]})); then
+  TARNE_NODE=$work/node-l "$bin/tarne-admin" init --directory "$listing_location" --self "$self_a" \
+    --cluster "$cluster" >/dev/null
+  have=0
+  tag=16
+  for size in "${listing_sizes[@]}"; do
+    list_on "$bin/backend_adds" $((size - have)) 18 $((tag++)) >/dev/null
+    have=$size
+    listed=$(list_on "$bin/tarne-tool" find -a | grep -c '^owner=')
+    [ "$listed" = "$size" ] || { echo "find listed $listed of $size entries" >&2; exit 1; }
+    before=$(range_reads)
+    list_on "$bin/tarne-tool" find -a -f json >"$work/listing.json"
+    result[lreads $size]=$(($(range_reads) - before))
+    expect_listed "$size" "$work/listing.json"
+    result[lload $size idle]=$(uptime | sed 's/.*load average: //; s/,.*//')
+    measure_listings "$size" idle
+    stress-ng --cpu 4 --quiet &
+    stress=$!
+    sleep 2
+    result[lload $size stress]=$(uptime | sed 's/.*load average: //; s/,.*//')
+    measure_listings "$size" stress
+    kill "$stress"
+    wait "$stress" 2>/dev/null || true
+    stress=
+  done
+fi
+
 # The table: one row per figure, the two backends side by side, the goal where there is one.
 row() { printf '%-40s %12s %12s   %s\n' "$@"; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
@@ -156,4 +237,22 @@ row "wake, from add request: p99 ms" "$(field "${result[wake sqlite]}" 5)" "$wak
 row "wake, from add request: max ms" "$(field "${result[wake sqlite]}" 6)" "$(field "${result[wake etcd]}" 6)" ""
 row "wake, from add completion: p50 ms" "$(field "${result[wake sqlite]}" 8)" "$(field "${result[wake etcd]}" 8)" ""
 row "wake, from add completion: p99 ms" "$(field "${result[wake sqlite]}" 9)" "$(field "${result[wake etcd]}" 9)" ""
+if ((${#listing_sizes[@]})); then
+  smallest=${listing_sizes[0]}
+  echo
+  printf '%-8s %10s %8s %8s %8s %12s %10s %8s   %s\n' load entries find_s etcdctl_s ratio \
+    find_vs_$smallest reads load1 goal
+  for load in idle stress; do
+    for size in "${listing_sizes[@]}"; do
+      find_s=$(field "${result[lfind $size $load]}" 1)
+      get_s=$(field "${result[lget $size $load]}" 1)
+      growth=$(ratio "$find_s" "$(field "${result[lfind $smallest $load]}" 1)")
+      allowed=$(awk -v a="$size" -v b="$smallest" 'BEGIN { printf "%.2f", 1.2 * a / b }')
+      printf '%-8s %10s %8s %8s %8s %12s %10s %8s   %s\n' "$load" "$size" "$find_s" "$get_s" \
+        "$(ratio "$find_s" "$get_s")" "$growth" "${result[lreads $size]}" \
+        "${result[lload $size $load]}" \
+        "find/etcdctl <= 1.5: $(met "$(ratio "$find_s" "$get_s")" 1.5 max); growth <= $allowed: $(met "$growth" "$allowed" max)"
+    done
+  done
+fi
 echo "# done; load:$(uptime | sed 's/.*load average://')"
