@@ -29,6 +29,7 @@ int RunInfo(std::span<char *const> words);
 int RunDump(std::span<char *const> words);
 int RunRestore(std::span<char *const> words);
 int RunCheck(std::span<char *const> words);
+int RunUpgrade(std::span<char *const> words);
 
 inline constexpr Command kCommands[] = {
     {"init", RunInit,
@@ -56,6 +57,10 @@ inline constexpr Command kCommands[] = {
     {"check", RunCheck,
      "check [--directory PATH]\n"
      "      verify the database, every entry's header against its key, and the identity"},
+    {"upgrade", RunUpgrade,
+     "upgrade [--directory PATH]\n"
+     "      move a cluster directory of the earlier key layout (a prefix with % or /) to\n"
+     "      the current one"},
 };
 
 const Command &CommandNamed(std::string_view name);  // one of kCommands, by name
