@@ -14,7 +14,7 @@
 namespace olva::admin {
 
 // Writes what the directory needs under the location's prefix. Already exists: it is there
-// and force is false (force first deletes everything under the prefix). Failure: *error.
+// and force is false (force first deletes the directory's rows). Failure: *error.
 PEK_ReturnStatus CreateClusterDirectory(const dir::ClusterLocation &location,
                                         const dir::TlsFiles &tls, bool force, std::string *error);
 

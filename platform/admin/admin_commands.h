@@ -30,6 +30,7 @@ int RunDump(std::span<char *const> words);
 int RunRestore(std::span<char *const> words);
 int RunCheck(std::span<char *const> words);
 int RunCompact(std::span<char *const> words);
+int RunUpgrade(std::span<char *const> words);
 
 inline constexpr Command kCommands[] = {
     {"init", RunInit,
@@ -61,6 +62,10 @@ inline constexpr Command kCommands[] = {
      "compact [--directory PATH]\n"
      "      on a cluster: drop the history of changes, defragment the members one at a time\n"
      "      and clear a space alarm, so that writes the cluster refused for want of space pass"},
+    {"upgrade", RunUpgrade,
+     "upgrade [--directory PATH]\n"
+     "      move a cluster directory of the earlier key layout (a prefix with % or /) to\n"
+     "      the current one"},
 };
 
 const Command &CommandNamed(std::string_view name);  // one of kCommands, by name

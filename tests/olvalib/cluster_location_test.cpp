@@ -41,6 +41,10 @@ TEST(ClusterLocationTest, MalformedLocationsAreRefused) {
        }) {
     EXPECT_FALSE(dir::ParseClusterLocation(location).has_value()) << location;
   }
+  // The longest prefix, 1 KiB, then one byte more.
+  const std::string longest = "etcd://h:1/" + std::string(1024, 'p');
+  EXPECT_TRUE(dir::ParseClusterLocation(longest + "/").has_value());
+  EXPECT_FALSE(dir::ParseClusterLocation(longest + "p").has_value());
 }
 
 class NodeFileTest : public ::testing::Test {

@@ -1,10 +1,12 @@
-// etcd row keys: their byte order must be the directory's listing order, and a match range
-// must hold exactly the rows a query fixes, after its cursor.
+// etcd row keys: their byte order must be the directory's listing order, a match range must
+// hold exactly the rows a query fixes, after its cursor, and no directory's keys may fall
+// among another's, whatever their prefixes.
 #include "directory/etcd_keys.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <random>
 #include <tuple>
 #include <vector>
@@ -146,6 +148,99 @@ TEST(EtcdKeysTest, AMatchRangeHoldsExactlyTheFixedRowsAfterTheCursor) {
             EXPECT_FALSE(inRange) << key;
           }
         }
+      }
+    }
+  }
+}
+
+// Whatever two prefixes are, nested, escaped-looking or not, no key of one directory (a row
+// of any order, its marker) begins with the other's key prefix or falls in any of its ranges.
+TEST(EtcdKeysTest, NoDirectorysKeysFallAmongAnothers) {
+  const std::vector<std::string> prefixes{
+      "x",   "x/u", "x/o", "x/t",       "x/u/u",        "x/format",      "tarne", "tarne/u",
+      "a",   "ab",  "a/b", "a%",        "a%2Fb",        "a%252Fb",       "a/%2F", "%",
+      "%25", "/",   "a/",  "team/prod", "team/prod/eu", "team%2Fprod/eu"};
+  std::mt19937 random(56);
+  std::vector<EntryKey> rows(40);
+  for (EntryKey &row : rows) row = RandomKey(random);
+  const std::vector<MatchSpec> shapes = Shapes(rows[0]);
+  for (const std::string &a : prefixes) {
+    const std::string keyPrefix = dir::etcd::DirectoryKeyPrefix(a);
+    for (const std::string &b : prefixes) {
+      if (a == b) continue;
+      const std::string other = dir::etcd::DirectoryKeyPrefix(b);
+      EXPECT_NE(keyPrefix, other) << a << " and " << b;
+      std::vector<std::string> keys{other + "format"};
+      for (const MatchSpec &shape : shapes) {
+        for (const EntryKey &row : rows) {
+          keys.push_back(dir::etcd::RowKey(other, dir::MatchOrder(shape), row));
+        }
+      }
+      // What a can read, count or delete: its ranges, and those of the earlier layout's
+      // directory that init --force replaces when that one can be told apart.
+      std::vector<dir::etcd::KeyRange> ranges;
+      const std::string earlier = dir::etcd::EarlierKeyPrefix(a);
+      for (const MatchSpec &shape : shapes) {
+        ranges.push_back(dir::etcd::MatchRange(keyPrefix, shape, std::nullopt));
+        ranges.push_back(dir::etcd::OrderRange(keyPrefix, dir::MatchOrder(shape)));
+        if (dir::etcd::EarlierLayoutDistinct(a)) {
+          ranges.push_back(dir::etcd::OrderRange(earlier, dir::MatchOrder(shape)));
+          ranges.push_back({earlier + "format", earlier + "format" + '\0'});
+        }
+      }
+      for (const std::string &key : keys) {
+        ASSERT_FALSE(key.starts_with(keyPrefix)) << b << "'s " << key << " under " << a;
+        for (const dir::etcd::KeyRange &range : ranges) {
+          ASSERT_FALSE(key >= range.begin && key < range.end)
+              << b << "'s " << key << " in " << a << "'s [" << range.begin << ", " << range.end
+              << ")";
+        }
+      }
+    }
+  }
+}
+
+// Directories written before prefixes were escaped keep their keys when their prefix has no
+// '%' or '/'; the others' earlier keys are told apart by the earlier key prefix.
+TEST(EtcdKeysTest, PrefixesWithoutPercentOrSlashKeepTheirLayout) {
+  EXPECT_EQ(dir::etcd::DirectoryKeyPrefix("tarne"), "tarne/");
+  EXPECT_EQ(dir::etcd::DirectoryKeyPrefix("team/prod%"), "team%2Fprod%25/");
+  EXPECT_EQ(dir::etcd::EarlierKeyPrefix("team/prod%"), "team/prod%/");
+  // An earlier directory is told apart when no current key prefix can equal its own.
+  for (const char *distinct : {"team/prod", "a/%2F", "50%off", "a%", "a%2", "%2f"}) {
+    EXPECT_TRUE(dir::etcd::EarlierLayoutDistinct(distinct)) << distinct;
+  }
+  for (const char *same : {"tarne", "a%2Fb", "%25", "x%252F%2F"}) {
+    EXPECT_FALSE(dir::etcd::EarlierLayoutDistinct(same)) << same;
+  }
+}
+
+// A range of an order holds only keys that can be rows of it: the keys an earlier nested
+// directory kept under the order's tag (its own tags, its marker) lie outside, while the
+// lowest and highest row keys lie inside.
+TEST(EtcdKeysTest, AnOrdersRangeHoldsRowKeysOnly) {
+  const EntryKey lowest{};
+  EntryKey highest;
+  std::memset(&highest.uuid, 0xff, sizeof highest.uuid);
+  std::memset(&highest.owner, 0xff, sizeof highest.owner);
+  highest.type = 0x7f;
+  highest.revision = UINT64_MAX;
+  std::memset(&highest.cluster, 0xff, sizeof highest.cluster);
+  for (const MatchSpec &shape : Shapes(lowest)) {
+    const dir::ColumnOrder order = dir::MatchOrder(shape);
+    const dir::etcd::KeyRange range = dir::etcd::OrderRange(kPrefix, order);
+    const dir::etcd::KeyRange all = dir::etcd::MatchRange(kPrefix, {}, std::nullopt);
+    for (const EntryKey &row : {lowest, highest}) {
+      const std::string key = dir::etcd::RowKey(kPrefix, order, row);
+      EXPECT_TRUE(key >= range.begin && key < range.end) << key;
+      EXPECT_EQ(key.size(), dir::etcd::RowKeyLength(kPrefix));
+    }
+    const std::string tag = dir::etcd::RowKey(kPrefix, order, lowest).substr(0, kPrefix.size() + 2);
+    for (const std::string &nested : {tag + "u/" + std::string(144, '0'), tag + "format",
+                                      tag + "o/", tag + "t/" + std::string(144, 'f')}) {
+      EXPECT_FALSE(nested >= range.begin && nested < range.end) << nested;
+      if (order == dir::MatchOrder({})) {
+        EXPECT_FALSE(nested >= all.begin && nested < all.end) << nested;
       }
     }
   }

@@ -54,6 +54,7 @@ std::optional<ClusterLocation> ParseClusterLocation(std::string_view location) {
   if (prefix.starts_with('/')) return std::nullopt;
   parsed.prefix = prefix.empty() ? kDefaultClusterPrefix : std::string(prefix);
   if (parsed.prefix.find("//") != std::string::npos) return std::nullopt;
+  if (parsed.prefix.size() > kMaxClusterPrefixBytes) return std::nullopt;
   for (;;) {
     const size_t comma = endpoints.find(',');
     const std::string_view endpoint = endpoints.substr(0, comma);

@@ -17,6 +17,10 @@ inline constexpr const char *kNodeVariable = "TARNE_NODE";
 inline constexpr const char *kDefaultNodePath = "/etc/tarne/node";
 // The key prefix of a cluster location that names none.
 inline constexpr const char *kDefaultClusterPrefix = "tarne";
+// The longest key prefix a cluster location may name, in bytes: every key of its directory
+// begins with it (escaped, up to three times as long), and the keys of one transaction must
+// leave room for the largest payload.
+inline constexpr size_t kMaxClusterPrefixBytes = 1024;
 // The most requests one transaction applies; 1 measures a transaction per request.
 inline constexpr const char *kBatchVariable = "TARNE_DIRECTORY_BATCH";
 
@@ -34,7 +38,8 @@ struct ClusterLocation {
   std::string prefix;                  // without slashes at either end
 };
 // Nothing for a location that is not of that form: no endpoint, an endpoint without a port
-// or with a port that is not 1 to 65535, an empty endpoint, or a prefix with an empty part.
+// or with a port that is not 1 to 65535, an empty endpoint, a prefix with an empty part, or
+// a prefix longer than kMaxClusterPrefixBytes.
 std::optional<ClusterLocation> ParseClusterLocation(std::string_view location);
 
 // TARNE_DIRECTORY_BATCH when it is a number from 1 to maximum, else fallback.

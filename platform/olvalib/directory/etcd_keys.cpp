@@ -1,12 +1,18 @@
 #include "etcd_keys.h"
 
 #include <array>
+#include <numeric>
 
 namespace olva::dir::etcd {
 namespace {
 
 constexpr std::string_view kDigits = "0123456789abcdef";
 constexpr std::array<size_t, kColumnCount> kColumnWidth{32, 32, 2, 16, 32};  // by Column
+// The hex digits of a row key after its order's tag and '/'.
+constexpr size_t kRowDigits = 32 + 32 + 2 + 16 + 32;
+// A key prefix ends with '/', then comes the order's tag and '/'.
+constexpr size_t kTagBytes = 2;
+static_assert(std::accumulate(kColumnWidth.begin(), kColumnWidth.end(), size_t{0}) == kRowDigits);
 
 char OrderTag(const ColumnOrder &order) {
   switch (order[0]) {
@@ -83,7 +89,51 @@ bool FixedColumn(const MatchSpec &criteria, Column column, EntryKey *key) {
   return false;
 }
 
+// The keys that begin with lead, a row key's beginning, and can be row keys: lead followed by
+// digits 0 only, to just past lead followed by digits f only.
+KeyRange RowKeysFrom(std::string lead, size_t rowKeyLength) {
+  const size_t rest = rowKeyLength > lead.size() ? rowKeyLength - lead.size() : 0;
+  std::string end = PrefixEnd(lead + std::string(rest, 'f'));
+  lead.append(rest, '0');
+  return {std::move(lead), std::move(end)};
+}
+
 }  // namespace
+
+std::string DirectoryKeyPrefix(std::string_view prefix) {
+  std::string out;
+  out.reserve(prefix.size() + 1);
+  for (const char c : prefix) {
+    if (c == '%') {
+      out += "%25";
+    } else if (c == '/') {
+      out += "%2F";
+    } else {
+      out += c;
+    }
+  }
+  out += '/';
+  return out;
+}
+
+std::string EarlierKeyPrefix(std::string_view prefix) {
+  std::string out(prefix);
+  out += '/';
+  return out;
+}
+
+bool EarlierLayoutDistinct(std::string_view prefix) {
+  if (prefix.find('/') != std::string_view::npos) return true;
+  for (size_t at = prefix.find('%'); at != std::string_view::npos; at = prefix.find('%', at + 1)) {
+    const std::string_view escape = prefix.substr(at, 3);
+    if (escape != "%25" && escape != "%2F") return true;
+  }
+  return false;
+}
+
+size_t RowKeyLength(std::string_view keyPrefix) {
+  return keyPrefix.size() + kTagBytes + kRowDigits;
+}
 
 // The first key after every key that begins with text.
 std::string PrefixEnd(std::string text) {
@@ -101,9 +151,7 @@ std::string RowKey(std::string_view prefix, const ColumnOrder &order, const Entr
 std::optional<EntryKey> ParseRowKey(std::string_view prefix, const ColumnOrder &order,
                                     std::string_view key) {
   const std::string head = OrderPrefix(prefix, order);
-  size_t length = head.size();
-  for (size_t width : kColumnWidth) length += width;
-  if (key.size() != length || !key.starts_with(head)) return std::nullopt;
+  if (key.size() != RowKeyLength(prefix) || !key.starts_with(head)) return std::nullopt;
   key.remove_prefix(head.size());
   EntryKey row;
   RevisionBytes revision{};
@@ -136,9 +184,7 @@ std::optional<EntryKey> ParseRowKey(std::string_view prefix, const ColumnOrder &
 }
 
 KeyRange OrderRange(std::string_view prefix, const ColumnOrder &order) {
-  std::string lead = OrderPrefix(prefix, order);
-  std::string end = PrefixEnd(lead);
-  return {std::move(lead), std::move(end)};
+  return RowKeysFrom(OrderPrefix(prefix, order), RowKeyLength(prefix));
 }
 
 KeyRange MatchRange(std::string_view prefix, const MatchSpec &criteria,
@@ -150,7 +196,7 @@ KeyRange MatchRange(std::string_view prefix, const MatchSpec &criteria,
     if (!FixedColumn(criteria, column, &fixed)) break;
     AppendColumn(lead, column, fixed);
   }
-  KeyRange range{lead, PrefixEnd(lead)};
+  KeyRange range = RowKeysFrom(std::move(lead), RowKeyLength(prefix));
   if (after) {
     // The smallest key greater than the cursor's own.
     std::string next = RowKey(prefix, order, *after);

@@ -13,6 +13,23 @@
 
 namespace olva::dir::etcd {
 
+// The beginning of every key of the directory under a location's prefix: the prefix with each
+// '%' written %25 and each '/' written %2F, then '/'. The escaped prefix holds no '/', so a
+// key's first '/' ends it, and no directory's keys can begin with another's key prefix,
+// whatever the two prefixes are (team/prod and team/prod/eu among them). A prefix without
+// '%' or '/', the default among them, keeps the layout it always had.
+std::string DirectoryKeyPrefix(std::string_view prefix);
+// The key prefix of the earlier layout, which took the location's prefix as it was.
+std::string EarlierKeyPrefix(std::string_view prefix);
+// Whether keys under the earlier key prefix can only be a directory of the earlier layout: the
+// prefix has a '/' (no current key prefix has one before its end), or a '%' that is not one
+// of the escapes (no current key prefix has such a '%'). Under any other prefix the earlier
+// keys are either the same as the current ones or those of the prefix the escapes stand for.
+bool EarlierLayoutDistinct(std::string_view prefix);
+
+// The length of every row key under a key prefix.
+size_t RowKeyLength(std::string_view keyPrefix);
+
 // PREFIX, a tag naming the order ('u' uuid first, 'o' owner first, 't' type first), '/',
 // then the five columns in that order as lower-case hex: UUIDs 32 digits, the 7-bit type 2,
 // the revision 16 (big-endian). Every row key of one order has the same length.
@@ -31,12 +48,14 @@ struct KeyRange {
   bool Empty() const { return begin >= end; }
 };
 
-// Every key of one order.
+// The keys of one order that can be row keys: from the lowest row key to just past the highest
+// (all digits 0 to all digits f), so that keys of another shape under the order's tag (an
+// earlier layout's nested directory, say) mostly fall outside, and are skipped when not.
 KeyRange OrderRange(std::string_view prefix, const ColumnOrder &order);
 
 // The keys, in the order MatchOrder(criteria) gives, that hold every match of the criteria
 // after the cursor (all of them without one). The fixed columns that lead the order narrow
-// the range; the others are the reader's to compare.
+// the range; the others are the reader's to compare. Within the order's range.
 KeyRange MatchRange(std::string_view prefix, const MatchSpec &criteria,
                     const std::optional<EntryKey> &after);
 

@@ -14,16 +14,31 @@
 namespace olva::dir {
 namespace {
 
-constexpr std::string_view kFormatValue = "tarne-directory 1";
 // Rows read per range request of a listing or a snapshot: the first request reads a few,
 // the next ones as many as fill about kListingBytes at the rows' size so far.
 constexpr uint32_t kMinimumPage = 64;
 constexpr uint32_t kFirstPage = 512;
 
-constexpr std::array<ColumnOrder, 3> kOrders{kTableOrder, kOwnerIndexOrder, kTypeIndexOrder};
-
 std::string FormatKey(const std::string &keyPrefix) {
   return keyPrefix + "format";
+}
+
+// Whether a directory of the earlier key layout, which took the prefix unescaped, is under the
+// prefix.
+bool EarlierLayoutThere(etcd::Client &client, const std::string &prefix) {
+  if (!etcd::EarlierLayoutDistinct(prefix)) return false;
+  etcd::pb::RangeRequest request;
+  request.set_key(FormatKey(etcd::EarlierKeyPrefix(prefix)));
+  request.set_count_only(true);
+  etcd::pb::RangeResponse response;
+  const grpc::Status status = client.Range(
+      request, &response, std::chrono::steady_clock::now() + etcd::kFirstAnswerDeadline);
+  return status.ok() && response.count() > 0;
+}
+
+std::string EarlierLayoutMessage(const std::string &prefix) {
+  return "the directory under " + prefix + " has the earlier key layout (keys under " + prefix +
+         "/): move it with tarne-admin upgrade";
 }
 
 bool Matches(const MatchSpec &criteria, const EntryKey &key) {
@@ -113,7 +128,7 @@ std::unique_ptr<EtcdStore> EtcdStore::Open(const ClusterLocation &location, cons
                                            std::string *error) {
   std::unique_ptr<etcd::Client> client = etcd::Client::Connect(location, tls, error);
   if (client == nullptr) return nullptr;
-  const std::string keyPrefix = location.prefix + "/";
+  std::string keyPrefix = etcd::DirectoryKeyPrefix(location.prefix);
   etcd::pb::RangeRequest request;
   request.set_key(FormatKey(keyPrefix));
   etcd::pb::RangeResponse response;
@@ -124,21 +139,23 @@ std::unique_ptr<EtcdStore> EtcdStore::Open(const ClusterLocation &location, cons
     return nullptr;
   }
   if (response.kvs_size() == 0) {
-    *error = "no directory under " + location.prefix;
+    *error = EarlierLayoutThere(*client, location.prefix) ? EarlierLayoutMessage(location.prefix)
+                                                          : "no directory under " + location.prefix;
     return nullptr;
   }
-  if (response.kvs(0).value() != kFormatValue) {
+  if (response.kvs(0).value() != kEtcdFormatValue) {
     *error = "not a directory of this format under " + location.prefix;
     return nullptr;
   }
-  return std::unique_ptr<EtcdStore>(new EtcdStore(std::move(client), keyPrefix));
+  return std::unique_ptr<EtcdStore>(new EtcdStore(std::move(client), std::move(keyPrefix)));
 }
 
 PEK_ReturnStatus EtcdStore::CreateDirectory(const ClusterLocation &location, const TlsFiles &tls,
                                             bool force, std::string *error) {
   std::unique_ptr<etcd::Client> client = etcd::Client::Connect(location, tls, error);
   if (client == nullptr) return TARNE_STATUS_FAILURE;
-  const std::string keyPrefix = location.prefix + "/";
+  const std::string keyPrefix = etcd::DirectoryKeyPrefix(location.prefix);
+  const std::string earlierPrefix = etcd::EarlierKeyPrefix(location.prefix);
   const std::string formatKey = FormatKey(keyPrefix);
   {
     // Tells an unreachable cluster from a refused write, within the first deadline.
@@ -156,6 +173,11 @@ PEK_ReturnStatus EtcdStore::CreateDirectory(const ClusterLocation &location, con
       *error = "a directory exists under " + location.prefix;
       return TARNE_STATUS_ALREADY_EXISTS;
     }
+    // A new, empty directory would hide the rows of the earlier one.
+    if (!force && answer.kvs_size() == 0 && EarlierLayoutThere(*client, location.prefix)) {
+      *error = EarlierLayoutMessage(location.prefix);
+      return TARNE_STATUS_FAILURE;
+    }
   }
   etcd::pb::TxnRequest request;
   if (!force) {
@@ -165,17 +187,23 @@ PEK_ReturnStatus EtcdStore::CreateDirectory(const ClusterLocation &location, con
     absent->set_result(etcd::pb::Compare::EQUAL);
     absent->set_create_revision(0);
   } else {
-    // Everything under the prefix but the marker, which a transaction may not also put.
-    etcd::pb::DeleteRangeRequest *before = request.add_success()->mutable_request_delete_range();
-    before->set_key(keyPrefix);
-    before->set_range_end(formatKey);
-    etcd::pb::DeleteRangeRequest *after = request.add_success()->mutable_request_delete_range();
-    after->set_key(formatKey + '\0');
-    after->set_range_end(etcd::PrefixEnd(keyPrefix));
+    // The directory's rows in every order, and those of the earlier layout's directory under
+    // the same prefix: key ranges no other directory's keys fall in. The marker is put below.
+    const auto deleteRange = [&](const etcd::KeyRange &range) {
+      etcd::pb::DeleteRangeRequest *rows = request.add_success()->mutable_request_delete_range();
+      rows->set_key(range.begin);
+      rows->set_range_end(range.end);
+    };
+    for (const ColumnOrder &order : kEtcdOrders) deleteRange(etcd::OrderRange(keyPrefix, order));
+    if (etcd::EarlierLayoutDistinct(location.prefix)) {
+      for (const ColumnOrder &order : kEtcdOrders)
+        deleteRange(etcd::OrderRange(earlierPrefix, order));
+      request.add_success()->mutable_request_delete_range()->set_key(FormatKey(earlierPrefix));
+    }
   }
   etcd::pb::PutRequest *mark = request.add_success()->mutable_request_put();
   mark->set_key(formatKey);
-  mark->set_value(std::string(kFormatValue));
+  mark->set_value(std::string(kEtcdFormatValue));
   etcd::pb::TxnResponse response;
   const grpc::Status status = client->Txn(request, &response);
   if (!status.ok()) {
@@ -190,7 +218,13 @@ PEK_ReturnStatus EtcdStore::CreateDirectory(const ClusterLocation &location, con
 }
 
 uint64_t EtcdStore::MaxPayload() const {
-  return (kEtcdMaxRequestBytes - kRequestOverhead) / kOrders.size() - sizeof(TarneEntry);
+  // The largest request: an update's three puts of the value, with its compare and the
+  // deletions of older revisions filling the rest of the transaction's keys.
+  const uint64_t keys = kKeysPerTransaction * KeyOperationBytes();
+  const uint64_t room = kEtcdMaxRequestBytes - kRequestOverhead;
+  if (keys >= room) return 0;
+  const uint64_t value = (room - keys) / kEtcdOrders.size();
+  return value > sizeof(TarneEntry) ? value - sizeof(TarneEntry) : 0;
 }
 
 PEK_ReturnStatus EtcdStore::Scan(const MatchSpec &criteria, const std::optional<EntryKey> &after,
@@ -260,9 +294,10 @@ PEK_ReturnStatus EtcdStore::ReadRows(const ColumnOrder &order, etcd::KeyRange ra
     request.set_revision(response.header().revision());
     if (readAt != nullptr) *readAt = request.revision();
     for (const mvccpb::KeyValue &stored : response.kvs()) {
+      // A key of another shape is no row of this directory's: never read as one.
       const std::optional<EntryKey> key = etcd::ParseRowKey(keyPrefix_, order, stored.key());
-      if (!key) return done(TARNE_STATUS_FAILURE);
       reached = stored.key() + '\0';
+      if (!key) continue;
       if (!visit(stored.key(), *key, stored.value())) return done(TARNE_STATUS_SUCCESS);
     }
     const auto rows = static_cast<uint32_t>(response.kvs_size());
@@ -336,9 +371,9 @@ PEK_ReturnStatus EtcdStore::CheckOrders(const std::function<void(const std::stri
       },
       &revision);
   if (status != TARNE_STATUS_SUCCESS) return status;
-  for (size_t i = 1; i < kOrders.size(); ++i) {
+  for (size_t i = 1; i < kEtcdOrders.size(); ++i) {
     status = ReadRows(
-        kOrders[i], etcd::OrderRange(keyPrefix_, kOrders[i]), UINT32_MAX, revision,
+        kEtcdOrders[i], etcd::OrderRange(keyPrefix_, kEtcdOrders[i]), UINT32_MAX, revision,
         [&](const std::string &key, const EntryKey &row, const std::string &stored) {
           const auto found = rows.find(etcd::RowKey(keyPrefix_, kTableOrder, row));
           if (found == rows.end()) {
@@ -354,7 +389,8 @@ PEK_ReturnStatus EtcdStore::CheckOrders(const std::function<void(const std::stri
     if (status != TARNE_STATUS_SUCCESS) return status;
   }
   for (const auto &[key, copies] : rows) {
-    if (copies.seen != kOrders.size() - 1) problem(key + ": a copy in an index order is missing");
+    if (copies.seen != kEtcdOrders.size() - 1)
+      problem(key + ": a copy in an index order is missing");
   }
   return TARNE_STATUS_SUCCESS;
 }

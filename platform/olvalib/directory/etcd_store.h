@@ -1,11 +1,13 @@
 // The directory on an etcd cluster shared by many hosts (etcd's v3 API over gRPC). Each row
-// is stored three times, under PREFIX/u/, PREFIX/o/ and PREFIX/t/ with fixed-width keys in
-// the table's and the two indexes' column orders (etcd_keys.h), so that one range read gives
-// any query's matches in the directory's order. The value is the 64-byte header followed by
-// the payload. PREFIX/format marks a directory.
+// is stored three times, under KEYPREFIX u/, o/ and t/ with fixed-width keys in the table's
+// and the two indexes' column orders (etcd_keys.h), so that one range read gives any query's
+// matches in the directory's order. KEYPREFIX is the location's prefix escaped and framed so
+// that no other directory's keys fall among its own. The value is the 64-byte header
+// followed by the payload. KEYPREFIX format marks a directory.
 #ifndef OLVALIB_DIRECTORY_ETCD_STORE_H
 #define OLVALIB_DIRECTORY_ETCD_STORE_H
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -20,10 +22,21 @@
 
 namespace olva::dir {
 
+// The value of a directory's marker key.
+inline constexpr std::string_view kEtcdFormatValue = "tarne-directory 1";
+// The orders each row is stored in: the table's first.
+inline constexpr std::array<ColumnOrder, 3> kEtcdOrders{kTableOrder, kOwnerIndexOrder,
+                                                        kTypeIndexOrder};
+
 // etcd's default --max-request-bytes: a larger request is refused by the members.
 inline constexpr uint64_t kEtcdMaxRequestBytes = 1536u << 10;
-// Room a transaction needs besides its values: keys, compares, framing.
+// Room a request needs besides its operations: its header and framing.
 inline constexpr uint64_t kRequestOverhead = 4096;
+// The most keys one transaction names: etcd's default limit of 128 operations (--max-txn-ops)
+// and a range compare's two.
+inline constexpr uint64_t kKeysPerTransaction = 130;
+// An operation's framing in a transaction besides its key and value.
+inline constexpr uint64_t kOperationFraming = 16;
 
 // Each range request walks every key from its start to the end of its range, whatever its
 // limit (etcd counts them), so a listing reads few large pages rather than many small ones.
@@ -33,12 +46,15 @@ inline constexpr size_t kListingBytes = 4u << 20;
 class EtcdStore final : public DirectoryStore {
  public:
   // Nothing, and *error, when no member answers within 2 s, TLS files cannot be read, or the
-  // cluster holds no directory under the prefix.
+  // cluster holds no directory under the prefix (*error tells when it holds one written in
+  // the earlier key layout, and how to move it).
   static std::unique_ptr<EtcdStore> Open(const ClusterLocation &location, const TlsFiles &tls,
                                          std::string *error);
   // Records an empty directory under the prefix. Already exists: one is there and force is
-  // false (force removes everything under the prefix first). No connection: no member
-  // answered. Failure: *error says why.
+  // false (force removes its rows first, and those of a directory of the earlier key layout
+  // under the same prefix; never another directory's keys). No connection: no member
+  // answered. Failure: *error says why (a directory of the earlier key layout is there and
+  // force is false, among others).
   static PEK_ReturnStatus CreateDirectory(const ClusterLocation &location, const TlsFiles &tls,
                                           bool force, std::string *error);
 
@@ -51,6 +67,13 @@ class EtcdStore final : public DirectoryStore {
   std::optional<uint64_t> CountEntries() override;
   PEK_ReturnStatus ReadSnapshot(const RowSink &sink) override;
 
+  // Moves the directory written in the earlier key layout under the location's prefix to
+  // the current one; *moved receives its entry count. Not found: none is there (or the
+  // prefix has the same keys in both). Already exists: a directory of the current layout is
+  // there. Busy: it changed meanwhile, nothing moved. No connection, Failure: as above.
+  static PEK_ReturnStatus MoveEarlierLayout(const ClusterLocation &location, const TlsFiles &tls,
+                                            uint64_t *moved, std::string *error);
+
   // Calls problem once per row whose owner- or type-ordered copy is missing or differs from
   // its uuid-ordered one, and once per copy without its row. Failure: the cluster could not
   // be read.
@@ -59,8 +82,10 @@ class EtcdStore final : public DirectoryStore {
   // The connection to the cluster, for its maintenance (etcd_maintenance.h).
   etcd::Client &ClusterClient() { return *client_; }
 
-  // The keys of the directory: PREFIX/ then an order's tag.
+  // The keys of the directory: KEYPREFIX then an order's tag (etcd_keys.h).
   const std::string &KeyPrefix() const { return keyPrefix_; }
+  // The bytes a transaction spends on one operation on a row key, besides its value.
+  uint64_t KeyOperationBytes() const { return etcd::RowKeyLength(keyPrefix_) + kOperationFraming; }
 
  private:
   class Operation;     // one request of a batch, in flight

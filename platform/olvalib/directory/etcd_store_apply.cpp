@@ -20,8 +20,6 @@ namespace pb = etcd::pb;
 
 // A transaction holds at most 128 operations by default: three per row.
 constexpr size_t kRowsPerTransaction = 42;
-// Room for a row key: prefix, tag and five hex columns.
-constexpr size_t kRowKeyBytes = 256;
 // An update or deletion whose entry keeps changing under it (other hosts writing it) reads
 // and tries again until this long after its first try, as a SQLite writer waits for the lock.
 constexpr std::chrono::seconds kContentionLimit{10};
@@ -118,11 +116,13 @@ class EtcdStore::Operation {
   // An add, or a deletion of one row, can share a transaction with others: the bytes it puts
   // in one, or nothing.
   std::optional<size_t> SharableBytes() const {
-    if (ExactDeletion()) return 3 * kRowKeyBytes;
+    // Three operations on the row's keys and a compare of one of them.
+    const uint64_t keys = 4 * store_.KeyOperationBytes();
+    if (ExactDeletion()) return static_cast<size_t>(keys);
     if (applied_.request.kind != UpdateRequest::Kind::kAdd) return std::nullopt;
     const uint64_t payload = applied_.request.entry->valueLen;
     if (payload > store_.MaxPayload()) return std::nullopt;
-    return static_cast<size_t>(3 * (sizeof(TarneEntry) + payload + kRowKeyBytes));
+    return static_cast<size_t>(3 * (sizeof(TarneEntry) + payload) + keys);
   }
   // Its compare and its operations, into a transaction shared with others.
   void AppendShared(pb::TxnRequest &txn) const {
@@ -233,7 +233,7 @@ class EtcdStore::Operation {
     std::vector<EntryKey> found;
     for (const mvccpb::KeyValue &stored : rangeResponse_.kvs()) {
       std::optional<EntryKey> row = etcd::ParseRowKey(store_.keyPrefix_, kTableOrder, stored.key());
-      if (!row) return Finish(TARNE_STATUS_FAILURE);
+      if (!row) continue;  // not a row of this directory's
       if (MatchesRows(rows, *row)) found.push_back(*row);
     }
     txn_.Clear();

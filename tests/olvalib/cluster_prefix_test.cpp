@@ -1,0 +1,314 @@
+// Directories side by side on one cluster, whatever their prefixes: one fully used (adds,
+// listings, a delete of everything, dump, check, init --force) sees only its own entries and
+// leaves every key of the other as it was, nested prefixes included. And the longest prefix
+// still stores the largest payload it reports.
+#include <map>
+#include <tuple>
+
+#include "cluster_tool.h"
+#include "directory/etcd_client.h"
+#include "directory/uuid_util.h"
+
+namespace olva::test {
+namespace {
+
+// Every key of the cluster with its value and revisions: what "untouched" compares.
+using KeySpace = std::map<std::string, std::tuple<std::string, int64_t, int64_t>>;
+
+struct PrefixPair {
+  std::string used;   // the directory every command is run on
+  std::string other;  // the one beside it, filled first
+};
+void PrintTo(const PrefixPair &pair, std::ostream *out) {
+  *out << "'" << pair.used << "' beside '" << pair.other << "'";
+}
+
+struct Outcome {
+  int status = -1;
+  std::string out;  // standard output and error together
+};
+
+class EtcdClusterPrefixTest : public EtcdClusterOwnTest {
+ protected:
+  int Members() const override { return 1; }
+
+  std::string Location(const std::string &prefix) const {
+    return "etcd://" + endpoints_ + (prefix.empty() ? "" : "/" + prefix);
+  }
+  std::string ClusterEndpoints() override {
+    endpoints_ = EtcdClusterOwnTest::ClusterEndpoints();
+    return endpoints_;
+  }
+
+  // words after the program, with TARNE_DIRECTORY naming the location; sh -c when a shell
+  // line is needed (a confirmation on standard input).
+  Outcome Command(const std::vector<std::string> &argv, const std::string &location) {
+    int out = -1;
+    const pid_t pid =
+        StartProcess(argv, &out, nullptr, {std::string(dir::kDirectoryVariable) + "=" + location});
+    Outcome run;
+    run.out = ReadAll(out);
+    run.status = WaitProcessFor(pid, 60);
+    return run;
+  }
+  Outcome Admin(std::vector<std::string> words, const std::string &location) {
+    words.insert(words.begin(), TARNE_ADMIN_PATH);
+    words.insert(words.end(), {"--directory", location});
+    return Command(words, location);
+  }
+  // tarne-admin init on a host without a node file yet.
+  Outcome InitNewHost(const std::string &location) {
+    const std::string node = folder_ + "/new-host-node";
+    std::filesystem::remove(node);
+    return Command({"/bin/sh", "-c", "TARNE_NODE=\"$1\" exec \"$0\" init --directory \"$2\"",
+                    TARNE_ADMIN_PATH, node, location},
+                   location);
+  }
+
+  void PutEntries(const std::string &location, uint8_t tag) {
+    const std::string file = folder_ + "/payload";
+    std::ofstream(file) << "payload of " << int(tag);
+    for (uint8_t i = 1; i <= 3; ++i) {
+      const Outcome run = Admin({"put", "--uuid", dir::UuidToText(Uuid(tag, i)), "--type", "3",
+                                 "--revision", std::to_string(i), "--file", file},
+                                location);
+      ASSERT_EQ(run.status, 0) << location << ": " << run.out;
+    }
+  }
+
+  std::unique_ptr<dir::etcd::Client> Connect() {
+    std::string error;
+    std::unique_ptr<dir::etcd::Client> client =
+        dir::etcd::Client::Connect(*dir::ParseClusterLocation(Location("")), {}, &error);
+    [&] { ASSERT_NE(client, nullptr) << error; }();
+    return client;
+  }
+  void PutKey(const std::string &key, const std::string &value) {
+    const std::unique_ptr<dir::etcd::Client> client = Connect();
+    if (client == nullptr) return;
+    dir::etcd::pb::TxnRequest request;
+    dir::etcd::pb::PutRequest *put = request.add_success()->mutable_request_put();
+    put->set_key(key);
+    put->set_value(value);
+    dir::etcd::pb::TxnResponse response;
+    const grpc::Status status = client->Txn(request, &response);
+    [&] { ASSERT_TRUE(status.ok()) << status.error_message(); }();
+  }
+
+  KeySpace Everything() {
+    KeySpace keys;
+    const std::unique_ptr<dir::etcd::Client> client = Connect();
+    if (client == nullptr) return keys;
+    dir::etcd::pb::RangeRequest request;
+    request.set_key(std::string(1, '\0'));
+    request.set_range_end(std::string(1, '\0'));  // every key
+    dir::etcd::pb::RangeResponse response;
+    const grpc::Status status = client->Range(request, &response);
+    [&] { ASSERT_TRUE(status.ok()) << status.error_message(); }();
+    for (const auto &stored : response.kvs()) {
+      keys[stored.key()] = {stored.value(), stored.create_revision(), stored.mod_revision()};
+    }
+    return keys;
+  }
+
+  // How many of the entries tagged tag the text names.
+  static size_t Named(const std::string &text, uint8_t tag) {
+    size_t count = 0;
+    for (uint8_t i = 1; i <= 3; ++i) count += Count(text, dir::UuidToText(Uuid(tag, i)));
+    return count;
+  }
+
+  std::string endpoints_;
+};
+
+class EtcdClusterNestedPrefixTest : public EtcdClusterPrefixTest,
+                                    public ::testing::WithParamInterface<PrefixPair> {};
+
+TEST_P(EtcdClusterNestedPrefixTest, EveryCommandOnOneLeavesTheOtherUntouched) {
+  const std::string used = Location(GetParam().used), other = Location(GetParam().other);
+  constexpr uint8_t kUsed = 0x11, kOther = 0x22;
+  ASSERT_NO_FATAL_FAILURE(CreateClusterDirectory(other));
+  ASSERT_NO_FATAL_FAILURE(PutEntries(other, kOther));
+  const KeySpace before = Everything();
+  ASSERT_FALSE(before.empty());
+
+  ASSERT_NO_FATAL_FAILURE(CreateClusterDirectory(used));
+  ASSERT_NO_FATAL_FAILURE(PutEntries(used, kUsed));
+  ToolRun found = RunTool({"find", "-a", "-f", "json"}, {"TARNE_DIRECTORY=" + used});
+  EXPECT_EQ(found.status, 0) << found.err;
+  EXPECT_EQ(Named(found.out, kUsed), 3u) << found.out;
+  EXPECT_EQ(Named(found.out, kOther), 0u) << found.out;
+  Outcome run = Admin({"info"}, used);
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("entries: 3\n"), std::string::npos) << run.out;
+  run = Admin({"check"}, used);
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(run.out, used + ": ok, 3 entries\n");
+  const std::string dump = folder_ + "/d.gz", header = folder_ + "/d.hdr";
+  run = Admin({"dump", "--output", dump, "--header", header}, used);
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(run.out.rfind("dumped 3 entries", 0), 0u) << run.out;
+
+  run = Command({"/bin/sh", "-c", "echo yes | exec \"$0\" delete", TARNE_TOOL_PATH}, used);
+  EXPECT_EQ(run.status, 0) << run.out;
+  found = RunTool({"find", "-a", "-f", "json"}, {"TARNE_DIRECTORY=" + used});
+  EXPECT_EQ(Named(found.out, kUsed), 0u) << "all deleted: " << found.out;
+  run = Admin({"restore", "--input", dump, "--header", header}, used);
+  EXPECT_EQ(run.status, 0) << run.out;
+  run = Admin({"init", "--force", "--self", dir::UuidToText(kSelf), "--cluster",
+               dir::UuidToText(kClusterA)},
+              used);
+  EXPECT_EQ(run.status, 0) << run.out;
+  run = Admin({"info"}, used);
+  EXPECT_NE(run.out.find("entries: 0\n"), std::string::npos) << "init --force empties: " << run.out;
+
+  // The other directory: every key as it was (value and revisions), and its own view whole.
+  const KeySpace after = Everything();
+  for (const auto &[key, stored] : before) {
+    const auto kept = after.find(key);
+    EXPECT_TRUE(kept != after.end() && kept->second == stored) << "changed or gone: " << key;
+  }
+  found = RunTool({"find", "-a", "-f", "json"}, {"TARNE_DIRECTORY=" + other});
+  EXPECT_EQ(found.status, 0) << found.err;
+  EXPECT_EQ(Named(found.out, kOther), 3u) << found.out;
+  EXPECT_EQ(Named(found.out, kUsed), 0u) << found.out;
+  run = Admin({"check"}, other);
+  EXPECT_EQ(run.out, other + ": ok, 3 entries\n");
+}
+
+// Each nesting both ways round: the default prefix (none given) beside one below it, a
+// directory whose prefix is an order's tag below another's, and what operators write.
+INSTANTIATE_TEST_SUITE_P(EtcdClusterPrefixes, EtcdClusterNestedPrefixTest,
+                         ::testing::Values(PrefixPair{"x", "x/u"}, PrefixPair{"x/u", "x"},
+                                           PrefixPair{"x", "x/t"}, PrefixPair{"x", "x/o"},
+                                           PrefixPair{"", "tarne/u"}, PrefixPair{"tarne/u", ""},
+                                           PrefixPair{"team/prod", "team/prod/eu"},
+                                           PrefixPair{"team/prod/eu", "team/prod"},
+                                           PrefixPair{"a%2Fb", "a/b"}));
+
+// A row key as the earlier layout wrote it under PREFIX/: the table order's tag, then the
+// row's columns as hex.
+std::string EarlierRowKey(const std::string &prefix) {
+  return prefix + "/u/" + std::string(144, '0');
+}
+
+// Directories written before prefixes were escaped: one whose prefix holds a '/' is refused,
+// never silently taken for an empty one, until tarne-admin upgrade moves it or init --force
+// replaces it; the keys of one nested under a prefix without '/' (the same layout then and
+// now), and keys of no row's shape in a directory's range, are neither read, nor counted, nor
+// in the way of a change.
+TEST_F(EtcdClusterPrefixTest, DirectoriesOfTheEarlierLayoutAreRefusedMovedOrStayApart) {
+  // A prefix without '/' has the same keys in both layouts: its keys, copied under
+  // team/prod/ and team/dev/, are the directories the earlier layout wrote there.
+  ASSERT_NO_FATAL_FAILURE(CreateClusterDirectory(Location("scratch")));
+  ASSERT_NO_FATAL_FAILURE(PutEntries(Location("scratch"), 0x44));
+  for (const auto &[key, stored] : Everything()) {
+    if (!key.starts_with("scratch/")) continue;
+    for (const std::string earlier : {"team/prod/", "team/dev/"}) {
+      ASSERT_NO_FATAL_FAILURE(PutKey(earlier + key.substr(8), std::get<0>(stored)));
+    }
+  }
+  ASSERT_NO_FATAL_FAILURE(PutKey(EarlierRowKey("team/prod/u"), "a nested directory's row"));
+  const std::string prod = Location("team/prod"), dev = Location("team/dev");
+  const ToolRun refused = RunTool({"find", "-a"}, {"TARNE_DIRECTORY=" + prod});
+  EXPECT_EQ(refused.status, 255) << refused.err;
+  Outcome run = Admin({"info"}, prod);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("team/prod has the earlier key layout (keys under team/prod/): move it "
+                         "with tarne-admin upgrade"),
+            std::string::npos)
+      << run.out;
+  const std::vector<std::string> init{
+      "init", "--self", dir::UuidToText(kSelf), "--cluster", dir::UuidToText(kClusterA), "--force"};
+  run = InitNewHost(prod);
+  EXPECT_EQ(run.status, 1) << "a join would hide the earlier rows: " << run.out;
+  EXPECT_NE(run.out.find("earlier key layout"), std::string::npos) << run.out;
+
+  run = Admin({"upgrade"}, prod);
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(run.out, prod + ": moved 3 entries to the current key layout\n");
+  const ToolRun found = RunTool({"find", "-a", "-f", "json"}, {"TARNE_DIRECTORY=" + prod});
+  EXPECT_EQ(Named(found.out, 0x44), 3u) << found.out << found.err;
+  run = Admin({"check"}, prod);
+  EXPECT_EQ(run.out, prod + ": ok, 3 entries\n");
+  run = Admin({"upgrade"}, prod);
+  EXPECT_EQ(run.status, 1) << "moved already: " << run.out;
+  run = Admin(init, dev);
+  EXPECT_EQ(run.status, 0) << run.out;
+  for (const auto &[key, stored] : Everything()) {
+    EXPECT_FALSE(key.starts_with("team/dev/")) << "the replaced directory's: " << key;
+    EXPECT_TRUE(!key.starts_with("team%2Fdev/") || key == "team%2Fdev/format") << key;
+    EXPECT_TRUE(!key.starts_with("team/prod/") || key == EarlierRowKey("team/prod/u")) << key;
+  }
+
+  // x/u of the earlier layout inside the range of x, whose layout did not change.
+  ASSERT_NO_FATAL_FAILURE(PutKey("x/u/format", "tarne-directory 1"));
+  ASSERT_NO_FATAL_FAILURE(PutKey(EarlierRowKey("x/u"), "a nested directory's row"));
+  ASSERT_NO_FATAL_FAILURE(PutKey("x/t/030z", "no row's shape, in x's own range"));
+  const std::string x = Location("x");
+  ASSERT_NO_FATAL_FAILURE(CreateClusterDirectory(x));
+  ASSERT_NO_FATAL_FAILURE(PutEntries(x, 0x33));
+  for (const std::vector<std::string> &find :
+       {std::vector<std::string>{"find", "-a", "-f", "json"}, {"find", "-t", "3", "-f", "json"}}) {
+    const ToolRun found = RunTool(find, {"TARNE_DIRECTORY=" + x});
+    EXPECT_EQ(found.status, 0) << find[1] << ": " << found.err;
+    EXPECT_EQ(Named(found.out, 0x33), 3u) << find[1] << ": " << found.out;
+  }
+  run = Admin({"info"}, x);
+  EXPECT_NE(run.out.find("entries: 3\n"), std::string::npos) << run.out;
+  run = Admin({"check"}, x);
+  EXPECT_EQ(run.out, x + ": ok, 3 entries\n");
+  run = Command({"/bin/sh", "-c", "echo yes | exec \"$0\" delete -t 3", TARNE_TOOL_PATH}, x);
+  EXPECT_EQ(run.status, 0) << run.out;
+  run = Admin(init, x);
+  EXPECT_EQ(run.status, 0) << run.out;
+  const KeySpace keys = Everything();
+  for (const std::string &key : {std::string("x/u/format"), EarlierRowKey("x/u")}) {
+    EXPECT_EQ(keys.count(key), 1u) << key;
+  }
+}
+
+// The longest prefix a location may name, '%' and '/' in it (escaped, three times as long):
+// an add and an update of the largest payload the store reports are stored, the update
+// removing 41 older revisions in its transaction, the most one holds.
+TEST_F(EtcdClusterPrefixTest, TheLongestPrefixStillStoresTheLargestPayload) {
+  std::string prefix;
+  while (prefix.size() + 3 < 1024) prefix += "a%/";
+  prefix.resize(1024, 'b');
+  const std::string location = Location(prefix);
+  ASSERT_TRUE(dir::ParseClusterLocation(location).has_value());
+  EXPECT_FALSE(dir::ParseClusterLocation(location + "b").has_value()) << "one byte longer";
+  Close();
+  ASSERT_NO_FATAL_FAILURE(CreateClusterDirectory(location));
+  setenv(dir::kDirectoryVariable, location.c_str(), 1);
+  ASSERT_EQ(TARNE_Initialize(1, 0, &handle_), TARNE_STATUS_SUCCESS);
+  std::string error;
+  const auto store = dir::EtcdStore::Open(*dir::ParseClusterLocation(location), {}, &error);
+  ASSERT_NE(store, nullptr) << error;
+  const uint64_t maximum = store->MaxPayload();
+  std::printf("maximum payload under a %zu-byte prefix: %llu bytes\n", prefix.size(),
+              (unsigned long long)maximum);
+
+  std::vector<uint8_t> largest = MakeEntry(Uuid(0x71), kSelf, 9, 1, std::string(maximum, 'm'));
+  ASSERT_EQ(Apply(TARNE_AddEntryForCluster, largest), TARNE_STATUS_SUCCESS);
+  Completions done;
+  std::vector<std::vector<uint8_t>> older;
+  for (uint64_t revision = 2; revision <= 42; ++revision) {
+    older.push_back(MakeEntry(Uuid(0x71), kSelf, 9, revision, "r"));
+  }
+  for (auto &entry : older) {
+    ASSERT_EQ(TARNE_AddEntryForCluster(AsEntry(entry), &Completions::Callback, &done, {}), 0u);
+  }
+  for (const auto &[entry, status] : done.WaitFor(older.size())) {
+    ASSERT_EQ(status, TARNE_STATUS_SUCCESS) << "revision " << entry->revision;
+  }
+  std::vector<uint8_t> update = MakeEntry(Uuid(0x71), kSelf, 9, 0, std::string(maximum, 'M'));
+  ASSERT_EQ(Apply(TARNE_UpdateEntryForCluster, update), TARNE_STATUS_SUCCESS);
+  EXPECT_EQ(AsEntry(update)->revision, 43u);
+  std::vector<uint8_t> over = MakeEntry(Uuid(0x72), kSelf, 9, 1, std::string(maximum + 1, 'o'));
+  EXPECT_EQ(Apply(TARNE_AddEntryForCluster, over), TARNE_STATUS_LIMIT_EXCEEDED);
+  ExpectOrdersAgree(location);
+}
+
+}  // namespace
+}  // namespace olva::test
