@@ -51,6 +51,13 @@ void SetDeadline(grpc::ClientContext *context, std::chrono::steady_clock::time_p
 // callers print what they choose, and scripts read their standard error.
 void DiscardLog(gpr_log_func_args * /*message*/) {}
 
+// gRPC's answer to a call that found no connection to its member: the call never left this
+// process, so even a write may go to another member without being applied twice.
+bool NeverSent(const grpc::Status &status) {
+  return status.error_code() == grpc::StatusCode::UNAVAILABLE &&
+         status.error_message().starts_with("failed to connect to all addresses");
+}
+
 }  // namespace
 
 std::unique_ptr<Client> Client::Connect(const ClusterLocation &location, const TlsFiles &tls,
@@ -218,40 +225,58 @@ grpc::Status Client::Range(const pb::RangeRequest &request, pb::RangeResponse *r
 }
 
 grpc::Status Client::Txn(const pb::TxnRequest &request, pb::TxnResponse *response) {
-  const size_t member = CurrentMember();
-  grpc::ClientContext context;
-  SetDeadline(&context, std::chrono::steady_clock::now() + kCallDeadline);
-  grpc::Status status = members_[member].kv->Txn(&context, request, response);
-  if (!status.ok() && MemberAtFault(status)) MemberFailed(member);
+  grpc::Status status;
+  for (size_t tries = 0; tries < members_.size(); ++tries) {
+    const size_t member = CurrentMember();
+    grpc::ClientContext context;
+    SetDeadline(&context, std::chrono::steady_clock::now() + kCallDeadline);
+    status = members_[member].kv->Txn(&context, request, response);
+    if (!status.ok() && MemberAtFault(status)) MemberFailed(member);
+    if (!NeverSent(status)) break;
+  }
   return status;
 }
 
-void Client::StartAsync(const AsyncStart &start, grpc::ClientContext *context,
-                        std::function<void(grpc::Status)> done) {
+grpc::ClientContext *Client::RetryContext() {
+  std::lock_guard lock(retryMutex_);
+  retryContexts_.push_back(std::make_unique<grpc::ClientContext>());
+  return retryContexts_.back().get();
+}
+
+void Client::StartAsync(AsyncStart start, grpc::ClientContext *context,
+                        std::function<void(grpc::Status)> done, size_t triesLeft) {
   const size_t member = CurrentMember();
   SetDeadline(context, std::chrono::steady_clock::now() + kCallDeadline);
-  start(*members_[member].kv, [this, member, done = std::move(done)](grpc::Status status) {
-    if (!status.ok() && MemberAtFault(status)) MemberFailed(member);
-    done(std::move(status));
-  });
+  pb::KV::Stub &kv = *members_[member].kv;
+  start(kv, context,
+        [this, member, start, done = std::move(done), triesLeft](grpc::Status status) mutable {
+          if (!status.ok() && MemberAtFault(status)) MemberFailed(member);
+          if (NeverSent(status) && triesLeft > 1) {
+            StartAsync(std::move(start), RetryContext(), std::move(done), triesLeft - 1);
+            return;
+          }
+          done(std::move(status));
+        });
 }
 
 void Client::TxnAsync(grpc::ClientContext *context, const pb::TxnRequest *request,
                       pb::TxnResponse *response, std::function<void(grpc::Status)> done) {
   StartAsync(
-      [&](pb::KV::Stub &kv, std::function<void(grpc::Status)> ended) {
-        kv.async()->Txn(context, request, response, std::move(ended));
+      [request, response](pb::KV::Stub &kv, grpc::ClientContext *call,
+                          std::function<void(grpc::Status)> ended) {
+        kv.async()->Txn(call, request, response, std::move(ended));
       },
-      context, std::move(done));
+      context, std::move(done), members_.size());
 }
 
 void Client::RangeAsync(grpc::ClientContext *context, const pb::RangeRequest *request,
                         pb::RangeResponse *response, std::function<void(grpc::Status)> done) {
   StartAsync(
-      [&](pb::KV::Stub &kv, std::function<void(grpc::Status)> ended) {
-        kv.async()->Range(context, request, response, std::move(ended));
+      [request, response](pb::KV::Stub &kv, grpc::ClientContext *call,
+                          std::function<void(grpc::Status)> ended) {
+        kv.async()->Range(call, request, response, std::move(ended));
       },
-      context, std::move(done));
+      context, std::move(done), members_.size());
 }
 
 }  // namespace olva::dir::etcd

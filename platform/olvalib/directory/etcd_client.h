@@ -2,8 +2,8 @@
 // member at a time; when it stops answering, the next calls go to the next member. A read
 // that its member has not answered within a short delay is sent to the next member too, and
 // the first answer is taken (reads repeat safely, and a member that hangs cannot use up the
-// read's time); writes are not retried (a write that may have been applied is reported as
-// failed, never applied twice).
+// read's time); a write goes to another member only when it never left this process (a
+// write that may have been applied is reported as failed, never applied twice).
 #ifndef OLVALIB_DIRECTORY_ETCD_CLIENT_H
 #define OLVALIB_DIRECTORY_ETCD_CLIENT_H
 
@@ -14,6 +14,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -81,10 +82,14 @@ class Client {
     std::unique_ptr<pb::Watch::Stub> watch;
   };
   // Starts one call on the current member; done runs once it ended, after a member at fault
-  // was left.
-  using AsyncStart = std::function<void(pb::KV::Stub &, std::function<void(grpc::Status)> ended)>;
-  void StartAsync(const AsyncStart &start, grpc::ClientContext *context,
-                  std::function<void(grpc::Status)> done);
+  // was left. A call that found no connection to its member was never sent, so it goes to the
+  // next member, up to once per member, on a context of the client's own.
+  using AsyncStart = std::function<void(pb::KV::Stub &, grpc::ClientContext *,
+                                        std::function<void(grpc::Status)> ended)>;
+  void StartAsync(AsyncStart start, grpc::ClientContext *context,
+                  std::function<void(grpc::Status)> done, size_t triesLeft);
+  // A context for a call sent again; it lives as long as the client (such calls are rare).
+  grpc::ClientContext *RetryContext();
 
   // Reads of a few rows and listing pages take very different times; each kind keeps its own.
   static size_t ReadKind(const pb::RangeRequest &request);
@@ -97,6 +102,8 @@ class Client {
   // How long answered reads of each kind took lately, in microseconds: a slower read counts at
   // once, faster ones bring it down gradually.
   std::array<std::atomic<int64_t>, 2> usualReadMicros_{};
+  std::mutex retryMutex_;  // guards retryContexts_
+  std::vector<std::unique_ptr<grpc::ClientContext>> retryContexts_;
 };
 
 }  // namespace olva::dir::etcd
