@@ -39,20 +39,10 @@ export ETCDCTL_API=3
 # 2 GiB. etcd takes its options from the environment too.
 [ -z "${LISTINGS:-}" ] || export ETCD_QUOTA_BACKEND_BYTES=${ETCD_QUOTA_BACKEND_BYTES:-8589934592}
 
-work=$(mktemp -d)
-cluster_started=
-stress=
-cleanup() {
-  [ -z "$stress" ] || kill "$stress" 2>/dev/null || true
-  [ -z "$cluster_started" ] || "$here/../scripts/etcd-cluster.sh" stop "$work/etcd" >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+. "$here/cluster_lib.sh"
 
 echo "# $(date -u '+%Y-%m-%d %H:%M') UTC, $entries entries, $wakes wakes, best of $repeats; load:$(uptime | sed 's/.*load average://')"
-cluster_started=1
-endpoints=$("$here/../scripts/etcd-cluster.sh" start "$work/etcd" 3)
+endpoints=$(start_cluster 3)
 prefix=bench$$
 etcd_location="etcd://$endpoints/$prefix"
 # etcdctl gives up after 5 s by default: a million keys take longer.

@@ -21,17 +21,9 @@ for program in tarne-tool tarne-admin backend_adds; do
 done
 export ETCDCTL_API=3
 
-work=$(mktemp -d)
-cluster_started=
-cleanup() {
-  [ -z "$cluster_started" ] || "$here/../scripts/etcd-cluster.sh" stop "$work/etcd" >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+. "$here/cluster_lib.sh"
 
-cluster_started=1
-endpoints=$("$here/../scripts/etcd-cluster.sh" start "$work/etcd" 3)
+endpoints=$(start_cluster 3)
 export TARNE_DIRECTORY="etcd://$endpoints/history$$" TARNE_NODE=$work/node
 "$bin/tarne-admin" init --self 00000000-0000-4000-8000-0000000000a1 \
   --cluster 00000000-0000-4000-8000-00000000c1c1 >/dev/null

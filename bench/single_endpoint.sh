@@ -17,19 +17,9 @@ for program in tarne-tool tarne-admin; do
 done
 command -v stress-ng >/dev/null || { echo "stress-ng is missing" >&2; exit 1; }
 
-work=$(mktemp -d)
-cluster_started=
-stress=
-cleanup() {
-  [ -z "$stress" ] || kill "$stress" 2>/dev/null || true
-  [ -z "$cluster_started" ] || "$here/../scripts/etcd-cluster.sh" stop "$work/etcd" >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+. "$here/cluster_lib.sh"
 
-cluster_started=1
-endpoints=$("$here/../scripts/etcd-cluster.sh" start "$work/etcd" 3)
+endpoints=$(start_cluster 3)
 prefix=single$$
 self=00000000-0000-4000-8000-0000000000a1
 cluster=00000000-0000-4000-8000-00000000c1c1

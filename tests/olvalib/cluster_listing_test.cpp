@@ -13,24 +13,7 @@ namespace {
 class EtcdClusterListingTest : public EtcdClusterOwnTest {
  protected:
   int Members() const override { return 1; }
-  // The range reads the member has started serving, from its metrics.
-  long RangeReads() {
-    std::ifstream in(clusterDir_ + "/endpoints");
-    std::string endpoint;
-    std::getline(in, endpoint);
-    int out = -1;
-    const pid_t pid = StartProcess(
-        {"/usr/bin/env", "python3", "-c",
-         "import re, sys, urllib.request\n"
-         "text = urllib.request.urlopen(sys.argv[1]).read().decode()\n"
-         "print(int(sum(float(n) for n in re.findall(r'^grpc_server_started_total\\{[^}]*"
-         "grpc_method=\"Range\"[^}]*\\} (\\S+)$', text, re.M))))",
-         "http://" + endpoint + "/metrics"},
-        &out);
-    const std::string said = ReadAll(out);
-    EXPECT_EQ(WaitProcess(pid), 0);
-    return said.empty() ? -1 : std::stol(said);
-  }
+  long RangeReads() { return StartedCalls("Range"); }
   pid_t MemberPid() {
     std::ifstream in(clusterDir_ + "/member0.pid");
     pid_t pid = 0;

@@ -90,6 +90,27 @@ class EtcdClusterOwnTest : public DirectoryTest {
     if (!clusterDir_.empty()) RunProcess({ETCD_CLUSTER_SCRIPT, "stop", clusterDir_});
     DirectoryTest::TearDown();
   }
+  // The calls of the gRPC methods that methods matches which the first member has started
+  // serving, from its metrics (python3 rather than curl: one of the packages the setup
+  // script installs).
+  long StartedCalls(const std::string &methods) {
+    std::ifstream in(clusterDir_ + "/endpoints");
+    std::string endpoint;
+    std::getline(in, endpoint);
+    endpoint = endpoint.substr(0, endpoint.find(','));
+    int out = -1;
+    const pid_t pid = StartProcess(
+        {"/usr/bin/env", "python3", "-c",
+         "import re, sys, urllib.request\n"
+         "text = urllib.request.urlopen(sys.argv[1]).read().decode()\n"
+         "print(int(sum(float(n) for n in re.findall(r'^grpc_server_started_total\\{[^}]*"
+         "grpc_method=\"' + sys.argv[2] + r'\"[^}]*\\} (\\S+)$', text, re.M))))",
+         "http://" + endpoint + "/metrics", methods},
+        &out);
+    const std::string said = ReadAll(out);
+    EXPECT_EQ(WaitProcess(pid), 0);
+    return said.empty() ? -1 : std::stol(said);
+  }
   virtual int Members() const { return 3; }
   virtual std::string CertsDir() const { return {}; }
   // More words for etcd-cluster.sh start.
