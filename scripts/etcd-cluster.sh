@@ -34,6 +34,9 @@ export ETCDCTL_API=3
 # so the history must outlast the longest of those; and the database holds about two periods
 # of writes, so the period bounds its size (docs/DIRECTORY.md, "History and space").
 readonly COMPACTION_RETENTION=1m
+# Members also run with --pre-vote: a member that was cut off and comes back cannot then
+# depose a working leader with its higher term, so the cluster is not without a leader (and
+# new commands not refused) for an election after every such return.
 
 # A loopback TCP port that nobody listens on now. Two are needed per member.
 free_port() {
@@ -160,7 +163,7 @@ start_members() {
         --initial-cluster "$cluster" --initial-cluster-state new \
         --initial-cluster-token "tarne-$$" \
         --auto-compaction-mode periodic --auto-compaction-retention "$COMPACTION_RETENTION" \
-        "${tls[@]}" "${space[@]}"
+        --pre-vote "${tls[@]}" "${space[@]}"
       printf '\n'
     } >"$dir/member$i.cmd"
     echo "127.0.0.1:${client[i]}" >"$dir/member$i.endpoint"

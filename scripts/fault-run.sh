@@ -28,7 +28,8 @@
 #     --keep DIR  keep the run's logs (commands, faults, members' logs) in DIR
 #   FAULT_RUN_ETCD_FLAGS  the members' options beyond their names and addresses (default: a
 #                         compaction every minute keeping a minute of history, so that the
-#                         waits and listings of the run meet compactions)
+#                         waits and listings of the run meet compactions, and --pre-vote, as
+#                         scripts/etcd-cluster.sh gives its members)
 #
 # Needs root (namespaces, veth pairs, a bridge, iptables in the members' namespaces), etcd,
 # etcdctl, python3 and timeout. The members listen on 198.51.100.10 to .12 (a documentation
@@ -178,7 +179,7 @@ start_member() {
     --listen-peer-urls "http://$ip:2380" --initial-advertise-peer-urls "http://$ip:2380" \
     --initial-cluster "$(cluster_urls)" --initial-cluster-state new \
     --initial-cluster-token "tarne-fault-$tag" \
-    ${FAULT_RUN_ETCD_FLAGS---auto-compaction-mode periodic --auto-compaction-retention 1m} \
+    ${FAULT_RUN_ETCD_FLAGS---auto-compaction-mode periodic --auto-compaction-retention 1m --pre-vote} \
     >>"$work/member$i.log" 2>&1 &
   member_pid[i]=$!
 }
