@@ -75,10 +75,13 @@ bool ReclaimSpace(Client &client, const std::function<void(const SpaceStep &)> &
   for (int member = 0; member < members; ++member) {
     const std::unique_ptr<pb::Maintenance::Stub> maintenance =
         pb::Maintenance::NewStub(client.MemberChannel(static_cast<size_t>(member)));
+    const auto readStatus = [&](pb::StatusResponse *answer) {
+      grpc::ClientContext asked;
+      Within(asked, kCallDeadline);
+      return maintenance->Status(&asked, pb::StatusRequest(), answer);
+    };
     pb::StatusResponse before;
-    grpc::ClientContext asked;
-    Within(asked, kCallDeadline);
-    status = maintenance->Status(&asked, pb::StatusRequest(), &before);
+    status = readStatus(&before);
     if (!status.ok()) {
       failed(member, "cannot read the member's status", status);
       continue;
@@ -93,9 +96,7 @@ bool ReclaimSpace(Client &client, const std::function<void(const SpaceStep &)> &
       continue;
     }
     pb::StatusResponse after;
-    grpc::ClientContext askedAgain;
-    Within(askedAgain, kCallDeadline);
-    status = maintenance->Status(&askedAgain, pb::StatusRequest(), &after);
+    status = readStatus(&after);
     if (!status.ok()) {
       failed(member, "cannot read the member's status", status);
       continue;
