@@ -18,6 +18,12 @@ namespace {
 // the next ones as many as fill about kListingBytes at the rows' size so far.
 constexpr uint32_t kMinimumPage = 64;
 constexpr uint32_t kFirstPage = 512;
+// How long a request that continues a listing or a snapshot may take, answers from every
+// member refused or late included. The caller sees a failed read after rows as the end of the
+// rows (tarne-tool's find prints a shorter list and succeeds), so the read rides out what a
+// first read would give up on: a leader election, or members busy compacting the history of
+// millions of keys (40 s each minute under load, seen in a listing of a million entries).
+constexpr std::chrono::seconds kContinuedReadDeadline{30};
 
 std::string FormatKey(const std::string &keyPrefix) {
   return keyPrefix + "format";
@@ -270,6 +276,7 @@ PEK_ReturnStatus EtcdStore::ReadRows(const ColumnOrder &order, etcd::KeyRange ra
   if (range.Empty()) return TARNE_STATUS_SUCCESS;
   const std::string start = range.begin;
   etcd::KeyDensity density = spans_.Density(range);
+  bool continued = density.Known();   // the next page of a listing, or a later request
   std::string reached = range.begin;  // every row before it was visited
   // Keeps what this read learnt for the reads that continue it (the next page of a listing).
   const auto done = [&](PEK_ReturnStatus status) {
@@ -278,18 +285,25 @@ PEK_ReturnStatus EtcdStore::ReadRows(const ColumnOrder &order, etcd::KeyRange ra
   };
   etcd::pb::RangeRequest request;
   uint32_t limit = std::clamp(wanted, kMinimumPage, kFirstPage);
-  uint32_t sparse = 0;  // bounded requests in a row that found few rows
+  uint64_t widen = 1;  // how much farther than the density says: grows over a gap
+  bool sparseBefore = false;
   request.set_revision(revision);
   for (;;) {
     // Reaches the rows the limit asks for and a quarter more, at the density seen so far.
-    std::string end = etcd::KeyAfterRows(range.begin, density, limit + limit / 4);
+    const uint64_t spanRows = (limit + uint64_t{limit} / 4) * widen;
+    std::string end = spanRows > UINT32_MAX ? std::string()
+                                            : etcd::KeyAfterRows(range.begin, density,
+                                                                 static_cast<uint32_t>(spanRows));
     const bool bounded = !end.empty() && end < range.end;
     if (!bounded) end = range.end;
     request.set_key(range.begin);
     request.set_range_end(end);
     request.set_limit(limit);
     etcd::pb::RangeResponse response;
-    if (!client_->Range(request, &response).ok()) return done(TARNE_STATUS_FAILURE);
+    const auto deadline = std::chrono::steady_clock::now() +
+                          (continued ? kContinuedReadDeadline : etcd::kCallDeadline);
+    if (!client_->Range(request, &response, deadline).ok()) return done(TARNE_STATUS_FAILURE);
+    continued = true;
     // The later pages are read at the first one's revision: one moment for the whole read.
     request.set_revision(response.header().revision());
     if (readAt != nullptr) *readAt = request.revision();
@@ -306,18 +320,18 @@ PEK_ReturnStatus EtcdStore::ReadRows(const ColumnOrder &order, etcd::KeyRange ra
       const std::string &last = response.kvs(static_cast<int>(rows) - 1).key();
       density = rows > 1 ? etcd::MeasureDensity(response.kvs(0).key(), last, rows - 1)
                          : etcd::MeasureDensity(range.begin, last, rows);
-      sparse = 0;
+      widen = 1;
+      sparseBefore = false;
       range.begin = reached;
     } else if (bounded) {
-      // The whole bounded range was read. Few rows in it: the next request reaches at most
-      // about 16 times as far; few again (a gap, or the last rows), to the end of the range.
-      if (rows >= limit / 2) {
-        density = etcd::MeasureDensity(range.begin, end, rows);
-        sparse = 0;
-      } else {
-        density = ++sparse < 2 ? etcd::MeasureDensity(range.begin, end, std::max(rows, limit / 16))
-                               : etcd::KeyDensity{};
-      }
+      // The whole bounded range was read. Few rows in it (a gap, or the last rows): the next
+      // request reaches 20 times as far, then 320, 5,120... times as far as the one before,
+      // so that a gap of any width costs a few requests and none walks the rest of a large
+      // range (which a request to its end would, at every page).
+      const bool sparse = rows < limit / 2;
+      density = etcd::MeasureDensity(range.begin, end, std::max(rows, limit / 16));
+      widen = sparse && sparseBefore ? std::max<uint64_t>(16, widen * widen) : 1;
+      sparseBefore = sparse;
       range.begin = reached = end;
     } else {
       return done(TARNE_STATUS_SUCCESS);
