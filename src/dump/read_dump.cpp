@@ -68,14 +68,31 @@ void UseLargeOutputBuffer() {
   errno = savedErrno;
 }
 
+class StreamLock {
+ public:
+  explicit StreamLock(FILE *stream) : stream_(stream) { flockfile(stream_); }
+  ~StreamLock() { funlockfile(stream_); }
+  StreamLock(const StreamLock &) = delete;
+  StreamLock &operator=(const StreamLock &) = delete;
+
+ private:
+  FILE *stream_;
+};
+
 int32_t ReadEntries(DumpStream &dump, const DumpHeader &header, const OutputFormat *format,
                     PrintContext *context) {
   DumpEntryReader reader(dump, Output_Err());
   uint32_t count = 0;
   DumpRead outcome = DumpRead::kEntry;
-  while ((outcome = reader.Next()) == DumpRead::kEntry) {
-    ConvertAndPrintEntry(context, reader.Entry(), format);
-    ++count;
+  {
+    // Each entry is one fwrite, and with the inflating thread running every fwrite would
+    // take the stream's lock with an atomic operation. Held here, the lock is already this
+    // thread's at each write; only this thread writes to the stream meanwhile.
+    const StreamLock lock(Output_Out());
+    while ((outcome = reader.Next()) == DumpRead::kEntry) {
+      ConvertAndPrintEntry(context, reader.Entry(), format);
+      ++count;
+    }
   }
   switch (outcome) {
     case DumpRead::kEnd:
