@@ -56,11 +56,12 @@ bool ReadHeaderFile(const char *path, DumpHeader *header) {
   return true;
 }
 
-// A large dump lists megabytes of text: one big buffer makes that a write per megabyte. Only
-// for the process's own standard output, when it is not a terminal, and before anything is
-// written to it. errno is kept, since later messages report it as it stands.
+// A large dump lists megabytes of text: a large buffer makes that one write per 128 KiB. A
+// megabyte was no faster and held 0.9 MB more, since the buffer is touched whole. Only for the
+// process's own standard output, when it is not a terminal, and before anything is written to it.
+// errno is kept, since later messages report it as it stands.
 void UseLargeOutputBuffer() {
-  static char buffer[1 << 20];
+  static char buffer[128 * 1024];
   FILE *out = Output_Out();
   if (out != stdout) return;
   const int savedErrno = errno;
