@@ -4,7 +4,9 @@
 # time (user + system), peak memory, and the ratios to zcat. The same runs again on a dump a
 # tenth the size, to show that peak memory does not grow with the number of entries. The runs
 # take turns, and each figure is the best of REPEATS, so that load from elsewhere hits every
-# row alike. BEFORE="[NAME=]TOOL..." runs other builds beside this one (rows NAME, "before").
+# row alike. The processor model, its vector extensions and the load average come first: a
+# figure is only comparable with figures of the same processor. BEFORE="[NAME=]TOOL..." runs
+# other builds beside this one (rows NAME, "before").
 #
 #   [BEFORE=...] bench/readdump.sh [BUILD_DIR] [ENTRIES] [REPEATS]   (build/release 1000000 3)
 #
@@ -46,6 +48,15 @@ timed() {
   /usr/bin/time -f "%e %U %S %M" -o "$work/time" "$@"
 }
 
+# Figures of different processors are not comparable: the inflate picks its code by the
+# vector extensions it finds, and the same instructions run at different speeds.
+cpu_field() { lscpu | sed -n "s/^$1:[[:space:]]*//p" | head -n 1; }
+# A virtual machine may name only the maker's line; family and model tell generations apart.
+cpu_model="$(cpu_field 'Model name') (family $(cpu_field 'CPU family'), model $(cpu_field 'Model'))"
+cpu_vectors=$(lscpu | sed -n 's/^Flags:[[:space:]]*//p' | tr ' ' '\n' |
+  grep -E '^(sse4_2|avx|avx2|avx512[a-z_0-9]*|vpclmulqdq|bmi2)$' | sort -u | tr '\n' ' ')
+echo "# processor: $cpu_model; $(nproc) CPUs; load average $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "# vector extensions: ${cpu_vectors% }"
 printf '%-16s %9s %8s %8s %9s %10s %9s\n' what entries "wall s" "cpu s" "peak KB" wall/zcat cpu/zcat
 for n in "$entries" $((entries / 10)); do
   make_test_dump "$work/h" "$work/d.gz" --entries "$n" --seed 3
@@ -67,3 +78,4 @@ for n in "$entries" $((entries / 10)); do
   done
   best=()
 done
+echo "# load average at the end: $(cut -d" " -f1-3 /proc/loadavg)"

@@ -1,5 +1,5 @@
 // Renders a well-formed expression (the directory's own encoding of numbers, UUID lists and
-// nested expressions) through the library's expression scanner.
+// nested expressions) with the directory's own decoder of that encoding.
 #ifndef OLVALIB_CONVERT_EXPR_H
 #define OLVALIB_CONVERT_EXPR_H
 

@@ -56,11 +56,12 @@ bool ReadHeaderFile(const char *path, DumpHeader *header) {
   return true;
 }
 
-// A large dump lists megabytes of text: one big buffer makes that a write per megabyte. Only
-// for the process's own standard output, when it is not a terminal, and before anything is
-// written to it. errno is kept, since later messages report it as it stands.
+// A large dump lists megabytes of text: a large buffer makes that one write per 128 KiB. A
+// megabyte was no faster and held 0.9 MB more, since the buffer is touched whole. Only for the
+// process's own standard output, when it is not a terminal, and before anything is written to it.
+// errno is kept, since later messages report it as it stands.
 void UseLargeOutputBuffer() {
-  static char buffer[1 << 20];
+  static char buffer[128 * 1024];
   FILE *out = Output_Out();
   if (out != stdout) return;
   const int savedErrno = errno;
@@ -68,14 +69,31 @@ void UseLargeOutputBuffer() {
   errno = savedErrno;
 }
 
+class StreamLock {
+ public:
+  explicit StreamLock(FILE *stream) : stream_(stream) { flockfile(stream_); }
+  ~StreamLock() { funlockfile(stream_); }
+  StreamLock(const StreamLock &) = delete;
+  StreamLock &operator=(const StreamLock &) = delete;
+
+ private:
+  FILE *stream_;
+};
+
 int32_t ReadEntries(DumpStream &dump, const DumpHeader &header, const OutputFormat *format,
                     PrintContext *context) {
   DumpEntryReader reader(dump, Output_Err());
   uint32_t count = 0;
   DumpRead outcome = DumpRead::kEntry;
-  while ((outcome = reader.Next()) == DumpRead::kEntry) {
-    ConvertAndPrintEntry(context, reader.Entry(), format);
-    ++count;
+  {
+    // Each entry is one fwrite, and with the inflating thread running every fwrite would
+    // take the stream's lock with an atomic operation. Held here, the lock is already this
+    // thread's at each write; only this thread writes to the stream meanwhile.
+    const StreamLock lock(Output_Out());
+    while ((outcome = reader.Next()) == DumpRead::kEntry) {
+      ConvertAndPrintEntry(context, reader.Entry(), format);
+      ++count;
+    }
   }
   switch (outcome) {
     case DumpRead::kEnd:

@@ -59,6 +59,38 @@ TEST(ConverterKinds, RendersEveryKindAsJsonAndAsAPlainLine) {
             "addrs=10.0.0.1,2001:db8::7");
 }
 
+// Each decimal length at both of its ends, and each bit width at both of its ends, since
+// numbers are written from their length worked out first.
+TEST(ConverterKinds, WritesNumbersOfEveryLengthAndSign) {
+  std::vector<uint64_t> values{0, std::numeric_limits<uint64_t>::max()};
+  for (uint64_t power = 10;; power *= 10) {
+    values.insert(values.end(), {power - 1, power});
+    if (power > std::numeric_limits<uint64_t>::max() / 10) break;
+  }
+  for (int bits = 1; bits < 64; ++bits) {
+    values.insert(values.end(), {(uint64_t{1} << bits) - 1, uint64_t{1} << bits});
+  }
+  olva::expr::ExprWriter expression;
+  std::string expected = "expr=[";
+  for (const uint64_t value : values) {
+    expression.AddU64(value);
+    expected += std::to_string(value) + ",";
+  }
+  expected.back() = ']';
+  EXPECT_EQ(Plain(*expression.Finish(), "NULL", false).text, expected);
+
+  for (const uint64_t value : values) {
+    const auto positive = static_cast<int64_t>(value >> 1);
+    for (const int64_t s64 : {positive, -positive, -positive - 1}) {
+      const std::string text =
+          Plain(Payload(kAllKindsSize).U64(72, static_cast<uint64_t>(s64)).bytes(), "AllKinds",
+                false)
+              .text;
+      EXPECT_NE(text.find(" s64=" + std::to_string(s64) + " "), std::string::npos) << text;
+    }
+  }
+}
+
 TEST(ConverterKinds, EscapesStringsForJsonAndQuotesThemInPlainText) {
   const std::string cases[][3] = {
       // bytes, JSON string, plain value

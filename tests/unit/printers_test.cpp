@@ -122,6 +122,29 @@ TEST_F(PrinterTest, LargeContentIsEscapedWhole) {
                                 "\",\n   \"errorStr\": \"(null)\"\n},\n");
 }
 
+// Every pattern of bytes to escape in eight bytes, at every offset from the start of the
+// content, so that each pattern falls in either half of a sixteen-byte step and across them.
+TEST_F(PrinterTest, EveryPatternOfQuotesAndBackslashesIsEscaped) {
+  std::string patterns;
+  for (unsigned mask = 0; mask < 256; ++mask) {
+    for (unsigned i = 0; i < 8; ++i) {
+      patterns += (mask >> i & 1) == 0 ? static_cast<char>('a' + i) : "\"\\"[(mask + i) % 2];
+    }
+  }
+  std::string expected;
+  for (std::size_t offset = 0; offset < 16; ++offset) {
+    const std::string content = std::string(offset, 'p') + patterns + std::string(offset, '"');
+    expected += std::string(kDiskPretty) + "   \"content\": \"";
+    for (const char c : content) {
+      if (c == '"' || c == '\\') expected += '\\';
+      expected += c;
+    }
+    expected += "\",\n   \"errorStr\": \"(null)\"\n},\n";
+    Python_PrintEntry(nullptr, 1, &disk_, content.c_str(), 0, nullptr);
+  }
+  EXPECT_EQ(capture_.Out(), expected);
+}
+
 // Without memory for the text the entry is left out with one line on standard error, and
 // the json listing goes on with "," as if it had been printed.
 TEST_F(PrinterTest, EntryWithoutMemoryIsLeftOut) {
