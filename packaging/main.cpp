@@ -1,12 +1,13 @@
 // Writes the operator files that the build installs beside the programs:
 //   operator_files man-tool|man-admin VERSION TEMPLATE OUTPUT
-//   operator_files completion-tool OUTPUT
+//   operator_files completion bash|zsh tool|admin OUTPUT
 // Fails, naming the difference, when a template has drifted from the tables.
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 
+#include "completion_model.h"
 #include "operator_files.h"
 
 namespace {
@@ -36,12 +37,22 @@ int Fail(const char *what, const std::string &detail) {
 int main(int argc, char **argv) {
   const char *usage =
       "usage: operator_files man-tool|man-admin VERSION TEMPLATE OUTPUT\n"
-      "       operator_files completion-tool OUTPUT\n";
+      "       operator_files completion bash|zsh tool|admin OUTPUT\n";
   std::string text;
   std::string error;
-  if (argc == 3 && std::strcmp(argv[1], "completion-tool") == 0) {
-    if (!ToolCompletion(&text, &error)) return Fail("completion", error);
-    return WriteFile(argv[2], text) ? 0 : Fail("cannot write", argv[2]);
+  if (argc == 5 && std::strcmp(argv[1], "completion") == 0) {
+    const bool bash = std::strcmp(argv[2], "bash") == 0;
+    const bool zsh = std::strcmp(argv[2], "zsh") == 0;
+    const bool forTool = std::strcmp(argv[3], "tool") == 0;
+    const bool forAdmin = std::strcmp(argv[3], "admin") == 0;
+    if ((bash || zsh) && (forTool || forAdmin)) {
+      CompletionModel model;
+      if (!(forTool ? ToolCompletionModel(&model, &error) : AdminCompletionModel(&model, &error))) {
+        return Fail("completion", error);
+      }
+      text = bash ? BashCompletion(model) : ZshCompletion(model);
+      return WriteFile(argv[4], text) ? 0 : Fail("cannot write", argv[4]);
+    }
   }
   const bool tool = argc == 5 && std::strcmp(argv[1], "man-tool") == 0;
   const bool admin = argc == 5 && std::strcmp(argv[1], "man-admin") == 0;

@@ -1,4 +1,4 @@
-// What the manual pages and the shell completion take from the tool's and tarne-admin's
+// What the manual pages take from the tool's and tarne-admin's
 // tables.
 #ifndef TARNE_PACKAGING_OPERATOR_FILES_H
 #define TARNE_PACKAGING_OPERATOR_FILES_H
@@ -18,9 +18,5 @@ std::vector<ManItem> ToolManItems();
 ManVariables ToolManVariables(const std::string &version);
 
 std::vector<ManItem> AdminManItems();
-
-// The bash completion script of tarne-tool; false and *error when a table holds something
-// the script cannot offer.
-bool ToolCompletion(std::string *script, std::string *error);
 
 #endif  // TARNE_PACKAGING_OPERATOR_FILES_H

@@ -9,6 +9,7 @@
 #           on PATH and TARNE_DIRECTORY=$PWD/directory.db (not created unless cmd does it)
 #   stdin   optional: standard input of cmd
 #   fake    optional: run against the test-only fake client library driven by this script
+#   etcd    optional: the case starts etcd members of its own (label etcd, a longer timeout)
 #   stdout, stderr, status   the expected results (written by --update)
 # Timestamps such as "2026-12-04T06:33:21: " are compared as "<TIME>: ".
 set -uo pipefail

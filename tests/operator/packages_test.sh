@@ -23,7 +23,10 @@ for package in tarne-tool tarne-libraries tarne-admin; do
     fail "$package does not depend on tarne-libraries: $depends"
   fi
 done
-[ -f "$root/usr/share/bash-completion/completions/tarne-tool" ] || fail "no bash completion"
+for program in tarne-tool tarne-admin; do
+  [ -f "$root/usr/share/bash-completion/completions/$program" ] || fail "no bash completion of $program"
+  [ -f "$root/usr/share/zsh/vendor-completions/_$program" ] || fail "no zsh completion of $program"
+done
 for page in man1/tarne-tool.1.gz man8/tarne-admin.8.gz; do
   zcat "$root/usr/share/man/$page" | groff -man -ww -Tutf8 -z 2>"$work/groff" &&
     [ ! -s "$work/groff" ] || fail "$page does not render cleanly: $(cat "$work/groff")"
