@@ -178,6 +178,19 @@ TEST_F(EtcdClusterFaultTest, TheLeaderKilledDuringAddsLosesNoAddReportedDone) {
   EXPECT_EQ(status == 0, failed == 0) << "the exit status says whether any failed";
   std::printf("adds done %zu, failed %zu, present %zu\n", done, failed, present.size());
 
+  // status shows the cluster degraded: the killed member down, another leading.
+  const std::string killedEndpoint = Endpoints().at(size_t(member));
+  StatusRun degraded = AdminStatus();
+  EXPECT_EQ(degraded.status, 1) << degraded.text;
+  EXPECT_EQ(degraded.ProblemText().find("member " + killedEndpoint + " does not answer: "), 0u)
+      << degraded.ProblemText();
+  EXPECT_EQ(Count(degraded.ProblemText(), "\n"), 1u) << degraded.ProblemText();
+  EXPECT_NE(degraded.text.find("\nmember " + killedEndpoint + ": down: "), std::string::npos)
+      << degraded.text;
+  EXPECT_EQ(degraded.json["members"][size_t(member)]["reachable"], false);
+  EXPECT_NE(degraded.json["leader"], nullptr);
+  EXPECT_NE(degraded.json["leader"], killedEndpoint);
+
   // The killed member comes back and catches up with the others.
   Script("restart", {std::to_string(member)});
   ASSERT_EQ(scriptStatus_, 0) << "restart of member " << member;
@@ -196,6 +209,7 @@ TEST_F(EtcdClusterFaultTest, TheLeaderKilledDuringAddsLosesNoAddReportedDone) {
     EXPECT_EQ(revision, revisions.begin()->second) << endpoint << " did not catch up";
   }
   ExpectOrdersAgree(location_);
+  EXPECT_EQ(AdminStatus().status, 0);
 }
 
 TEST_F(EtcdClusterFaultTest, TheWholeClusterDownRefusesAtOnceAndComesBackWhole) {
@@ -220,6 +234,11 @@ TEST_F(EtcdClusterFaultTest, TheWholeClusterDownRefusesAtOnceAndComesBackWhole) 
   EXPECT_EQ(found.get(), TARNE_STATUS_FAILURE);
   // Another host starting now is refused at once.
   ExpectNoConnection(RunTool({"find", "-a"}, OtherHost()), "tarne-tool with the cluster down");
+  // status says why.
+  const StatusRun down = AdminStatus({}, OtherHost());
+  EXPECT_EQ(down.status, 2) << down.text;
+  EXPECT_TRUE(down.ProblemText().starts_with("no member answered: ")) << down.ProblemText();
+  EXPECT_EQ(down.json["members"].size(), 3u);
 
   // Closing with the cluster gone ends too.
   auto closed = std::async(std::launch::async, [&] { Close(); });
