@@ -109,12 +109,17 @@ void FileStatus(const std::string &path, StatusReport *report) {
   if (!report->entries) Degraded(report, "cannot count the entries of " + path);
 }
 
-// gRPC's words for a member that refused this host's certificate or spoke no TLS to it.
-bool TlsRefusal(const std::string &error) {
-  for (const char *word : {"ssl", "SSL", "TLS", "tls", "handshake", "certificate"}) {
+// Whether gRPC's words for a member that did not answer say it refused this host's TLS: a
+// failed handshake; over TLS 1.3, a client certificate the member refused shows only at the
+// first read, or as the connection reset; a member that serves TLS only hangs up on a plain
+// connection.
+bool TlsRefusal(const std::string &error, bool tlsLocation) {
+  for (const char *word : {"Ssl", "SSL", "ssl", "handshake", "certificate"}) {
     if (error.find(word) != std::string::npos) return true;
   }
-  return false;
+  if (!tlsLocation) return error.find("Socket closed") != std::string::npos;
+  return error.find("Endpoint read failed") != std::string::npos ||
+         error.find("Connection reset by peer") != std::string::npos;
 }
 
 void ClusterStatus(const std::string &text, StatusReport *report) {
@@ -168,20 +173,28 @@ void ClusterStatus(const std::string &text, StatusReport *report) {
       }
       report->revision = std::max(report->revision.value_or(0), status.revision);
     } else {
-      allTls = allTls && TlsRefusal(status.error);
+      allTls = allTls && TlsRefusal(status.error, location->tls);
       Degraded(report, "member " + member.endpoint + " does not answer: " + status.error);
     }
     report->members.push_back(std::move(member));
   }
   if (!anyAnswered) {
     report->problems.clear();
-    Unreachable(report, allTls ? "TLS refused: no member accepted this host's connection (the "
-                                 "node file's ca, cert and key, and etcds:// for members "
-                                 "that serve TLS): " +
-                                     statuses.front().error
-                               : "no member answered: " + statuses.front().error +
-                                     " (are the members running, and the location's ports "
-                                     "theirs?)");
+    if (!allTls) {
+      Unreachable(report, "no member answered: " + statuses.front().error +
+                              " (are the members running, and the location's ports theirs?)");
+    } else if (location->tls) {
+      Unreachable(report,
+                  "TLS refused: the members refused this host's connection (the node "
+                  "file's ca must be the authority of the members' certificates, its "
+                  "cert one that authority signed, still valid): " +
+                      statuses.front().error);
+    } else {
+      Unreachable(report,
+                  "TLS refused: the members hang up on a plain connection: they serve "
+                  "TLS only (use etcds:// and the node file's ca, cert and key): " +
+                      statuses.front().error);
+    }
     return;
   }
   if (leader != 0) {

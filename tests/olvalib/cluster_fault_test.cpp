@@ -485,6 +485,23 @@ TEST_F(EtcdClusterTlsTest, OnlyAHostWithACertificateOfTheMembersAuthorityIsServe
   plain.replace(0, std::string("etcds://").size(), "etcd://");
   ExpectNoConnection(RunTool({"find", "-a"}, Host("plain", Tls(), plain)),
                      "plain etcd:// to a TLS member");
+
+  // status reads the member's quota over TLS too, and names the refusals.
+  StatusRun status = AdminStatus({}, good);
+  EXPECT_EQ(status.status, 0) << status.text;
+  EXPECT_EQ(status.json["members"][0]["quota"], int64_t{2} << 30) << status.json;
+  const std::string refused = "TLS refused: the members refused this host's connection ";
+  for (const auto &[name, tls] : std::map<std::string, dir::TlsFiles>{
+           {"none", {}},
+           {"foreign", {certs + "/ca.crt", certs + "/foreign.crt", certs + "/foreign.key"}}}) {
+    status = AdminStatus({}, Host(name, tls, location_));
+    EXPECT_EQ(status.status, 2) << name << ": " << status.text;
+    EXPECT_TRUE(status.ProblemText().starts_with(refused)) << name << ": " << status.ProblemText();
+  }
+  status = AdminStatus({}, Host("plain", Tls(), plain));
+  EXPECT_EQ(status.status, 2) << status.text;
+  EXPECT_TRUE(status.ProblemText().starts_with("TLS refused: the members hang up on a plain "))
+      << status.ProblemText();
 }
 
 }  // namespace
