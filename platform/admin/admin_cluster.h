@@ -5,10 +5,13 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "client/tarne_client.h"
 #include "directory/directory_location.h"
 #include "directory/directory_store.h"
+#include "directory/etcd_client.h"
+#include "directory/etcd_maintenance.h"
 #include "directory/node_file.h"
 
 namespace olva::admin {
@@ -22,6 +25,31 @@ PEK_ReturnStatus CreateClusterDirectory(const dir::ClusterLocation &location,
 // and *error, when the keys could not be read.
 bool CheckClusterOrders(dir::DirectoryStore &store, const std::function<void(std::string)> &problem,
                         std::string *error);
+
+// Hands each alarm raised on the cluster to problem, with its meaning; false, and *error,
+// when the alarms could not be read.
+bool CheckClusterAlarms(dir::DirectoryStore &store, const dir::ClusterLocation &location,
+                        const std::function<void(std::string)> &problem, std::string *error);
+
+// What each member of the location says of itself, in the location's order.
+std::vector<dir::etcd::MemberStatus> ReadMemberStatuses(dir::etcd::Client &client,
+                                                        std::chrono::milliseconds deadline);
+
+// A member as messages name it: its endpoint, or its ID in hex when no answering member has it.
+std::string MemberName(const dir::ClusterLocation &location,
+                       const std::vector<dir::etcd::MemberStatus> &statuses, uint64_t id);
+
+// One alarm raised on the cluster, by its name (NOSPACE, CORRUPT) and its member's.
+struct ClusterAlarm {
+  std::string name;
+  std::string member;
+};
+// False, and *error, when no member told the alarms.
+bool ReadClusterAlarms(dir::etcd::Client &client, const dir::ClusterLocation &location,
+                       const std::vector<dir::etcd::MemberStatus> &statuses,
+                       std::vector<ClusterAlarm> *alarms, std::string *error);
+// What the alarm means to the directory and its way out, for messages.
+std::string AlarmMeaning(const std::string &name);
 
 }  // namespace olva::admin
 

@@ -16,6 +16,9 @@ inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
+// The project's version, as the build names it.
+inline constexpr const char *kVersion = TARNE_VERSION;
+
 struct Command {
   const char *name;
   int (*run)(std::span<char *const> words);
@@ -31,6 +34,7 @@ int RunRestore(std::span<char *const> words);
 int RunCheck(std::span<char *const> words);
 int RunCompact(std::span<char *const> words);
 int RunUpgrade(std::span<char *const> words);
+int RunStatus(std::span<char *const> words);
 
 inline constexpr Command kCommands[] = {
     {"init", RunInit,
@@ -57,11 +61,16 @@ inline constexpr Command kCommands[] = {
      "      load a dump and its header file into an empty directory, all or nothing"},
     {"check", RunCheck,
      "check [--directory PATH]\n"
-     "      verify the database, every entry's header against its key, and the identity"},
+     "      verify the database, every entry's header against its key, and the identity;\n"
+     "      on a cluster, also that no alarm is raised"},
     {"compact", RunCompact,
      "compact [--directory PATH]\n"
      "      on a cluster: drop the history of changes, defragment the members one at a time\n"
      "      and clear a space alarm, so that writes the cluster refused for want of space pass"},
+    {"status", RunStatus,
+     "status [-f|--format text|json] [--directory PATH]\n"
+     "      where the directory is, whether it serves and why not: its members, leader,\n"
+     "      alarms, sizes and entries; exit status 0 healthy, 1 degraded, 2 unreachable"},
     {"upgrade", RunUpgrade,
      "upgrade [--directory PATH]\n"
      "      move a cluster directory of the earlier key layout (a prefix with % or /) to\n"

@@ -20,7 +20,8 @@ void PrintUsage(const Command *command, std::FILE *stream) {
         "/var/lib/tarne/directory.db.\n"
         "A directory on an etcd cluster is etcd://HOST:PORT[,HOST:PORT...][/PREFIX] (etcds:// for\n"
         "TLS), with this host's identity in its node file: $TARNE_NODE, else /etc/tarne/node.\n"
-        "tarne-admin help COMMAND, or COMMAND --help, prints the usage of one command.\n",
+        "tarne-admin help COMMAND, or COMMAND --help, prints the usage of one command;\n"
+        "tarne-admin --version prints the version.\n",
         stream));
   }
 }

@@ -1,7 +1,8 @@
 // tarne-admin check: verifies a directory without trusting it. It reads a file through its
 // own statements rather than the directory's readers, which refuse a damaged identity
 // outright, so that it can name every problem it finds. A cluster holds no identity: there
-// it checks the node file, the rows of one snapshot and the keys of every listing order.
+// it checks the node file, the rows of one snapshot, the keys of every listing order and the
+// members' alarms.
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -220,9 +221,11 @@ bool CheckCluster(const std::string &location, Report *report, uint64_t *rows) {
     return true;
   });
   if (status != 0) report->Add("cannot read the rows: " + StoreFailureText(status));
-  if (!CheckClusterOrders(
-          *directory->store, [&](std::string problem) { report->Add(std::move(problem)); },
-          &error)) {
+  const auto problem = [&](std::string found) { report->Add(std::move(found)); };
+  if (!CheckClusterOrders(*directory->store, problem, &error)) report->Add(error);
+  // A cluster with an alarm raised refuses writes, however sound its rows.
+  const std::optional<dir::ClusterLocation> cluster = dir::ParseClusterLocation(location);
+  if (cluster && !CheckClusterAlarms(*directory->store, *cluster, problem, &error)) {
     report->Add(error);
   }
   return true;

@@ -27,6 +27,10 @@ int main(int argc, char **argv) {
     PrintUsage(nullptr, stderr);
     return kExitUsage;
   }
+  if (std::strcmp(argv[1], "--version") == 0) {
+    static_cast<void>(std::printf("tarne-admin %s\n", kVersion));
+    return kExitSuccess;
+  }
   // "help COMMAND" asks for that command's usage.
   const bool help = AsksForHelp(argv[1]);
   const char *name = help ? (argc > 2 ? argv[2] : nullptr) : argv[1];

@@ -6,9 +6,9 @@
 #include <fstream>
 #include <random>
 
+#include "cluster_tool.h"
 #include "directory/membership.h"
 #include "directory/uuid_util.h"
-#include "directory_fixture.h"
 
 namespace olva::test {
 namespace {
@@ -208,6 +208,75 @@ TEST_F(AdminTest, EveryCommandWorksOnACluster) {
   output.clear();
   EXPECT_EQ(AdminAnywhere({"check", "--directory", copy}, &output), 0);
   EXPECT_EQ(output, copy + ": ok, 3 entries\n");
+}
+
+TEST_F(AdminTest, StatusOnAClusterShowsEveryMemberAndNamesWhyItCannotOpen) {
+  REQUIRE_ETCD(location);
+  const std::string cluster = dir::UuidToText(kClusterA);
+  ASSERT_EQ(AdminAnywhere({"init", "--directory", *location, "--cluster", cluster}), 0);
+  for (const char *uuid :
+       {"6a1f0c2e-1d3b-4c5a-9e8f-7a6b5c4d3e21", "6a1f0c2e-1d3b-4c5a-9e8f-7a6b5c4d3e22"}) {
+    ASSERT_EQ(AdminAnywhere({"put", "--directory", *location, "--uuid", uuid, "--type", "3",
+                             "--file", File("a", "payload")}),
+              0);
+  }
+  const std::string variable = std::string(dir::kDirectoryVariable) + "=" + *location;
+  StatusRun run = AdminStatus({}, {variable});
+  ASSERT_EQ(run.status, 0) << run.text;
+  const nlohmann::json &json = run.json;
+  EXPECT_EQ(json["directory"],
+            (nlohmann::json{
+                {"location", *location}, {"source", "TARNE_DIRECTORY"}, {"kind", "cluster"}}));
+  EXPECT_EQ(json["node_file"], (nlohmann::json{{"path", node_}, {"source", "TARNE_NODE"}}));
+  EXPECT_EQ(json["entries"], 2);
+  EXPECT_EQ(json["alarms"], nlohmann::json::array());
+  const std::optional<dir::ClusterLocation> parsed = dir::ParseClusterLocation(*location);
+  ASSERT_TRUE(parsed.has_value());
+  ASSERT_EQ(json["members"].size(), parsed->endpoints.size());
+  size_t leaders = 0;
+  for (size_t i = 0; i < parsed->endpoints.size(); ++i) {
+    const nlohmann::json &member = json["members"][i];
+    EXPECT_EQ(member["endpoint"], parsed->endpoints[i]);
+    EXPECT_EQ(member["reachable"], true) << member;
+    EXPECT_GT(member["raft_term"].get<uint64_t>(), 0u) << member;
+    EXPECT_EQ(member["raft_term"], json["members"][0]["raft_term"]) << "one term for all";
+    // The run's members keep etcd's default quota, 2 GiB, read from their metrics.
+    EXPECT_EQ(member["quota"], int64_t{2} << 30) << member;
+    EXPECT_GT(member["db_size"].get<int64_t>(), 0) << member;
+    EXPECT_LE(member["db_size_in_use"].get<int64_t>(), member["db_size"].get<int64_t>());
+    EXPECT_LE(member["revision"].get<int64_t>(), json["revision"].get<int64_t>());
+    if (member["leader"] == true) {
+      ++leaders;
+      EXPECT_EQ(json["leader"], parsed->endpoints[i]);
+    }
+  }
+  EXPECT_EQ(leaders, 1u) << json;
+  EXPECT_GE(json["compacted_revision"].get<int64_t>(), 1);
+  EXPECT_LE(json["compacted_revision"].get<int64_t>(), json["revision"].get<int64_t>());
+  for (const std::string &endpoint : parsed->endpoints) {
+    EXPECT_EQ(Count(run.text, "\nmember " + endpoint + ": up, "), 1u) << run.text;
+  }
+  EXPECT_NE(run.text.find("\nentries: 2\nstatus: healthy\n"), std::string::npos) << run.text;
+  run = AdminStatus({"--directory", *location});
+  EXPECT_EQ(run.json["directory"]["source"], "--directory");
+
+  // The library cannot open it: each cause named, exit status 2.
+  const auto unreachable = [&](const std::vector<std::string> &environment,
+                               const std::string &problem) {
+    const StatusRun refused = AdminStatus({}, environment);
+    EXPECT_EQ(refused.status, 2) << refused.text;
+    EXPECT_EQ(refused.json["status"], "unreachable");
+    EXPECT_TRUE(refused.ProblemText().starts_with(problem)) << refused.ProblemText();
+    EXPECT_EQ(refused.json["entries"], nullptr);
+  };
+  const std::string missingNode = folder_ + "/no-node";
+  unreachable({variable, std::string(dir::kNodeVariable) + "=" + missingNode},
+              "node file " + missingNode + ": ");
+  const std::string empty = *location + "-none";
+  unreachable({std::string(dir::kDirectoryVariable) + "=" + empty},
+              "cannot open the directory: no directory under " + parsed->prefix + "-none");
+  unreachable({std::string(dir::kDirectoryVariable) + "=etcd://127.0.0.1:1/" + parsed->prefix},
+              "no member answered: ");
 }
 
 TEST_F(AdminTest, ARestoreThatFailsOnAClusterTakesBackWhatItLoaded) {

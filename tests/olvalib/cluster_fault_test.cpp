@@ -178,6 +178,19 @@ TEST_F(EtcdClusterFaultTest, TheLeaderKilledDuringAddsLosesNoAddReportedDone) {
   EXPECT_EQ(status == 0, failed == 0) << "the exit status says whether any failed";
   std::printf("adds done %zu, failed %zu, present %zu\n", done, failed, present.size());
 
+  // status shows the cluster degraded: the killed member down, another leading.
+  const std::string killedEndpoint = Endpoints().at(size_t(member));
+  StatusRun degraded = AdminStatus();
+  EXPECT_EQ(degraded.status, 1) << degraded.text;
+  EXPECT_EQ(degraded.ProblemText().find("member " + killedEndpoint + " does not answer: "), 0u)
+      << degraded.ProblemText();
+  EXPECT_EQ(Count(degraded.ProblemText(), "\n"), 1u) << degraded.ProblemText();
+  EXPECT_NE(degraded.text.find("\nmember " + killedEndpoint + ": down: "), std::string::npos)
+      << degraded.text;
+  EXPECT_EQ(degraded.json["members"][size_t(member)]["reachable"], false);
+  EXPECT_NE(degraded.json["leader"], nullptr);
+  EXPECT_NE(degraded.json["leader"], killedEndpoint);
+
   // The killed member comes back and catches up with the others.
   Script("restart", {std::to_string(member)});
   ASSERT_EQ(scriptStatus_, 0) << "restart of member " << member;
@@ -196,6 +209,7 @@ TEST_F(EtcdClusterFaultTest, TheLeaderKilledDuringAddsLosesNoAddReportedDone) {
     EXPECT_EQ(revision, revisions.begin()->second) << endpoint << " did not catch up";
   }
   ExpectOrdersAgree(location_);
+  EXPECT_EQ(AdminStatus().status, 0);
 }
 
 TEST_F(EtcdClusterFaultTest, TheWholeClusterDownRefusesAtOnceAndComesBackWhole) {
@@ -221,6 +235,11 @@ TEST_F(EtcdClusterFaultTest, TheWholeClusterDownRefusesAtOnceAndComesBackWhole) 
   EXPECT_EQ(found.get(), TARNE_STATUS_FAILURE);
   // Another host starting now is refused at once.
   ExpectNoConnection(RunTool({"find", "-a"}, OtherHost()), "tarne-tool with the cluster down");
+  // status says why.
+  const StatusRun down = AdminStatus({}, OtherHost());
+  EXPECT_EQ(down.status, 2) << down.text;
+  EXPECT_TRUE(down.ProblemText().starts_with("no member answered: ")) << down.ProblemText();
+  EXPECT_EQ(down.json["members"].size(), 3u);
 
   // Closing with the cluster gone ends too.
   auto closed = std::async(std::launch::async, [&] { Close(); });
@@ -467,6 +486,23 @@ TEST_F(EtcdClusterTlsTest, OnlyAHostWithACertificateOfTheMembersAuthorityIsServe
   plain.replace(0, std::string("etcds://").size(), "etcd://");
   ExpectNoConnection(RunTool({"find", "-a"}, Host("plain", Tls(), plain)),
                      "plain etcd:// to a TLS member");
+
+  // status reads the member's quota over TLS too, and names the refusals.
+  StatusRun status = AdminStatus({}, good);
+  EXPECT_EQ(status.status, 0) << status.text;
+  EXPECT_EQ(status.json["members"][0]["quota"], int64_t{2} << 30) << status.json;
+  const std::string refused = "TLS refused: the members refused this host's connection ";
+  for (const auto &[name, tls] : std::map<std::string, dir::TlsFiles>{
+           {"none", {}},
+           {"foreign", {certs + "/ca.crt", certs + "/foreign.crt", certs + "/foreign.key"}}}) {
+    status = AdminStatus({}, Host(name, tls, location_));
+    EXPECT_EQ(status.status, 2) << name << ": " << status.text;
+    EXPECT_TRUE(status.ProblemText().starts_with(refused)) << name << ": " << status.ProblemText();
+  }
+  status = AdminStatus({}, Host("plain", Tls(), plain));
+  EXPECT_EQ(status.status, 2) << status.text;
+  EXPECT_TRUE(status.ProblemText().starts_with("TLS refused: the members hang up on a plain "))
+      << status.ProblemText();
 }
 
 }  // namespace

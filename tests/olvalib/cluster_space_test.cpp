@@ -52,6 +52,28 @@ TEST_F(EtcdClusterSpaceTest, AFullClusterRefusesWritesByNameKeepsTheRestAndCompa
             "tarne-admin: cannot write: quota exceeded: the cluster's space is exhausted "
             "(tarne-admin compact frees it)\n");
 
+  // status names the alarm, and the quota it was raised at, read from the members' metrics;
+  // check fails on it.
+  StatusRun status = AdminStatus();
+  EXPECT_EQ(status.status, 1) << status.text;
+  EXPECT_NE(status.text.find("\nalarm: NOSPACE on 127.0.0.1:"), std::string::npos) << status.text;
+  EXPECT_TRUE(status.ProblemText().starts_with("alarm NOSPACE on 127.0.0.1:"))
+      << status.ProblemText();
+  ASSERT_GE(status.json["alarms"].size(), 1u) << status.json;
+  for (const auto &member : status.json["members"]) {
+    EXPECT_EQ(member["quota"], kQuotaBytes) << member;
+    EXPECT_EQ(member["reachable"], true) << member;
+  }
+  ToolRun check = RunProgram(TARNE_ADMIN_PATH, {"check"}, Host(nodePath_));
+  EXPECT_EQ(check.status, 1);
+  EXPECT_EQ(check.out, "");
+  EXPECT_TRUE(
+      check.err.starts_with("tarne-admin: " + location_ + ": alarm NOSPACE raised on 127.0.0.1:"))
+      << check.err;
+  EXPECT_EQ(Count(check.err, "tarne-admin compact frees the space and clears the alarm"),
+            status.json["alarms"].size())
+      << check.err;
+
   // Lookups still answer, whole. The add that took the database over its quota was stored
   // although refused: the members apply a write, then find the space exhausted.
   const std::vector<TarneEntry> listed = ListAll(QueryAll());
@@ -113,6 +135,16 @@ TEST_F(EtcdClusterSpaceTest, AFullClusterRefusesWritesByNameKeepsTheRestAndCompa
   }
   EXPECT_GE(cleared, 1u) << compact.out;
   EXPECT_EQ(Apply(TARNE_AddEntryForCluster, again), TARNE_STATUS_SUCCESS);
+  // Healthy again, the history starting where compact left it.
+  status = AdminStatus();
+  EXPECT_EQ(status.status, 0) << status.text;
+  EXPECT_EQ(
+      status.json["compacted_revision"],
+      std::stoll(compact.out.substr(std::string("compacted: history kept from revision ").size())))
+      << compact.out << status.text;
+  EXPECT_EQ(status.json["entries"], 1);
+  check = RunProgram(TARNE_ADMIN_PATH, {"check"}, Host(nodePath_));
+  EXPECT_EQ(check.status, 0) << check.err;
 
   // Nothing left to clear a second time; the history starts later.
   compact = RunProgram(TARNE_ADMIN_PATH, {"compact", "--directory", location_}, Host(nodePath_));

@@ -3,6 +3,7 @@
 #ifndef TARNE_TESTS_OLVALIB_CLUSTER_TOOL_H
 #define TARNE_TESTS_OLVALIB_CLUSTER_TOOL_H
 
+#include <nlohmann/json.hpp>
 #include <regex>
 
 #include "directory_fixture.h"
@@ -62,6 +63,42 @@ inline void ExpectNoConnection(const ToolRun &run, const std::string &what) {
       << what << ": " << run.err;
   EXPECT_LT(run.seconds, 5.0) << what;  // a generous bound: the point is that it never hangs
   std::printf("%s: \"No connection\" after %.2f s\n", what.c_str(), run.seconds);
+}
+
+// tarne-admin status, in both forms: its exit status, its text and its JSON object, parsed
+// strictly. Both forms must agree on the health, and the exit status must be the health's.
+struct StatusRun {
+  int status = -1;
+  std::string text;
+  nlohmann::json json;
+  // The problems, one line each, for messages and substring checks.
+  std::string ProblemText() const {
+    std::string joined;
+    for (const auto &problem : json["problems"]) joined += problem.get<std::string>() + "\n";
+    return joined;
+  }
+};
+inline StatusRun AdminStatus(const std::vector<std::string> &words = {},
+                             const std::vector<std::string> &environment = {}) {
+  std::vector<std::string> asJson{"status", "-f", "json"};
+  asJson.insert(asJson.end(), words.begin(), words.end());
+  std::vector<std::string> asText{"status"};
+  asText.insert(asText.end(), words.begin(), words.end());
+  const ToolRun json = RunProgram(TARNE_ADMIN_PATH, asJson, environment);
+  const ToolRun text = RunProgram(TARNE_ADMIN_PATH, asText, environment);
+  StatusRun run;
+  run.status = json.status;
+  run.text = text.out;
+  EXPECT_EQ(json.err, "");
+  EXPECT_EQ(text.err, "");
+  run.json = nlohmann::json::parse(json.out);  // throws, failing the test, on malformed JSON
+  const std::string health = run.json["status"].get<std::string>();
+  const int expected = health == "healthy" ? 0 : health == "degraded" ? 1 : 2;
+  EXPECT_EQ(run.status, expected) << json.out;
+  EXPECT_EQ(text.status, expected) << text.out;
+  EXPECT_NE(text.out.find("\nstatus: " + health + "\n"), std::string::npos) << text.out;
+  EXPECT_EQ(run.json["problems"].empty(), health == "healthy") << json.out;
+  return run;
 }
 
 // A directory on a cluster of its own, started in the test's folder by etcd-cluster.sh, so

@@ -26,11 +26,86 @@ bool SpaceExhausted(const grpc::Status &status) {
          status.error_message().find("database space exceeded") != std::string::npos;
 }
 
+MemberStatus ReadMemberStatus(Client &client, size_t member, std::chrono::milliseconds deadline) {
+  grpc::ClientContext context;
+  context.set_deadline(std::chrono::system_clock::now() + deadline);
+  pb::StatusResponse answer;
+  const grpc::Status status = pb::Maintenance::NewStub(client.MemberChannel(member))
+                                  ->Status(&context, pb::StatusRequest(), &answer);
+  MemberStatus said;
+  if (!status.ok()) {
+    said.error = status.error_message();
+    return said;
+  }
+  said.answered = true;
+  said.id = answer.header().member_id();
+  said.leader = answer.leader();
+  said.raftTerm = answer.raftterm();
+  said.revision = answer.header().revision();
+  said.dbSize = answer.dbsize();
+  said.dbSizeInUse = answer.dbsizeinuse();
+  said.version = answer.version();
+  return said;
+}
+
+grpc::Status ReadAlarms(Client &client, std::vector<pb::AlarmMember> *alarms) {
+  pb::AlarmRequest list;
+  list.set_action(pb::AlarmRequest::GET);
+  list.set_alarm(pb::NONE);
+  pb::AlarmResponse answer;
+  grpc::Status status;
+  for (size_t attempt = 0; attempt < client.MemberCount(); ++attempt) {
+    const size_t member = client.CurrentMember();
+    grpc::ClientContext context;
+    Within(context, kCallDeadline);
+    status = pb::Maintenance::NewStub(client.MemberChannel(member))->Alarm(&context, list, &answer);
+    if (status.ok() || !Client::MemberAtFault(status)) break;
+    client.MemberFailed(member);
+  }
+  alarms->assign(answer.alarms().begin(), answer.alarms().end());
+  return status;
+}
+
+std::string AlarmName(pb::AlarmType alarm) {
+  switch (alarm) {
+    case pb::NOSPACE:
+      return "NOSPACE";
+    case pb::CORRUPT:
+      return "CORRUPT";
+    default:
+      return "alarm " + std::to_string(static_cast<int>(alarm));
+  }
+}
+
+std::optional<int64_t> CompactedRevision(Client &client, int64_t current, std::string *error) {
+  // etcd tells no client where its history starts, but refuses a read at a revision before
+  // it: the first revision a read passes at is found by bisection, a few dozen small reads.
+  int64_t refused = 0, passed = current;
+  while (passed - refused > 1) {
+    const int64_t middle = refused + (passed - refused) / 2;
+    pb::RangeRequest probe;
+    probe.set_key(std::string(1, '\0'));
+    probe.set_count_only(true);
+    probe.set_revision(middle);
+    pb::RangeResponse answer;
+    const grpc::Status status = client.Range(probe, &answer);
+    if (status.ok()) {
+      passed = middle;
+    } else if (AlreadyCompacted(status)) {
+      refused = middle;
+    } else {
+      *error = status.error_message();
+      return std::nullopt;
+    }
+  }
+  return passed;
+}
+
 bool ReclaimSpace(Client &client, const std::function<void(const SpaceStep &)> &report) {
   bool whole = true;
-  const auto failed = [&](int member, const std::string &what, const grpc::Status &status) {
+  const auto failed = [&](int member, const std::string &what, const std::string &why) {
     SpaceStep step(SpaceStep::Kind::kFailed, member);
-    step.error = what + ": " + status.error_message();
+    step.error = what + ": " + why;
     report(step);
     whole = false;
   };
@@ -43,7 +118,7 @@ bool ReclaimSpace(Client &client, const std::function<void(const SpaceStep &)> &
   pb::RangeResponse now;
   grpc::Status status = client.Range(probe, &now);
   if (!status.ok()) {
-    failed(-1, "cannot read the cluster's revision", status);
+    failed(-1, "cannot read the cluster's revision", status.error_message());
   } else {
     // Physical: the call returns once the members dropped the old revisions, so that the
     // defragmentation below gives their space back.
@@ -66,7 +141,7 @@ bool ReclaimSpace(Client &client, const std::function<void(const SpaceStep &)> &
       step.revision = compaction.revision();
       report(step);
     } else {
-      failed(-1, "cannot compact", status);
+      failed(-1, "cannot compact", status.error_message());
     }
   }
 
@@ -75,57 +150,40 @@ bool ReclaimSpace(Client &client, const std::function<void(const SpaceStep &)> &
   for (int member = 0; member < members; ++member) {
     const std::unique_ptr<pb::Maintenance::Stub> maintenance =
         pb::Maintenance::NewStub(client.MemberChannel(static_cast<size_t>(member)));
-    const auto readStatus = [&](pb::StatusResponse *answer) {
-      grpc::ClientContext asked;
-      Within(asked, kCallDeadline);
-      return maintenance->Status(&asked, pb::StatusRequest(), answer);
-    };
-    pb::StatusResponse before;
-    status = readStatus(&before);
-    if (!status.ok()) {
-      failed(member, "cannot read the member's status", status);
+    const MemberStatus before = ReadMemberStatus(client, static_cast<size_t>(member));
+    if (!before.answered) {
+      failed(member, "cannot read the member's status", before.error);
       continue;
     }
-    memberOfId[before.header().member_id()] = member;
+    memberOfId[before.id] = member;
     grpc::ClientContext defragmenting;
     Within(defragmenting, kRewriteDeadline);
     pb::DefragmentResponse defragmented;
     status = maintenance->Defragment(&defragmenting, pb::DefragmentRequest(), &defragmented);
     if (!status.ok()) {
-      failed(member, "cannot defragment", status);
+      failed(member, "cannot defragment", status.error_message());
       continue;
     }
-    pb::StatusResponse after;
-    status = readStatus(&after);
-    if (!status.ok()) {
-      failed(member, "cannot read the member's status", status);
+    const MemberStatus after = ReadMemberStatus(client, static_cast<size_t>(member));
+    if (!after.answered) {
+      failed(member, "cannot read the member's status", after.error);
       continue;
     }
     SpaceStep step(SpaceStep::Kind::kDefragmented, member);
-    step.bytesBefore = before.dbsize();
-    step.bytesAfter = after.dbsize();
+    step.bytesBefore = before.dbSize;
+    step.bytesAfter = after.dbSize;
     report(step);
   }
 
   // The alarm stays until cleared, whatever space was freed; a member still over its quota
   // raises it again at the next write.
-  pb::AlarmRequest list;
-  list.set_action(pb::AlarmRequest::GET);
-  list.set_alarm(pb::NONE);
-  pb::AlarmResponse alarms;
-  for (int attempt = 0; attempt < members; ++attempt) {
-    const size_t member = client.CurrentMember();
-    grpc::ClientContext context;
-    Within(context, kCallDeadline);
-    status = pb::Maintenance::NewStub(client.MemberChannel(member))->Alarm(&context, list, &alarms);
-    if (status.ok() || !Client::MemberAtFault(status)) break;
-    client.MemberFailed(member);
-  }
+  std::vector<pb::AlarmMember> alarms;
+  status = ReadAlarms(client, &alarms);
   if (!status.ok()) {
-    failed(-1, "cannot read the alarms", status);
+    failed(-1, "cannot read the alarms", status.error_message());
     return false;
   }
-  for (const pb::AlarmMember &alarm : alarms.alarms()) {
+  for (const pb::AlarmMember &alarm : alarms) {
     if (alarm.alarm() != pb::NOSPACE) continue;
     pb::AlarmRequest clear;
     clear.set_action(pb::AlarmRequest::DEACTIVATE);
@@ -140,7 +198,7 @@ bool ReclaimSpace(Client &client, const std::function<void(const SpaceStep &)> &
     const auto known = memberOfId.find(alarm.memberid());
     const int index = known == memberOfId.end() ? -1 : known->second;
     if (!status.ok()) {
-      failed(index, "cannot clear the space alarm", status);
+      failed(index, "cannot clear the space alarm", status.error_message());
       continue;
     }
     report(SpaceStep(SpaceStep::Kind::kAlarmCleared, index));

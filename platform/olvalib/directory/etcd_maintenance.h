@@ -6,7 +6,9 @@
 #define OLVALIB_DIRECTORY_ETCD_MAINTENANCE_H
 
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "etcd_client.h"
 
@@ -26,6 +28,32 @@ struct SpaceStep {
   int64_t bytesBefore = 0, bytesAfter = 0;  // kDefragmented
   std::string error;                        // kFailed
 };
+
+// What one member says of itself, or why it did not answer within the deadline.
+struct MemberStatus {
+  bool answered = false;
+  std::string error;    // not answered: the call's failure
+  uint64_t id = 0;      // the member's ID, as alarms and leaders name it
+  uint64_t leader = 0;  // the ID of the leader it follows; 0: it knows none
+  uint64_t raftTerm = 0;
+  int64_t revision = 0;     // the store's current revision
+  int64_t dbSize = 0;       // the database file's size, in bytes
+  int64_t dbSizeInUse = 0;  // the part of it that holds data; the rest a defragmentation frees
+  std::string version;      // the member's protocol version
+};
+MemberStatus ReadMemberStatus(Client &client, size_t member,
+                              std::chrono::milliseconds deadline = kCallDeadline);
+
+// The alarms raised on the cluster's members, asked of the members in turn until one
+// answers.
+grpc::Status ReadAlarms(Client &client, std::vector<pb::AlarmMember> *alarms);
+// "NOSPACE" (the space quota is exhausted), "CORRUPT" (a member found its data differs).
+std::string AlarmName(pb::AlarmType alarm);
+
+// The oldest revision still readable: history before it was compacted away (1 when none was).
+// current is the cluster's current revision. Nothing, and *error, when the cluster could not
+// be read.
+std::optional<int64_t> CompactedRevision(Client &client, int64_t current, std::string *error);
 
 // Compacts the cluster's history to its current revision, then defragments the members one
 // at a time (a member blocks its clients while it defragments, so the others serve them),
