@@ -83,7 +83,7 @@ tarne-tool find --p|--print-dump-hdr
 tarne-tool find -t DISK |
 tarne-tool -t find w|wait waitdump waitformembership whoami
 tarne-tool -f json r|readdump remoteFind
-tarne-admin |check compact dump help info init members put restore upgrade
+tarne-admin |check compact dump help info init members put restore status upgrade
 tarne-admin c|check compact
 tarne-admin -|--help
 tarne-admin help re|restore
