@@ -113,6 +113,7 @@ out=$(inroot "mkdir -p /srv && touch /srv/blocker && TARNE_NODE=/srv/blocker/nod
 check "a failed init on a cluster says so and removes what it created" \
   has "cannot make the folder /srv/blocker: Not a directory" "$out"
 check "... and exits 1" has "status 1" "$out"
+check "... and says it removed the directory it created" has "was removed again" "$out"
 check "... so that the next init creates the directory rather than joining it" \
   has "$location: created; node file /etc/tarne/node" \
   "$(inroot "TARNE_DIRECTORY=$location tarne-admin init --self $self --cluster ca000000-0000-4000-8000-00000000d0c1")"
