@@ -27,8 +27,9 @@ done
 # The host's folders, root's and 0755, in the package every program needs; each package's
 # copyright and changelog; a postrm that tells what a purge keeps.
 libraries=$(ls "$build"/tarne-libraries_*.deb)
+contents=$(dpkg-deb -c "$libraries")
 for folder in etc/tarne var/lib/tarne; do
-  dpkg-deb -c "$libraries" | grep -q "^drwxr-xr-x root/root .* \./$folder/\$" ||
+  grep -q "^drwxr-xr-x root/root .* \./$folder/\$" <<<"$contents" ||
     fail "tarne-libraries does not ship /$folder, root's, mode 0755"
 done
 for package in tarne-tool tarne-libraries tarne-admin; do
