@@ -1,8 +1,11 @@
 #include "admin_arguments.h"
 
 #include <charconv>
+#include <cstdio>
+#include <cstdlib>
 
-#include "directory/directory_location.h"
+#include "admin_commands.h"
+#include "directory/host_location.h"
 #include "directory/uuid_util.h"
 
 namespace olva::admin {
@@ -75,7 +78,14 @@ std::vector<std::string> Arguments::Values(std::string_view name) const {
 }
 
 std::string Arguments::DirectoryPath() const {
-  return Value(kDirectoryOption.name).value_or(dir::DirectoryPath());
+  if (const std::optional<std::string> given = Value(kDirectoryOption.name)) return *given;
+  std::string location;
+  std::string error;
+  if (dir::HostDirectoryLocation(&location, &error)) return location;
+  // Every command asks for the location before it does anything: a node file that cannot
+  // be read ends it here, named, rather than sending it to the default path.
+  std::fprintf(stderr, "tarne-admin: cannot tell where the directory is: %s\n", error.c_str());
+  std::exit(kExitFailure);
 }
 
 std::optional<OlvaUUID> ParseUuidArgument(std::string_view text) {

@@ -33,7 +33,8 @@ class Arguments {
   std::vector<std::string> Values(std::string_view name) const;
   const std::vector<std::string> &Positional() const { return positional_; }
 
-  // --directory, else TARNE_DIRECTORY, else the default path.
+  // --directory, else TARNE_DIRECTORY, else the location the node file records, else the
+  // default path. A node file that cannot be read ends the program (exit 1, named).
   std::string DirectoryPath() const;
 
  private:

@@ -8,8 +8,15 @@
 namespace olva::admin {
 
 PEK_ReturnStatus CreateClusterDirectory(const dir::ClusterLocation &location,
-                                        const dir::TlsFiles &tls, bool force, std::string *error) {
-  return dir::EtcdStore::CreateDirectory(location, tls, force, error);
+                                        const dir::TlsFiles &tls, bool force, std::string *error,
+                                        int64_t *createdRevision) {
+  return dir::EtcdStore::CreateDirectory(location, tls, force, error, createdRevision);
+}
+
+PEK_ReturnStatus RemoveCreatedClusterDirectory(const dir::ClusterLocation &location,
+                                               const dir::TlsFiles &tls, int64_t createdRevision,
+                                               std::string *markerKey, std::string *error) {
+  return dir::EtcdStore::RemoveCreatedDirectory(location, tls, createdRevision, markerKey, error);
 }
 
 bool CheckClusterOrders(dir::DirectoryStore &store, const std::function<void(std::string)> &problem,

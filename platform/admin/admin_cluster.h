@@ -17,9 +17,17 @@
 namespace olva::admin {
 
 // Writes what the directory needs under the location's prefix. Already exists: it is there
-// and force is false (force first deletes the directory's rows). Failure: *error.
+// and force is false (force first deletes the directory's rows). Failure: *error. On
+// success *createdRevision is the revision that recorded it.
 PEK_ReturnStatus CreateClusterDirectory(const dir::ClusterLocation &location,
-                                        const dir::TlsFiles &tls, bool force, std::string *error);
+                                        const dir::TlsFiles &tls, bool force, std::string *error,
+                                        int64_t *createdRevision);
+
+// Removes the directory that CreateClusterDirectory recorded at createdRevision, as long as
+// its marker is still that one. *markerKey: the marker's key, to name when it stays.
+PEK_ReturnStatus RemoveCreatedClusterDirectory(const dir::ClusterLocation &location,
+                                               const dir::TlsFiles &tls, int64_t createdRevision,
+                                               std::string *markerKey, std::string *error);
 
 // Hands each disagreement between the rows' keys of the listing orders to problem; false,
 // and *error, when the keys could not be read.

@@ -60,6 +60,36 @@ std::optional<dir::TlsFiles> TlsFiles(const Arguments &arguments, bool tls, int 
   return dir::TlsFiles{absolute("ca"), absolute("cert"), absolute("key")};
 }
 
+// A failed init leaves no directory of its own making behind: a host that runs it again
+// creates the directory rather than joining an empty one that nobody else knows of. What
+// cannot be taken back is named, with the command that removes it.
+void TakeBack(const dir::ClusterLocation &cluster, const dir::TlsFiles &tls,
+              const std::string &location, int64_t createdRevision, bool force) {
+  std::string markerKey;
+  std::string error;
+  const PEK_ReturnStatus status =
+      RemoveCreatedClusterDirectory(cluster, tls, createdRevision, &markerKey, &error);
+  const char *replaced = force ? " (the directory --force replaced is gone)" : "";
+  if (status == TARNE_STATUS_SUCCESS) {
+    std::fprintf(stderr, "tarne-admin: the directory created at %s was removed again%s\n",
+                 location.c_str(), replaced);
+    return;
+  }
+  std::string endpoints;
+  for (const std::string &endpoint : cluster.endpoints) {
+    if (!endpoints.empty()) endpoints += ',';
+    if (cluster.tls) endpoints += "https://";
+    endpoints += endpoint;
+  }
+  if (tls.Given()) {
+    endpoints += " --cacert=" + tls.ca + " --cert=" + tls.cert + " --key=" + tls.key;
+  }
+  std::fprintf(stderr,
+               "tarne-admin: the directory created at %s is still there (%s)%s: remove it with "
+               "`ETCDCTL_API=3 etcdctl --endpoints=%s del '%s'` before running init again\n",
+               location.c_str(), error.c_str(), replaced, endpoints.c_str(), markerKey.c_str());
+}
+
 // On a cluster: the shared directory when there is none under the prefix yet (--force
 // replaces it, every host's entries with it), then this host's node file.
 int InitCluster(const Arguments &arguments, const std::string &location,
@@ -85,21 +115,28 @@ int InitCluster(const Arguments &arguments, const std::string &location,
   }
 
   std::string error;
-  PEK_ReturnStatus status = CreateClusterDirectory(*cluster, *tls, force, &error);
+  int64_t createdRevision = 0;
+  PEK_ReturnStatus status = CreateClusterDirectory(*cluster, *tls, force, &error, &createdRevision);
   const bool joined = status == TARNE_STATUS_ALREADY_EXISTS;
   if (status != TARNE_STATUS_SUCCESS && !joined) {
     std::fprintf(stderr, "tarne-admin: cannot create %s: %s\n", location.c_str(), error.c_str());
     return kExitFailure;
   }
-  status = dir::WriteNodeFile(nodePath, {info, *tls}, force, &error);
-  if (status == TARNE_STATUS_ALREADY_EXISTS) return nodeExists();
-  if (status != TARNE_STATUS_SUCCESS) {
-    std::fprintf(stderr, "tarne-admin: cannot write the node file: %s\n", error.c_str());
-    return kExitFailure;
+  // The node file records the location, so that the host's programs find the directory
+  // without TARNE_DIRECTORY.
+  status = dir::WriteNodeFile(nodePath, {info, *tls, location}, force, &error);
+  if (status == TARNE_STATUS_SUCCESS) {
+    std::printf("%s: %s; node file %s\n", location.c_str(),
+                joined ? "joined the directory already there" : "created", nodePath.c_str());
+    return kExitSuccess;
   }
-  std::printf("%s: %s; node file %s\n", location.c_str(),
-              joined ? "joined the directory already there" : "created", nodePath.c_str());
-  return kExitSuccess;
+  if (status == TARNE_STATUS_ALREADY_EXISTS) {
+    nodeExists();
+  } else {
+    std::fprintf(stderr, "tarne-admin: cannot write the node file: %s\n", error.c_str());
+  }
+  if (!joined) TakeBack(*cluster, *tls, location, createdRevision, force);
+  return kExitFailure;
 }
 
 }  // namespace

@@ -124,11 +124,13 @@ PendingFile::~PendingFile() {
     unlink(temporaryName_.c_str());
     Untrack(temporaryName_);
   }
+  folders_.Remove();
 }
 
 bool PendingFile::Create(const std::string &path, std::string *error) {
   path_ = path;
   folder_ = FolderOf(path);
+  if (!folders_.MakeAbove(path, error)) return false;
   fd_ = open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
   if (fd_ < 0) {
     // No unnamed files here: a fresh name, created exclusively (O_EXCL never follows a link).
@@ -193,6 +195,7 @@ bool PendingFile::Publish(std::string *error) {
   }
   Untrack(temporaryName_);
   temporaryName_.clear();
+  folders_ = dir::MadeFolders();  // they hold the file now
   return SyncFolder(folder_, error);
 }
 

@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "directory/made_folders.h"
+
 namespace olva::admin {
 
 class PendingFile {
@@ -19,7 +21,8 @@ class PendingFile {
 
   // Creates the file in the folder of path, unnamed where the file system allows it (it
   // then vanishes with the process whatever ends it), else under a fresh random name beside
-  // path that a signal handler removes. False, and *error set, when it cannot be created.
+  // path that a signal handler removes. A missing folder is made first, and removed again
+  // when the file is never published. False, and *error set, when it cannot be created.
   bool Create(const std::string &path, std::string *error);
   int Descriptor() const { return fd_; }
 
@@ -32,6 +35,7 @@ class PendingFile {
   std::string folder_;
   int fd_ = -1;
   std::string temporaryName_;  // while the file has a name other than path_
+  dir::MadeFolders folders_;   // made for this file, until it is published
 };
 
 // Removes path, and makes the removal durable before any later change to the folder.

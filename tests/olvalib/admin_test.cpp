@@ -178,6 +178,48 @@ TEST_F(AdminTest, InitOnAClusterWritesAnOwnerOnlyNodeFileAndASecondHostJoins) {
   EXPECT_EQ(AdminAnywhere({"init", "--directory", *location, "--cluster", cluster}), 1);
 }
 
+// All or nothing: an init whose node file cannot be written takes back the directory it
+// created, so that the host's next init creates it rather than joining an empty one.
+TEST_F(AdminTest, AFailedInitOnAClusterTakesBackTheDirectoryItCreated) {
+  REQUIRE_ETCD(location);
+  const std::string cluster = dir::UuidToText(kClusterA);
+  setenv(dir::kNodeVariable, (File("blocker", "") + "/node").c_str(), 1);
+  EXPECT_EQ(AdminAnywhere({"init", "--directory", *location, "--cluster", cluster}), 1);
+  EXPECT_EQ(AdminAnywhere({"info", "--directory", *location}), 1) << "no directory there";
+  // The node file's missing folders are made, as the package's /etc/tarne would be.
+  const mode_t umaskBefore = umask(022);
+  setenv(dir::kNodeVariable, (folder_ + "/etc/tarne/node").c_str(), 1);
+  std::string output;
+  EXPECT_EQ(AdminAnywhere({"init", "--directory", *location, "--cluster", cluster}, &output), 0);
+  umask(umaskBefore);
+  EXPECT_EQ(output, *location + ": created; node file " + folder_ + "/etc/tarne/node\n");
+  for (const std::string folder : {"/etc", "/etc/tarne"}) {
+    struct stat info {};
+    ASSERT_EQ(stat((folder_ + folder).c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0755u) << folder;
+  }
+}
+
+// init records the location in the node file; the programs use it when TARNE_DIRECTORY is
+// unset, and TARNE_DIRECTORY still comes first.
+TEST_F(AdminTest, InitOnAClusterRecordsTheLocationThatTarneDirectoryOverrides) {
+  REQUIRE_ETCD(location);
+  ASSERT_EQ(
+      AdminAnywhere({"init", "--directory", *location, "--cluster", dir::UuidToText(kClusterA)}),
+      0);
+  std::ifstream node(node_);
+  const std::string text{std::istreambuf_iterator<char>(node), {}};
+  EXPECT_NE(text.find("\ndirectory " + *location + "\n"), std::string::npos) << text;
+  std::string output;
+  EXPECT_EQ(AdminAnywhere({"info"}, &output), 0);
+  EXPECT_EQ(output.substr(0, output.find('\n')), "directory: " + path_) << "TARNE_DIRECTORY first";
+  unsetenv(dir::kDirectoryVariable);
+  output.clear();
+  EXPECT_EQ(AdminAnywhere({"info"}, &output), 0);
+  EXPECT_EQ(output.substr(0, output.find('\n')), "directory: " + *location);
+  EXPECT_NE(output.find("\nentries: 0\n"), std::string::npos) << output;
+}
+
 TEST_F(AdminTest, EveryCommandWorksOnACluster) {
   REQUIRE_ETCD(location);
   const std::string a = dir::UuidToText(kClusterA), b = dir::UuidToText(kClusterB);

@@ -455,7 +455,8 @@ class EtcdClusterTlsTest : public EtcdClusterOwnTest {
                                 const std::string &location) {
     const std::string path = folder_ + "/node-" + name;
     std::string error;
-    EXPECT_EQ(dir::WriteNodeFile(path, {{kOtherHost, Clusters()}, tls}, true, &error), 0u) << error;
+    EXPECT_EQ(dir::WriteNodeFile(path, {{kOtherHost, Clusters()}, tls, {}}, true, &error), 0u)
+        << error;
     return {std::string(dir::kNodeVariable) + "=" + path,
             std::string(dir::kDirectoryVariable) + "=" + location};
   }

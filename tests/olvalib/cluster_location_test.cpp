@@ -72,7 +72,8 @@ class NodeFileTest : public ::testing::Test {
 };
 
 TEST_F(NodeFileTest, WrittenOwnerOnlyInPlaceAndReadBack) {
-  const dir::NodeFile node{{kSelf, {kClusterB, kClusterA}}, {"/c/ca.crt", "/c/h.crt", "/c/h.key"}};
+  const dir::NodeFile node{
+      {kSelf, {kClusterB, kClusterA}}, {"/c/ca.crt", "/c/h.crt", "/c/h.key"}, {}};
   const mode_t previous = umask(0);  // the mode must not come from the umask
   std::string error;
   const PEK_ReturnStatus written = dir::WriteNodeFile(path_, node, false, &error);
@@ -94,7 +95,7 @@ TEST_F(NodeFileTest, WrittenOwnerOnlyInPlaceAndReadBack) {
   EXPECT_EQ(read.tls.key, "/c/h.key");
 
   // Without TLS files none are read back.
-  ASSERT_EQ(dir::WriteNodeFile(path_, {{kSelf, {kClusterA}}, {}}, true, &error), 0u) << error;
+  ASSERT_EQ(dir::WriteNodeFile(path_, {{kSelf, {kClusterA}}, {}, {}}, true, &error), 0u) << error;
   ASSERT_TRUE(dir::ReadNodeFile(path_, &read, &error)) << error;
   EXPECT_FALSE(read.tls.Given());
 }
@@ -102,13 +103,13 @@ TEST_F(NodeFileTest, WrittenOwnerOnlyInPlaceAndReadBack) {
 TEST_F(NodeFileTest, AnExistingFileIsReplacedOnlyWithForce) {
   WriteText("something of the operator's\n");
   std::string error;
-  EXPECT_EQ(dir::WriteNodeFile(path_, {{kSelf, {kClusterA}}, {}}, false, &error),
+  EXPECT_EQ(dir::WriteNodeFile(path_, {{kSelf, {kClusterA}}, {}, {}}, false, &error),
             TARNE_STATUS_ALREADY_EXISTS);
   EXPECT_NE(error.find(path_), std::string::npos) << error;
   std::ifstream in(path_);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "something of the operator's\n");
   EXPECT_EQ(FolderContents(), std::vector<std::string>{"node"});
-  ASSERT_EQ(dir::WriteNodeFile(path_, {{kSelf, {kClusterA}}, {}}, true, &error), 0u) << error;
+  ASSERT_EQ(dir::WriteNodeFile(path_, {{kSelf, {kClusterA}}, {}, {}}, true, &error), 0u) << error;
   dir::NodeFile read;
   EXPECT_TRUE(dir::ReadNodeFile(path_, &read, &error)) << error;
 }
@@ -123,7 +124,8 @@ TEST_F(NodeFileTest, AnIdentityNoDirectoryCouldRecordIsNotWritten) {
                                        {kSelf, {null}},
                                        {kClusterA, {kClusterB, kClusterA}}}) {  // self a cluster
     std::string error;
-    EXPECT_EQ(dir::WriteNodeFile(path_, {identity, {}}, false, &error), TARNE_STATUS_BAD_PARAMETER);
+    EXPECT_EQ(dir::WriteNodeFile(path_, {identity, {}, {}}, false, &error),
+              TARNE_STATUS_BAD_PARAMETER);
     EXPECT_TRUE(FolderContents().empty());
   }
 }

@@ -163,7 +163,7 @@ inline std::string FreshPrefix() {
 inline void WriteNode(const std::string &path, const dir::DirectoryInfo &identity,
                       const dir::TlsFiles &tls = {}) {
   std::string error;
-  ASSERT_EQ(dir::WriteNodeFile(path, {identity, tls}, false, &error), TARNE_STATUS_SUCCESS)
+  ASSERT_EQ(dir::WriteNodeFile(path, {identity, tls, {}}, false, &error), TARNE_STATUS_SUCCESS)
       << error;
 }
 

@@ -27,6 +27,22 @@ for program in tarne-tool tarne-admin; do
   [ -f "$root/usr/share/bash-completion/completions/$program" ] || fail "no bash completion of $program"
   [ -f "$root/usr/share/zsh/vendor-completions/_$program" ] || fail "no zsh completion of $program"
 done
+# The host's folders, root's and 0755, in the package every program needs; each package's
+# copyright and changelog; a postrm that tells what a purge keeps.
+libraries=$(ls "$build"/tarne-libraries_*.deb)
+contents=$(dpkg-deb -c "$libraries")
+for folder in etc/tarne var/lib/tarne; do
+  grep -q "^drwxr-xr-x root/root .* \./$folder/\$" <<<"$contents" ||
+    fail "tarne-libraries does not ship /$folder, root's, mode 0755"
+done
+for package in tarne-tool tarne-libraries tarne-admin; do
+  [ -s "$root/usr/share/doc/$package/copyright" ] || fail "$package has no copyright file"
+  zcat "$root/usr/share/doc/$package/changelog.gz" 2>/dev/null | head -1 | grep -q '^tarne (' ||
+    fail "$package has no changelog.gz"
+done
+dpkg-deb -e "$libraries" "$work/control"
+[ -x "$work/control/postrm" ] && grep -q 'purge' "$work/control/postrm" ||
+  fail "tarne-libraries has no postrm that speaks of purge"
 for page in man1/tarne-tool.1.gz man8/tarne-admin.8.gz; do
   zcat "$root/usr/share/man/$page" | groff -man -ww -Tutf8 -z 2>"$work/groff" &&
     [ ! -s "$work/groff" ] || fail "$page does not render cleanly: $(cat "$work/groff")"

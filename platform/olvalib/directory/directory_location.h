@@ -24,7 +24,8 @@ inline constexpr size_t kMaxClusterPrefixBytes = 1024;
 // The most requests one transaction applies; 1 measures a transaction per request.
 inline constexpr const char *kBatchVariable = "TARNE_DIRECTORY_BATCH";
 
-// TARNE_DIRECTORY when set and not empty, else the default path of a cluster host.
+// TARNE_DIRECTORY when set and not empty, else the default path of a cluster host (the
+// programs follow HostDirectoryLocation, which reads the node file between the two).
 std::string DirectoryPath();
 // TARNE_NODE when set and not empty, else the default node file.
 std::string NodePath();

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "client/tarne_status_codes.h"
+#include "made_folders.h"
 #include "uuid_util.h"
 
 namespace olva::dir {
@@ -37,19 +38,6 @@ CREATE TABLE entries(
 CREATE INDEX entries_by_owner ON entries(owner, type, uuid, revision, cluster);
 CREATE INDEX entries_by_type ON entries(type, uuid, owner, revision, cluster);
 )sql";
-
-// Creates the missing directories above path, as mkdir -p would.
-bool MakeParents(const std::string &path, std::string *error) {
-  for (size_t slash = path.find('/', 1); slash != std::string::npos;
-       slash = path.find('/', slash + 1)) {
-    const std::string parent = path.substr(0, slash);
-    if (mkdir(parent.c_str(), 0755) != 0 && errno != EEXIST) {
-      *error = parent + ": " + std::strerror(errno);
-      return false;
-    }
-  }
-  return true;
-}
 
 bool RemoveIfPresent(const std::string &path, std::string *error) {
   if (unlink(path.c_str()) != 0 && errno != ENOENT) {
@@ -118,38 +106,45 @@ PEK_ReturnStatus CreateDirectory(const std::string &path, const DirectoryInfo &i
     *error = "the self UUID and every cluster UUID must be distinct real UUIDs";
     return TARNE_STATUS_BAD_PARAMETER;
   }
-  if (!MakeParents(path, error)) return TARNE_STATUS_FAILURE;
+  // A failure leaves nothing behind: neither the file nor a folder made for it.
+  MadeFolders folders;
+  const auto fail = [&](PEK_ReturnStatus status) {
+    folders.Remove();
+    return status;
+  };
+  if (!folders.MakeAbove(path, error)) return fail(TARNE_STATUS_FAILURE);
   if (force) {
     for (const char *suffix : {"", "-wal", "-shm", "-journal"}) {
-      if (!RemoveIfPresent(path + suffix, error)) return TARNE_STATUS_FAILURE;
+      if (!RemoveIfPresent(path + suffix, error)) return fail(TARNE_STATUS_FAILURE);
     }
   }
   // Created here rather than by SQLite, so that it is never readable by others, not even for
   // a moment; SQLite gives the -wal and -shm files the same mode.
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) {
-    *error = path + ": " + std::strerror(errno);
-    return errno == EEXIST ? TARNE_STATUS_ALREADY_EXISTS : TARNE_STATUS_FAILURE;
+    const int failed = errno;
+    *error = path + ": " + std::strerror(failed);
+    return fail(failed == EEXIST ? TARNE_STATUS_ALREADY_EXISTS : TARNE_STATUS_FAILURE);
   }
   const bool modeSet = fchmod(fd, 0600) == 0;
   close(fd);
   if (!modeSet) {
     *error = path + ": " + std::strerror(errno);
-    return TARNE_STATUS_FAILURE;
+    unlink(path.c_str());
+    return fail(TARNE_STATUS_FAILURE);
   }
 
   std::unique_ptr<Connection> connection =
       Connection::Open(path, Connection::OpenMode::kExisting, error);
-  if (connection == nullptr) return TARNE_STATUS_FAILURE;
   // WAL lets readers of every process go on while one writer commits.
-  const bool created = connection->Execute("PRAGMA journal_mode=WAL") &&
+  const bool created = connection != nullptr && connection->Execute("PRAGMA journal_mode=WAL") &&
                        connection->Execute("BEGIN IMMEDIATE") && connection->Execute(kSchemaSql) &&
                        WriteIdentity(*connection, info) && connection->Execute("COMMIT");
   if (!created) {
-    *error = connection->LastError();
+    if (connection != nullptr) *error = connection->LastError();
     connection.reset();
-    unlink(path.c_str());
-    return TARNE_STATUS_FAILURE;
+    for (const char *suffix : {"", "-wal", "-shm", "-journal"}) unlink((path + suffix).c_str());
+    return fail(TARNE_STATUS_FAILURE);
   }
   return TARNE_STATUS_SUCCESS;
 }

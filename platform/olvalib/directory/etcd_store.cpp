@@ -157,7 +157,8 @@ std::unique_ptr<EtcdStore> EtcdStore::Open(const ClusterLocation &location, cons
 }
 
 PEK_ReturnStatus EtcdStore::CreateDirectory(const ClusterLocation &location, const TlsFiles &tls,
-                                            bool force, std::string *error) {
+                                            bool force, std::string *error,
+                                            int64_t *createdRevision) {
   std::unique_ptr<etcd::Client> client = etcd::Client::Connect(location, tls, error);
   if (client == nullptr) return TARNE_STATUS_FAILURE;
   const std::string keyPrefix = etcd::DirectoryKeyPrefix(location.prefix);
@@ -219,6 +220,40 @@ PEK_ReturnStatus EtcdStore::CreateDirectory(const ClusterLocation &location, con
   if (!response.succeeded()) {
     *error = "a directory exists under " + location.prefix;
     return TARNE_STATUS_ALREADY_EXISTS;
+  }
+  if (createdRevision != nullptr) *createdRevision = response.header().revision();
+  return TARNE_STATUS_SUCCESS;
+}
+
+PEK_ReturnStatus EtcdStore::RemoveCreatedDirectory(const ClusterLocation &location,
+                                                   const TlsFiles &tls, int64_t createdRevision,
+                                                   std::string *markerKey, std::string *error) {
+  const std::string keyPrefix = etcd::DirectoryKeyPrefix(location.prefix);
+  *markerKey = FormatKey(keyPrefix);
+  std::unique_ptr<etcd::Client> client = etcd::Client::Connect(location, tls, error);
+  if (client == nullptr) return TARNE_STATUS_FAILURE;
+  etcd::pb::TxnRequest request;
+  etcd::pb::Compare *ours = request.add_compare();
+  ours->set_key(*markerKey);
+  ours->set_target(etcd::pb::Compare::CREATE);
+  ours->set_result(etcd::pb::Compare::EQUAL);
+  ours->set_create_revision(createdRevision);
+  for (const ColumnOrder &order : kEtcdOrders) {
+    const etcd::KeyRange range = etcd::OrderRange(keyPrefix, order);
+    etcd::pb::DeleteRangeRequest *rows = request.add_success()->mutable_request_delete_range();
+    rows->set_key(range.begin);
+    rows->set_range_end(range.end);
+  }
+  request.add_success()->mutable_request_delete_range()->set_key(*markerKey);
+  etcd::pb::TxnResponse response;
+  const grpc::Status status = client->Txn(request, &response);
+  if (!status.ok()) {
+    *error = "cannot write: " + status.error_message();
+    return TARNE_STATUS_FAILURE;
+  }
+  if (!response.succeeded()) {
+    *error = "the directory's marker changed meanwhile";
+    return TARNE_STATUS_NOT_FOUND;
   }
   return TARNE_STATUS_SUCCESS;
 }

@@ -55,8 +55,18 @@ class EtcdStore final : public DirectoryStore {
   // under the same prefix; never another directory's keys). No connection: no member
   // answered. Failure: *error says why (a directory of the earlier key layout is there and
   // force is false, among others).
+  // *createdRevision, when given, receives the revision at which the marker was put.
   static PEK_ReturnStatus CreateDirectory(const ClusterLocation &location, const TlsFiles &tls,
-                                          bool force, std::string *error);
+                                          bool force, std::string *error,
+                                          int64_t *createdRevision = nullptr);
+  // Takes back a directory that CreateDirectory has just recorded, when the command that
+  // recorded it fails after all: its marker goes only while it is still the one put then
+  // (createdRevision), with any rows written under it since. Not found: the marker was
+  // replaced or removed meanwhile, and is left alone. *markerKey names the marker's key
+  // whatever the outcome, for the operator who must remove it by hand.
+  static PEK_ReturnStatus RemoveCreatedDirectory(const ClusterLocation &location,
+                                                 const TlsFiles &tls, int64_t createdRevision,
+                                                 std::string *markerKey, std::string *error);
 
   PEK_ReturnStatus Scan(const MatchSpec &criteria, const std::optional<EntryKey> &after,
                         uint32_t limit, const RowSink &sink) override;

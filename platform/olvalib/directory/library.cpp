@@ -5,6 +5,7 @@
 #include "callback_scope.h"
 #include "client/tarne_status_codes.h"
 #include "directory_location.h"
+#include "host_location.h"
 #include "store_opener.h"
 
 namespace olva::dir {
@@ -23,8 +24,9 @@ PEK_ReturnStatus Library::Open() {
   }
   DirectoryInfo info;
   std::string error;  // the caller learns only the status
-  std::unique_ptr<DirectoryStore> store =
-      OpenDirectoryStore(DirectoryPath(), NodePath(), &info, &error);
+  std::string location;
+  if (!HostDirectoryLocation(&location, &error)) return TARNE_STATUS_NO_CONNECTION;
+  std::unique_ptr<DirectoryStore> store = OpenDirectoryStore(location, NodePath(), &info, &error);
   if (store == nullptr) return TARNE_STATUS_NO_CONNECTION;
 
   info_ = std::move(info);

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "client/tarne_status_codes.h"
+#include "made_folders.h"
 #include "trusted_file.h"
 #include "uuid_util.h"
 
@@ -28,9 +29,8 @@ std::string Errno(const std::string &what) {
   return what + ": " + std::strerror(errno);
 }
 
-}  // namespace
-
-bool ReadNodeFile(const std::string &path, NodeFile *node, std::string *error) {
+bool ParseNodeFile(const std::string &path, bool identityRequired, NodeFile *node,
+                   std::string *error) {
   std::string text;
   if (!ReadTrustedFile(path, kNodeFileRules, &text, error)) return false;
   std::istringstream in(text);
@@ -56,10 +56,11 @@ bool ReadNodeFile(const std::string &path, NodeFile *node, std::string *error) {
       } else {
         read.identity.clusters.push_back(*uuid);
       }
-    } else if (name == "ca" || name == "cert" || name == "key") {
+    } else if (name == "ca" || name == "cert" || name == "key" || name == "directory") {
       std::string *field = name == "ca"     ? &read.tls.ca
                            : name == "cert" ? &read.tls.cert
-                                            : &read.tls.key;
+                           : name == "key"  ? &read.tls.key
+                                            : &read.directory;
       if (!SetOnce(field, value, name, error)) {
         if (error->empty()) *error = "empty " + name + " path";
         *error = where + *error;
@@ -70,11 +71,25 @@ bool ReadNodeFile(const std::string &path, NodeFile *node, std::string *error) {
       return false;
     }
   }
-  if (!haveSelf || !ValidIdentity(read.identity)) {
+  const bool identityGiven = haveSelf || !read.identity.clusters.empty();
+  if ((identityRequired || identityGiven) && (!haveSelf || !ValidIdentity(read.identity))) {
     *error = path + ": not a node's identity (a self line and distinct cluster lines)";
     return false;
   }
   *node = std::move(read);
+  return true;
+}
+
+}  // namespace
+
+bool ReadNodeFile(const std::string &path, NodeFile *node, std::string *error) {
+  return ParseNodeFile(path, true, node, error);
+}
+
+bool ReadNodeFileLocation(const std::string &path, std::string *location, std::string *error) {
+  NodeFile node;
+  if (!ParseNodeFile(path, false, &node, error)) return false;
+  *location = std::move(node.directory);
   return true;
 }
 
@@ -86,6 +101,7 @@ PEK_ReturnStatus WriteNodeFile(const std::string &path, const NodeFile &node, bo
   }
   std::ostringstream text;
   text << "# this host's identity in a shared directory (tarne-admin init)\n";
+  if (!node.directory.empty()) text << "directory " << node.directory << "\n";
   text << "self " << UuidToText(node.identity.self) << "\n";
   for (const OlvaUUID &cluster : node.identity.clusters) {
     text << "cluster " << UuidToText(cluster) << "\n";
@@ -95,10 +111,16 @@ PEK_ReturnStatus WriteNodeFile(const std::string &path, const NodeFile &node, bo
   if (!node.tls.key.empty()) text << "key " << node.tls.key << "\n";
   const std::string bytes = text.str();
 
+  MadeFolders folders;
+  if (!folders.MakeAbove(path, error)) {
+    folders.Remove();
+    return TARNE_STATUS_FAILURE;
+  }
   std::string temporary = path + ".XXXXXX";
   const int fd = mkostemp(temporary.data(), O_CLOEXEC);  // mode 0600
   if (fd < 0) {
     *error = Errno("cannot create " + temporary);
+    folders.Remove();
     return TARNE_STATUS_FAILURE;
   }
   bool written =
@@ -107,6 +129,7 @@ PEK_ReturnStatus WriteNodeFile(const std::string &path, const NodeFile &node, bo
   if (!written) {
     *error = Errno("cannot write " + temporary);
     unlink(temporary.c_str());
+    folders.Remove();
     return TARNE_STATUS_FAILURE;
   }
   // Without force, link refuses to replace a file that is there, atomically.
@@ -115,6 +138,7 @@ PEK_ReturnStatus WriteNodeFile(const std::string &path, const NodeFile &node, bo
   const int placeErrno = errno;
   if (!force || !placed) unlink(temporary.c_str());
   if (!placed) {
+    folders.Remove();
     errno = placeErrno;
     if (!force && placeErrno == EEXIST) {
       *error = path + " already exists";
