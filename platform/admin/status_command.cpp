@@ -16,6 +16,7 @@
 #include "admin_commands.h"
 #include "directory/directory_location.h"
 #include "directory/etcd_metrics.h"
+#include "directory/host_location.h"
 #include "directory/node_file.h"
 #include "directory/sqlite_connection.h"
 #include "directory/store_opener.h"
@@ -253,10 +254,25 @@ int RunStatus(std::span<char *const> words) {
 
   StatusReport report;
   report.version = kVersion;
-  report.location = arguments->DirectoryPath();
-  report.locationSource = SourceOf(arguments->Has("directory"), dir::kDirectoryVariable);
   report.nodeFile = dir::NodePath();
   report.nodeSource = SourceOf(false, dir::kNodeVariable);
+  if (const std::optional<std::string> given = arguments->Value("directory")) {
+    report.location = *given;
+    report.locationSource = "--directory";
+  } else {
+    std::string error;
+    if (!dir::HostDirectoryLocation(&report.location, &error)) {
+      // The node file that would say where the directory is cannot be trusted.
+      report.locationSource = "node file";
+      Unreachable(&report, "node file " + report.nodeFile + ": " + error);
+      (format == "json" ? PrintStatusJson : PrintStatusText)(report, stdout);
+      return static_cast<int>(report.health);
+    }
+    const std::string variable = SourceOf(false, dir::kDirectoryVariable);
+    report.locationSource = variable != "default"                           ? variable
+                            : report.location == dir::kDefaultDirectoryPath ? "default"
+                                                                            : "node file";
+  }
   if (dir::IsClusterLocation(report.location)) {
     ClusterStatus(report.location, &report);
   } else {
