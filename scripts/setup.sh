@@ -8,6 +8,7 @@ preset=${1:-release}
 packages=(build-essential cmake ninja-build pkg-config
           libsqlite3-dev zlib1g-dev libisal-dev libgtest-dev libgmock-dev libbenchmark-dev
           nlohmann-json3-dev clang libclang-rt-14-dev python3 groff-base dpkg-dev jq procps openssl zsh
+          libssl-dev
           etcd-server etcd-client libgrpc++-dev protobuf-compiler-grpc golang-etcd-server-dev
           golang-github-gogo-protobuf-dev golang-github-grpc-ecosystem-grpc-gateway-dev)
 
