@@ -37,8 +37,9 @@ class Stream final : public grpc::ClientBidiReactor<pb::WatchRequest, pb::WatchR
   pb::WatchRequest progress;
   pb::WatchResponse response;
   // Guarded by the owner's mutex.
-  bool writing = true;  // the create request is written first
-  bool done = false;
+  bool writing = true;        // the create request is written first
+  bool ended = false;         // its reads ended: the stream is over, OnDone waits for the hold
+  bool done = false;          // OnDone ran: the call is gone
   bool restart = false;       // to be begun again after a compaction, on the same member
   bool dropped = false;       // the member cancelled the watch
   Clock::time_point askedAt;  // the oldest question not answered yet; none: max
@@ -90,6 +91,11 @@ class StreamWatch final : public ChangeWatch {
 
   // From the stream's callbacks.
   bool Received(Stream &stream);
+  void ReadsEnded(Stream &stream) {
+    std::lock_guard lock(mutex_);
+    stream.ended = true;
+    changed_.notify_all();
+  }
   void Wrote(Stream &stream) {
     std::lock_guard lock(mutex_);
     stream.writing = false;
@@ -121,7 +127,8 @@ class StreamWatch final : public ChangeWatch {
 };
 
 void Stream::OnReadDone(bool ok) {
-  if (ok && owner_.Received(*this)) StartRead(&response);
+  if (!ok) return owner_.ReadsEnded(*this);
+  if (owner_.Received(*this)) StartRead(&response);
 }
 
 void Stream::OnWriteDone(bool /*ok*/) {
@@ -175,21 +182,18 @@ bool StreamWatch::Follow(size_t member) {
   client_.WatchStub(member).async()->Watch(&stream->context, stream.get());
   stream->StartWrite(&stream->create);
   stream->StartRead(&stream->response);
+  // Until the hold is removed the call stays, so that a progress request can be started
+  // whenever the loop decides to: without it the call may end between the decision and the
+  // start, and the request would be started on a call that is gone.
+  stream->AddHold();
   stream->StartCall();
 
   lock.lock();
   bool silent = false;
-  while (!stream->done) {
+  for (;;) {
     const Clock::time_point now = Clock::now();
     silent = stream->askedAt != Clock::time_point::max() && now - stream->askedAt > answerLimit_;
-    if (stopping_ || stream->restart || stream->dropped || silent) {
-      lock.unlock();
-      stream->context.TryCancel();
-      lock.lock();
-      changed_.wait(lock, [&] { return stream->done; });
-      if (silent) answerLimit_ = std::min<Clock::duration>(2 * answerLimit_, kMostAnswerLimit);
-      break;
-    }
+    if (stream->ended || stopping_ || stream->restart || stream->dropped || silent) break;
     if (!stream->writing && established_) {
       // Asks for progress; the answer shows the member is alive.
       stream->writing = true;
@@ -199,9 +203,15 @@ bool StreamWatch::Follow(size_t member) {
       lock.lock();
     }
     changed_.wait_for(lock, kProgressInterval, [&] {
-      return stream->done || stopping_ || stream->restart || stream->dropped;
+      return stream->ended || stopping_ || stream->restart || stream->dropped;
     });
   }
+  lock.unlock();
+  stream->context.TryCancel();
+  stream->RemoveHold();
+  lock.lock();
+  changed_.wait(lock, [&] { return stream->done; });
+  if (silent) answerLimit_ = std::min<Clock::duration>(2 * answerLimit_, kMostAnswerLimit);
   return stream->restart && !stream->dropped && !silent;
 }
 
