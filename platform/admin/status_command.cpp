@@ -30,9 +30,9 @@ constexpr std::chrono::milliseconds kMemberDeadline{2000};
 
 constexpr OptionSpec kStatusOptions[] = {{"format", true, false}};
 
-// Where a setting came from: the option, its variable, or the default.
-std::string SourceOf(bool optionGiven, const char *variable) {
-  if (optionGiven) return "--directory";
+// Where a setting came from: its variable when set (an empty one counts as unset, as the
+// library takes it), else the default.
+std::string SourceOf(const char *variable) {
   const char *value = std::getenv(variable);
   return value != nullptr && *value != '\0' ? variable : "default";
 }
@@ -255,7 +255,7 @@ int RunStatus(std::span<char *const> words) {
   StatusReport report;
   report.version = kVersion;
   report.nodeFile = dir::NodePath();
-  report.nodeSource = SourceOf(false, dir::kNodeVariable);
+  report.nodeSource = SourceOf(dir::kNodeVariable);
   if (const std::optional<std::string> given = arguments->Value("directory")) {
     report.location = *given;
     report.locationSource = "--directory";
@@ -268,7 +268,7 @@ int RunStatus(std::span<char *const> words) {
       (format == "json" ? PrintStatusJson : PrintStatusText)(report, stdout);
       return static_cast<int>(report.health);
     }
-    const std::string variable = SourceOf(false, dir::kDirectoryVariable);
+    const std::string variable = SourceOf(dir::kDirectoryVariable);
     report.locationSource = variable != "default"                           ? variable
                             : report.location == dir::kDefaultDirectoryPath ? "default"
                                                                             : "node file";
