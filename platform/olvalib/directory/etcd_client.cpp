@@ -1,6 +1,7 @@
 #include "etcd_client.h"
 
 #include <grpc/support/log.h>
+#include <openssl/ssl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -63,7 +64,13 @@ bool NeverSent(const grpc::Status &status) {
 std::unique_ptr<Client> Client::Connect(const ClusterLocation &location, const TlsFiles &tls,
                                         std::string *error) {
   static std::once_flag quiet;
-  std::call_once(quiet, [] { gpr_set_log_function(DiscardLog); });
+  std::call_once(quiet, [] {
+    gpr_set_log_function(DiscardLog);
+    // gRPC's threads may still be in a TLS handshake when the process exits; OpenSSL's own
+    // clean-up at exit would free the state they use (and leave theirs unreachable). The
+    // first initialisation decides, so this comes before gRPC's.
+    OPENSSL_init_ssl(OPENSSL_INIT_NO_ATEXIT, nullptr);
+  });
   const std::shared_ptr<grpc::ChannelCredentials> credentials = Credentials(location, tls, error);
   if (credentials == nullptr) return nullptr;
   auto client = std::make_unique<Client>();
