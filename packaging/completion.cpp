@@ -62,8 +62,8 @@ bool AddTypes(CompletionModel *model, std::string *error) {
   for (int type = 1; type <= kEntryTypeCount; ++type) {
     if (!AddWord(&model->types, entryTypeNames[type], error)) return false;
   }
-  return AddWord(&model->uuids, kUuidSelfName, error) &&
-         AddWord(&model->uuids, kUuidNullName, error);
+  return AddWord(&model->uuids, TARNE_UUID_SELF_NAME, error) &&
+         AddWord(&model->uuids, TARNE_UUID_NULL_NAME, error);
 }
 
 // Records --NAME with its kind, once; the same name with two kinds is a table mistake.

@@ -89,8 +89,8 @@ std::string Arguments::DirectoryPath() const {
 }
 
 std::optional<OlvaUUID> ParseUuidArgument(std::string_view text) {
-  if (text == "OLVA_UUID_SELF") return dir::kSelfMarker;
-  if (text == "OLVA_UUID_NULL") return dir::kNullUuid;
+  if (text == TARNE_UUID_SELF_NAME) return dir::kSelfMarker;
+  if (text == TARNE_UUID_NULL_NAME) return dir::kNullUuid;
   return dir::UuidFromText(text);
 }
 

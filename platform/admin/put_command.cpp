@@ -106,7 +106,7 @@ int RunPut(std::span<char *const> words) {
   const std::optional<OlvaUUID> uuid = dir::UuidFromText(*uuidText);
   if (!uuid) return UsageError(ThisCommand(), "bad UUID " + *uuidText);
   const std::optional<OlvaUUID> owner =
-      ParseUuidArgument(arguments->Value("owner").value_or("OLVA_UUID_SELF"));
+      ParseUuidArgument(arguments->Value("owner").value_or(TARNE_UUID_SELF_NAME));
   if (!owner) return UsageError(ThisCommand(), "bad owner UUID " + *arguments->Value("owner"));
   const std::optional<uint8_t> type = ParseType(*typeText);
   if (!type) return UsageError(ThisCommand(), "bad type " + *typeText);
@@ -116,7 +116,7 @@ int RunPut(std::span<char *const> words) {
     if (!revision) return UsageError(ThisCommand(), "bad revision " + *text);
   }
   const std::optional<OlvaUUID> cluster =
-      ParseUuidArgument(arguments->Value("cluster").value_or("OLVA_UUID_NULL"));
+      ParseUuidArgument(arguments->Value("cluster").value_or(TARNE_UUID_NULL_NAME));
   if (!cluster)
     return UsageError(ThisCommand(), "bad cluster UUID " + *arguments->Value("cluster"));
   const std::optional<uint64_t> flag = ParseNumber(arguments->Value("flag").value_or("0"), 0xff);

@@ -9,22 +9,12 @@
 #include <cstdint>
 #include <cstring>
 
+#include "client/tarne_client_values.h"
+
 namespace olva {
 
-enum class FieldKind : uint8_t {
-  kUnsigned64 = 0,
-  kUnsigned32 = 1,
-  kFlag = 2,
-  kUuidList = 3,
-  kUuid = 4,
-  kIpv6 = 10,
-  kIpv4 = 11,
-  kTrailingString = 21,
-  kString = 22,
-  kText = 23,
-  kSigned64 = 24,
-  kAddressList = 29,
-};
+// The kind codes are the boundary's; the widths are how this converter lays them out.
+using FieldKind = TarneFieldKind;
 
 struct KindLayout {
   uint8_t code;
@@ -32,18 +22,18 @@ struct KindLayout {
 };
 
 inline constexpr std::array<KindLayout, 12> kKindLayouts{{
-    {0, 8},
-    {1, 4},
-    {2, 1},
-    {3, 16},  // u64 count, u64 offset of count UUIDs (16 bytes each)
-    {4, 16},
-    {10, 16},
-    {11, 4},
-    {21, 0},  // bytes from its offset to the first NUL or the payload's end
-    {22, 8},  // u64 offset of a NUL-terminated string; 0 = absent
-    {23, 8},
-    {24, 8},
-    {29, 16},  // u64 count, u64 offset of count 16-byte IPv6 addresses (IPv4 mapped)
+    {TARNE_KIND_INT64, 8},
+    {TARNE_KIND_INT32, 4},
+    {TARNE_KIND_FLAG, 1},
+    {TARNE_KIND_LIST, 16},  // u64 count, u64 offset of count UUIDs (16 bytes each)
+    {TARNE_KIND_UUID, 16},
+    {TARNE_KIND_IPV6, 16},
+    {TARNE_KIND_IPV4, 4},
+    {TARNE_KIND_TRAILING_STRING, 0},  // bytes from its offset to the first NUL or the end
+    {TARNE_KIND_STRING, 8},           // u64 offset of a NUL-terminated string; 0 = absent
+    {TARNE_KIND_TEXT, 8},
+    {TARNE_KIND_INT64_ALT, 8},
+    {TARNE_KIND_ADDRESS_LIST, 16},  // u64 count, u64 offset of count 16-byte IPv6 addresses
 }};
 static_assert(kKindLayouts.size() == 12);
 static_assert(kKindLayouts[3].width == 16 && kKindLayouts[7].width == 0);
@@ -62,7 +52,7 @@ constexpr bool KindWidth(uint64_t code, size_t *width) {
 }
 static_assert([] {
   size_t width = 0;
-  return KindWidth(29, &width) && width == 16 && !KindWidth(5, &width);
+  return KindWidth(TARNE_KIND_ADDRESS_LIST, &width) && width == 16 && !KindWidth(5, &width);
 }());
 
 // Payload integers are little-endian, the platform's own order.

@@ -27,40 +27,40 @@ class FieldRenderer {
     }
     const uint8_t *at = payload_.data() + field.offset;
     switch (field.kind) {
-      case FieldKind::kUnsigned64:
+      case TARNE_KIND_INT64:
         PutUnsigned(sink_, LoadU64(at));
         return TARNE_STATUS_SUCCESS;
-      case FieldKind::kUnsigned32:
+      case TARNE_KIND_INT32:
         PutUnsigned(sink_, LoadU32(at));
         return TARNE_STATUS_SUCCESS;
-      case FieldKind::kSigned64:
+      case TARNE_KIND_INT64_ALT:
         PutSigned(sink_, static_cast<int64_t>(LoadU64(at)));
         return TARNE_STATUS_SUCCESS;
-      case FieldKind::kFlag:
+      case TARNE_KIND_FLAG:
         sink_.Put(*at != 0 ? std::string_view("true") : std::string_view("false"));
         return TARNE_STATUS_SUCCESS;
-      case FieldKind::kUuid:
+      case TARNE_KIND_UUID:
         Quoted([&] { PutUuid(sink_, at); });
         return TARNE_STATUS_SUCCESS;
-      case FieldKind::kIpv4:
+      case TARNE_KIND_IPV4:
         Quoted([&] { PutIpv4(sink_, at); });
         return TARNE_STATUS_SUCCESS;
-      case FieldKind::kIpv6:
+      case TARNE_KIND_IPV6:
         Quoted([&] { PutIpv6(sink_, at); });
         return TARNE_STATUS_SUCCESS;
-      case FieldKind::kString:
-      case FieldKind::kText:
+      case TARNE_KIND_STRING:
+      case TARNE_KIND_TEXT:
         return OffsetString(LoadU64(at));
-      case FieldKind::kTrailingString: {
+      case TARNE_KIND_TRAILING_STRING: {
         const size_t rest = payload_.size() - field.offset;
         const void *nul = rest != 0 ? std::memchr(at, 0, rest) : nullptr;
         PutString(at, nul != nullptr ? static_cast<size_t>(static_cast<const uint8_t *>(nul) - at)
                                      : rest);
         return TARNE_STATUS_SUCCESS;
       }
-      case FieldKind::kUuidList:
+      case TARNE_KIND_LIST:
         return List(at, PutUuid);
-      case FieldKind::kAddressList:
+      case TARNE_KIND_ADDRESS_LIST:
         return List(at, PutListAddress);
     }
     return TARNE_STATUS_BAD_PARAMETER;

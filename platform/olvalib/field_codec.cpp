@@ -97,7 +97,7 @@ class Encoder {
     }
     payload_.assign(fixedSize, 0);
     for (const Field &field : fields_) {
-      if (Kind(field) != FieldKind::kTrailingString) continue;
+      if (Kind(field) != TARNE_KIND_TRAILING_STRING) continue;
       // The trailing string runs to the first NUL, so it comes first after the fixed part.
       if (field.descriptor->offset != fixedSize) {
         return Fail(
@@ -150,25 +150,25 @@ class Encoder {
   PEK_ReturnStatus Encode(const Field &field, std::string_view value) {
     uint8_t *at = payload_.data() + field.descriptor->offset;
     switch (Kind(field)) {
-      case FieldKind::kUnsigned64: {
+      case TARNE_KIND_INT64: {
         uint64_t number = 0;
         if (!ParseNumber(value, &number)) return Refuse(field, value, "an unsigned 64-bit number");
         olva::StoreU64(at, number);
         return TARNE_STATUS_SUCCESS;
       }
-      case FieldKind::kUnsigned32: {
+      case TARNE_KIND_INT32: {
         uint32_t number = 0;
         if (!ParseNumber(value, &number)) return Refuse(field, value, "an unsigned 32-bit number");
         olva::StoreU32(at, number);
         return TARNE_STATUS_SUCCESS;
       }
-      case FieldKind::kSigned64: {
+      case TARNE_KIND_INT64_ALT: {
         int64_t number = 0;
         if (!ParseNumber(value, &number)) return Refuse(field, value, "a signed 64-bit number");
         olva::StoreU64(at, static_cast<uint64_t>(number));
         return TARNE_STATUS_SUCCESS;
       }
-      case FieldKind::kFlag:
+      case TARNE_KIND_FLAG:
         if (value == "true" || value == "1") {
           *at = 1;
         } else if (value == "false" || value == "0") {
@@ -177,23 +177,23 @@ class Encoder {
           return Refuse(field, value, "true or false");
         }
         return TARNE_STATUS_SUCCESS;
-      case FieldKind::kUuid:
+      case TARNE_KIND_UUID:
         if (!ParseUuid(value, at)) return Refuse(field, value, "a UUID (8-4-4-4-12 hex digits)");
         return TARNE_STATUS_SUCCESS;
-      case FieldKind::kIpv4:
+      case TARNE_KIND_IPV4:
         if (!ParseAddress(value, AF_INET, at)) return Refuse(field, value, "an IPv4 address");
         return TARNE_STATUS_SUCCESS;
-      case FieldKind::kIpv6:
+      case TARNE_KIND_IPV6:
         if (!ParseAddress(value, AF_INET6, at)) return Refuse(field, value, "an IPv6 address");
         return TARNE_STATUS_SUCCESS;
-      case FieldKind::kString:
-      case FieldKind::kText:
+      case TARNE_KIND_STRING:
+      case TARNE_KIND_TEXT:
         return OffsetString(field, value);
-      case FieldKind::kTrailingString:
+      case TARNE_KIND_TRAILING_STRING:
         return TrailingString(field, value);
-      case FieldKind::kUuidList:
+      case TARNE_KIND_LIST:
         return List(field, value, ParseUuid, "a comma-separated list of UUIDs");
-      case FieldKind::kAddressList:
+      case TARNE_KIND_ADDRESS_LIST:
         return List(field, value, ParseListAddress, "a comma-separated list of IP addresses");
     }
     return Refuse(field, value, "a value of a known kind");
@@ -245,10 +245,10 @@ class Encoder {
     for (const Field &other : fields_) {
       const FieldKind kind = Kind(other);
       uint8_t *at = payload_.data() + other.descriptor->offset;
-      if (kind == FieldKind::kString || kind == FieldKind::kText) {
+      if (kind == TARNE_KIND_STRING || kind == TARNE_KIND_TEXT) {
         const uint64_t offset = olva::LoadU64(at);
         if (offset > from) olva::StoreU64(at, offset + by);
-      } else if (kind == FieldKind::kUuidList || kind == FieldKind::kAddressList) {
+      } else if (kind == TARNE_KIND_LIST || kind == TARNE_KIND_ADDRESS_LIST) {
         const uint64_t offset = olva::LoadU64(at + 8);
         if (olva::LoadU64(at) != 0 && offset > from) olva::StoreU64(at + 8, offset + by);
       }

@@ -12,7 +12,7 @@ constexpr uint32_t kMembershipElements = 3;
 
 TarneQuery MembershipQuery(const OlvaUUID &cluster) {
   TarneQuery query{};
-  query.owner = kUuidSelf;
+  query.owner = kTarneUuidSelf;
   query.cluster = cluster;
   query.type = kEntryTypeSubClusterMembership;
   query.flags = TARNE_QUERY_ANY_OWNER | TARNE_QUERY_ANY_UUID | TARNE_QUERY_ANY_REVISION;
@@ -74,7 +74,7 @@ int32_t Command_AmIMember(const Settings &settings) {
   Output_Printf("Membership: \n");
   bool isMember = false;
   for (uint32_t i = 0; i < memberCount; ++i) {
-    if (Uuid_Equal(members[i], self)) {
+    if (TarneUuid_Equal(members[i], self)) {
       isMember = true;
       Message_Info(kVerbositySelfInMembership,
                    "Found this node " UUID_TEXT_FORMAT " in the membership\n",

@@ -364,7 +364,7 @@ std::array<option, kOptions.size() + 1> LongOptions() {
 
 void ResetSettings(Settings *settings) {
   *settings = Settings{};
-  settings->query.owner = kUuidSelf;
+  settings->query.owner = kTarneUuidSelf;
   settings->query.flags = kQueryDefaultFlags;
 }
 
@@ -445,7 +445,7 @@ CommandLineOutcome CommandLine_Parse(int argc, char **argv, Settings *settings) 
   }
 
   if ((settings->query.flags & TARNE_QUERY_ALL_CLUSTERS) != 0 &&
-      !Uuid_IsNull(settings->query.cluster)) {
+      !TarneUuid_IsNull(settings->query.cluster)) {
     Message_Error("Invalid Arguments: only one of -a and -l arguments can be specified\n");
     return Refuse(programName);
   }

@@ -14,7 +14,7 @@ namespace {
 int32_t libraryHandle = -1;
 
 bool ClusterRequired(const CommandInfo &command, uint32_t serverClusters, const Settings &s) {
-  return command.needsClusterWhenSeveral && serverClusters > 1 && Uuid_IsNull(s.query.cluster);
+  return command.needsClusterWhenSeveral && serverClusters > 1 && TarneUuid_IsNull(s.query.cluster);
 }
 
 int32_t StartAndDispatch(const CommandInfo &command, const Settings &settings) {

@@ -64,7 +64,7 @@ int32_t RemoteFindResult(void *context, const TarneEntry *header, void *, PEK_Re
 
 // The parameter checks; false after writing why to standard error.
 bool CheckParameters(const TarneQuery &query) {
-  if ((query.flags & TARNE_QUERY_ANY_OWNER) != 0 || Uuid_IsNull(query.owner)) {
+  if ((query.flags & TARNE_QUERY_ANY_OWNER) != 0 || TarneUuid_IsNull(query.owner)) {
     Message_Error("-o <owner-uuid> is mandatory param for async find\n");
     return false;
   }

@@ -1,13 +1,9 @@
-// UUID text, the two reserved names, and the exact query for an entry header.
+// UUID text (the reserved names too) and the exact query for an entry header.
 #ifndef TARNE_RECORD_UUID_H
 #define TARNE_RECORD_UUID_H
 
 #include "client/tarne_client.h"
-
-inline constexpr const char *kUuidSelfName = "OLVA_UUID_SELF";
-inline constexpr const char *kUuidNullName = "OLVA_UUID_NULL";
-inline constexpr OlvaUUID kUuidSelf = {{0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}};
-inline constexpr OlvaUUID kUuidNull = {};
+#include "client/tarne_client_values.h"
 
 // The printf pattern of the text form, over bytes 0 to 15; UUID_TEXT_ARGS spreads them.
 #define UUID_TEXT_FORMAT                                                                     \
@@ -19,8 +15,6 @@ inline constexpr OlvaUUID kUuidNull = {};
       (u).bytes[12], (u).bytes[13], (u).bytes[14], (u).bytes[15]
 
 bool ParseUUID(const char *text, OlvaUUID *uuid);
-bool Uuid_Equal(const OlvaUUID &a, const OlvaUUID &b);
-bool Uuid_IsNull(const OlvaUUID &uuid);
 
 inline void Query_ClearFlag(TarneQuery &query, uint8_t flag) {
   query.flags &= static_cast<uint8_t>(~flag);

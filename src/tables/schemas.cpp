@@ -6,26 +6,11 @@
 #include <cstddef>
 #include <string_view>
 
+#include "client/tarne_client_values.h"
+
 namespace {
 
-// Field kind codes as the converter understands them. The width each takes in the content
-// record shows in the offsets of neighbouring fields.
-enum FieldKind : uint64_t {
-  kInt64 = 0,         // 8 bytes: capacities, counts, rates, time stamps, identifiers
-  kInt32 = 1,         // 4 bytes: versions, counters, states, reasons, percentages
-  kFlag = 2,          // 1 byte: yes/no
-  kList = 3,          // 16 bytes
-  kUuid = 4,          // 16 bytes
-  kIpv6 = 10,         // 16 bytes
-  kIpv4 = 11,         // 4 bytes
-  kSymbolValue = 21,  // the value of a test symbol
-  kString = 22,       // 8 bytes
-  kText = 23,         // 8 bytes; a string kind distinct from kString
-  kInt64Alt = 24,     // 8 bytes; a 64-bit kind distinct from kInt64
-  kAddressList = 29,  // 16 bytes
-};
-
-constexpr TarneFieldDescriptor Field(FieldKind kind, uint64_t offset, const char *name) {
+constexpr TarneFieldDescriptor Field(TarneFieldKind kind, uint64_t offset, const char *name) {
   return TarneFieldDescriptor{kind, offset, 0, name, {0, 0, 0, 0}};
 }
 
@@ -35,535 +20,535 @@ constexpr TarneFieldDescriptor kEndOfFields{};
 // One field per line, in offset order.
 // clang-format off
 constexpr TarneFieldDescriptor kTarneHealthStatusEntryFields[] = {
-  Field(kInt32, 0, "healthFlags"),
-  Field(kInt64, 8, "timestamp"),
-  Field(kInt32, 16, "healthReason"),
+  Field(TARNE_KIND_INT32, 0, "healthFlags"),
+  Field(TARNE_KIND_INT64, 8, "timestamp"),
+  Field(TARNE_KIND_INT32, 16, "healthReason"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneTimeReferenceEntryFields[] = {
-  Field(kInt64, 0, "timeReference"),
-  Field(kInt64, 8, "wallClock"),
+  Field(TARNE_KIND_INT64, 0, "timeReference"),
+  Field(TARNE_KIND_INT64, 8, "wallClock"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneHuxObjectDeletedEntryFields[] = {
-  Field(kInt64, 0, "timestampSec"),
-  Field(kList, 8, "componentList"),
+  Field(TARNE_KIND_INT64, 0, "timestampSec"),
+  Field(TARNE_KIND_LIST, 8, "componentList"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneDiscardedComponentsEntryFields[] = {
-  Field(kInt64, 0, "timestampSec"),
-  Field(kList, 8, "componentList"),
-  Field(kList, 24, "diskList"),
-  Field(kInt32, 40, "flags"),
-  Field(kUuid, 48, "deletedUuid"),
+  Field(TARNE_KIND_INT64, 0, "timestampSec"),
+  Field(TARNE_KIND_LIST, 8, "componentList"),
+  Field(TARNE_KIND_LIST, 24, "diskList"),
+  Field(TARNE_KIND_INT32, 40, "flags"),
+  Field(TARNE_KIND_UUID, 48, "deletedUuid"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneNodeEntryFields[] = {
-  Field(kInt32, 0, "majorVersionNum"),
-  Field(kInt32, 4, "minorVersionNum"),
-  Field(kInt32, 8, "flags"),
-  Field(kInt32, 12, "requiredOlvaMajorVersion"),
-  Field(kInt32, 16, "requiredOlvaMinorVersion"),
-  Field(kInt32, 20, "numHuxOwnerServers"),
+  Field(TARNE_KIND_INT32, 0, "majorVersionNum"),
+  Field(TARNE_KIND_INT32, 4, "minorVersionNum"),
+  Field(TARNE_KIND_INT32, 8, "flags"),
+  Field(TARNE_KIND_INT32, 12, "requiredOlvaMajorVersion"),
+  Field(TARNE_KIND_INT32, 16, "requiredOlvaMinorVersion"),
+  Field(TARNE_KIND_INT32, 20, "numHuxOwnerServers"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneDecomStateEntryFields[] = {
-  Field(kInt32, 0, "decomState"),
-  Field(kInt32, 4, "decomJobType"),
-  Field(kUuid, 8, "decomJobUuid"),
-  Field(kInt32, 24, "progress"),
-  Field(kList, 32, "affObjList"),
-  Field(kInt32, 48, "errorCode"),
-  Field(kInt32, 52, "updateNum"),
-  Field(kInt32, 56, "majorVersion"),
-  Field(kText, 64, "auditReport"),
-  Field(kInt32, 72, "numObjectsEvacuated"),
-  Field(kInt32, 76, "totalObjectstoEvacuate"),
-  Field(kInt64, 80, "bytesToSyncRemaining"),
-  Field(kInt64, 88, "totalBytesToSync"),
-  Field(kFlag, 96, "ensureDurability"),
-  Field(kInt64, 104, "bytesMovedHft0"),
-  Field(kInt64, 112, "bytesMovedCompliance"),
-  Field(kInt64, 120, "bytesSyncedRepair"),
-  Field(kInt64, 128, "bytesSyncedRebalance"),
-  Field(kInt64, 136, "bytesSyncedCompliance"),
-  Field(kInt64, 144, "bytesSyncedChange"),
-  Field(kInt64, 152, "bytesSyncedMove"),
-  Field(kInt64, 160, "bytesSyncedConcat"),
-  Field(kInt64, 168, "bytesSyncedStale"),
-  Field(kInt64, 176, "bytesSyncedOther"),
-  Field(kInt64, 184, "minResyncTputMBps"),
-  Field(kInt64, 192, "avgResyncTputMBps"),
-  Field(kInt64, 200, "decomTimeSeconds"),
-  Field(kInt32, 208, "avgUsagePctPerDisk"),
-  Field(kInt32, 212, "maxUsagePctPerDisk"),
-  Field(kInt32, 216, "minUsagePctPerDisk"),
-  Field(kInt32, 220, "failureReason"),
-  Field(kList, 224, "decomEntityUuids"),
+  Field(TARNE_KIND_INT32, 0, "decomState"),
+  Field(TARNE_KIND_INT32, 4, "decomJobType"),
+  Field(TARNE_KIND_UUID, 8, "decomJobUuid"),
+  Field(TARNE_KIND_INT32, 24, "progress"),
+  Field(TARNE_KIND_LIST, 32, "affObjList"),
+  Field(TARNE_KIND_INT32, 48, "errorCode"),
+  Field(TARNE_KIND_INT32, 52, "updateNum"),
+  Field(TARNE_KIND_INT32, 56, "majorVersion"),
+  Field(TARNE_KIND_TEXT, 64, "auditReport"),
+  Field(TARNE_KIND_INT32, 72, "numObjectsEvacuated"),
+  Field(TARNE_KIND_INT32, 76, "totalObjectstoEvacuate"),
+  Field(TARNE_KIND_INT64, 80, "bytesToSyncRemaining"),
+  Field(TARNE_KIND_INT64, 88, "totalBytesToSync"),
+  Field(TARNE_KIND_FLAG, 96, "ensureDurability"),
+  Field(TARNE_KIND_INT64, 104, "bytesMovedHft0"),
+  Field(TARNE_KIND_INT64, 112, "bytesMovedCompliance"),
+  Field(TARNE_KIND_INT64, 120, "bytesSyncedRepair"),
+  Field(TARNE_KIND_INT64, 128, "bytesSyncedRebalance"),
+  Field(TARNE_KIND_INT64, 136, "bytesSyncedCompliance"),
+  Field(TARNE_KIND_INT64, 144, "bytesSyncedChange"),
+  Field(TARNE_KIND_INT64, 152, "bytesSyncedMove"),
+  Field(TARNE_KIND_INT64, 160, "bytesSyncedConcat"),
+  Field(TARNE_KIND_INT64, 168, "bytesSyncedStale"),
+  Field(TARNE_KIND_INT64, 176, "bytesSyncedOther"),
+  Field(TARNE_KIND_INT64, 184, "minResyncTputMBps"),
+  Field(TARNE_KIND_INT64, 192, "avgResyncTputMBps"),
+  Field(TARNE_KIND_INT64, 200, "decomTimeSeconds"),
+  Field(TARNE_KIND_INT32, 208, "avgUsagePctPerDisk"),
+  Field(TARNE_KIND_INT32, 212, "maxUsagePctPerDisk"),
+  Field(TARNE_KIND_INT32, 216, "minUsagePctPerDisk"),
+  Field(TARNE_KIND_INT32, 220, "failureReason"),
+  Field(TARNE_KIND_LIST, 224, "decomEntityUuids"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneDecomFailedEntryFields[] = {
-  Field(kInt32, 0, "failureReason"),
+  Field(TARNE_KIND_INT32, 0, "failureReason"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneDiskEntryFields[] = {
-  Field(kInt64, 0, "capacity"),
-  Field(kInt64, 8, "iops"),
-  Field(kInt64Alt, 16, "iopsWritePenalty"),
-  Field(kInt64, 24, "throughput"),
-  Field(kInt64Alt, 32, "throughputWritePenalty"),
-  Field(kInt64, 40, "latency"),
-  Field(kInt64, 48, "latencyDeviation"),
-  Field(kInt32, 56, "reliabilityBase"),
-  Field(kInt32, 60, "reliabilityExponent"),
-  Field(kInt64, 64, "mtbf"),
-  Field(kInt64, 72, "l2CacheCapacity"),
-  Field(kInt64, 80, "l1CacheCapacity"),
-  Field(kFlag, 88, "isSsd"),
-  Field(kUuid, 96, "ssdUuid"),
-  Field(kString, 112, "volumeName"),
-  Field(kInt32, 120, "formatVersion"),
-  Field(kString, 128, "devName"),
-  Field(kInt64, 136, "ssdCapacity"),
-  Field(kInt64, 144, "sibMuxGroup"),
-  Field(kFlag, 152, "isAllFlash"),
-  Field(kInt64, 160, "maxComponents"),
-  Field(kInt64, 168, "logicalCapacity"),
-  Field(kInt64, 176, "physDiskCapacity"),
-  Field(kInt32, 184, "dedupScope"),
-  Field(kInt64, 192, "dedupMetadata"),
-  Field(kFlag, 200, "isEncrypted"),
-  Field(kFlag, 201, "isMetaRedundancy"),
-  Field(kInt32, 204, "dedupAddrRatio"),
+  Field(TARNE_KIND_INT64, 0, "capacity"),
+  Field(TARNE_KIND_INT64, 8, "iops"),
+  Field(TARNE_KIND_INT64_ALT, 16, "iopsWritePenalty"),
+  Field(TARNE_KIND_INT64, 24, "throughput"),
+  Field(TARNE_KIND_INT64_ALT, 32, "throughputWritePenalty"),
+  Field(TARNE_KIND_INT64, 40, "latency"),
+  Field(TARNE_KIND_INT64, 48, "latencyDeviation"),
+  Field(TARNE_KIND_INT32, 56, "reliabilityBase"),
+  Field(TARNE_KIND_INT32, 60, "reliabilityExponent"),
+  Field(TARNE_KIND_INT64, 64, "mtbf"),
+  Field(TARNE_KIND_INT64, 72, "l2CacheCapacity"),
+  Field(TARNE_KIND_INT64, 80, "l1CacheCapacity"),
+  Field(TARNE_KIND_FLAG, 88, "isSsd"),
+  Field(TARNE_KIND_UUID, 96, "ssdUuid"),
+  Field(TARNE_KIND_STRING, 112, "volumeName"),
+  Field(TARNE_KIND_INT32, 120, "formatVersion"),
+  Field(TARNE_KIND_STRING, 128, "devName"),
+  Field(TARNE_KIND_INT64, 136, "ssdCapacity"),
+  Field(TARNE_KIND_INT64, 144, "sibMuxGroup"),
+  Field(TARNE_KIND_FLAG, 152, "isAllFlash"),
+  Field(TARNE_KIND_INT64, 160, "maxComponents"),
+  Field(TARNE_KIND_INT64, 168, "logicalCapacity"),
+  Field(TARNE_KIND_INT64, 176, "physDiskCapacity"),
+  Field(TARNE_KIND_INT32, 184, "dedupScope"),
+  Field(TARNE_KIND_INT64, 192, "dedupMetadata"),
+  Field(TARNE_KIND_FLAG, 200, "isEncrypted"),
+  Field(TARNE_KIND_FLAG, 201, "isMetaRedundancy"),
+  Field(TARNE_KIND_INT32, 204, "dedupAddrRatio"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneDiskUsageFields[] = {
-  Field(kInt64, 0, "capacityReserved"),
-  Field(kInt64, 8, "iopsReserved"),
-  Field(kInt64, 16, "throughPutReserved"),
-  Field(kInt64, 24, "l2CacheReserved"),
-  Field(kInt64, 32, "l1CacheReserved"),
-  Field(kInt64, 40, "addressSpaceSize"),
-  Field(kInt64, 48, "nsAddressSpaceSize"),
-  Field(kInt32, 56, "numTotalComponents"),
-  Field(kInt64, 64, "physCapacityUsed"),
-  Field(kInt64, 72, "logicalCapacityReserved"),
-  Field(kInt64, 80, "physDiskCapacityReserved"),
-  Field(kInt64, 88, "logicalCapacityRequested"),
-  Field(kInt64, 96, "dgLogicalCapacityRequested"),
-  Field(kInt64, 104, "physDiskCapacityRequested"),
-  Field(kInt64, 112, "diskLogicalFSOverhead"),
-  Field(kInt64, 120, "dgLogicalFSOverhead"),
-  Field(kInt64, 128, "dgPhysicalFSOverhead"),
-  Field(kInt64, 136, "diskBlkAttrOverhead"),
-  Field(kInt64, 144, "dgBlkAttrOverhead"),
-  Field(kInt64, 152, "dgTransientCapacityUsed"),
-  Field(kInt64, 160, "diskTransientCapacityUsed"),
+  Field(TARNE_KIND_INT64, 0, "capacityReserved"),
+  Field(TARNE_KIND_INT64, 8, "iopsReserved"),
+  Field(TARNE_KIND_INT64, 16, "throughPutReserved"),
+  Field(TARNE_KIND_INT64, 24, "l2CacheReserved"),
+  Field(TARNE_KIND_INT64, 32, "l1CacheReserved"),
+  Field(TARNE_KIND_INT64, 40, "addressSpaceSize"),
+  Field(TARNE_KIND_INT64, 48, "nsAddressSpaceSize"),
+  Field(TARNE_KIND_INT32, 56, "numTotalComponents"),
+  Field(TARNE_KIND_INT64, 64, "physCapacityUsed"),
+  Field(TARNE_KIND_INT64, 72, "logicalCapacityReserved"),
+  Field(TARNE_KIND_INT64, 80, "physDiskCapacityReserved"),
+  Field(TARNE_KIND_INT64, 88, "logicalCapacityRequested"),
+  Field(TARNE_KIND_INT64, 96, "dgLogicalCapacityRequested"),
+  Field(TARNE_KIND_INT64, 104, "physDiskCapacityRequested"),
+  Field(TARNE_KIND_INT64, 112, "diskLogicalFSOverhead"),
+  Field(TARNE_KIND_INT64, 120, "dgLogicalFSOverhead"),
+  Field(TARNE_KIND_INT64, 128, "dgPhysicalFSOverhead"),
+  Field(TARNE_KIND_INT64, 136, "diskBlkAttrOverhead"),
+  Field(TARNE_KIND_INT64, 144, "dgBlkAttrOverhead"),
+  Field(TARNE_KIND_INT64, 152, "dgTransientCapacityUsed"),
+  Field(TARNE_KIND_INT64, 160, "diskTransientCapacityUsed"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneDiskStatusFields[] = {
-  Field(kInt64, 0, "capacityUsed"),
-  Field(kInt64, 8, "l2CacheUsed"),
-  Field(kInt64, 16, "l1CacheUsed"),
-  Field(kInt32, 24, "writeConsolidationRatio"),
-  Field(kInt64, 32, "avgReadsPerSecond"),
-  Field(kInt64, 40, "avgWritesPerSecond"),
-  Field(kInt64, 48, "avgThroughPutUsed"),
-  Field(kInt64, 56, "avgReadServiceTime"),
-  Field(kInt64, 64, "avgReadQueueTime"),
-  Field(kInt64, 72, "avgWriteServiceTime"),
-  Field(kInt64, 80, "avgWriteQueueTime"),
-  Field(kInt64, 88, "avgDiskReadsPerSec"),
-  Field(kInt64, 96, "avgDiskWritesPerSec"),
-  Field(kInt64, 104, "avgSSDReadsPerSec"),
-  Field(kInt64, 112, "avgSSDWritesPerSec"),
-  Field(kInt64Alt, 120, "estTimeToFailure"),
-  Field(kInt32, 128, "numDataComponents"),
-  Field(kInt64, 136, "logicalCapacityUsed"),
-  Field(kInt64, 144, "physDiskCapacityUsed"),
-  Field(kInt64, 152, "pendingWrite"),
-  Field(kInt64, 160, "pendingDelete"),
-  Field(kInt64, 168, "dgPendingWrite"),
-  Field(kInt64, 176, "dgPendingDelete"),
-  Field(kInt64, 184, "dgLogicalCapacityUsed"),
-  Field(kInt64, 192, "dgAvgDataDestageBytesSec"),
-  Field(kInt64, 200, "dgAvgZeroDestageBytesSec"),
-  Field(kInt64, 208, "dgAvgResyncReadBytesPerSec"),
-  Field(kInt64, 216, "dgAvgTotalReadBytesPerSec"),
-  Field(kInt64, 224, "dgAvgRecWriteBytesPerSec"),
-  Field(kInt64, 232, "dgAvgTotalWriteBytesPerSec"),
-  Field(kInt64, 240, "writeBufferSize"),
-  Field(kInt64, 248, "writeBufferUsage"),
-  Field(kInt64, 256, "pendingUnmap"),
-  Field(kInt32, 264, "numPlannedDeltaComponents"),
-  Field(kInt32, 268, "numUnplannedDeltaComponents"),
+  Field(TARNE_KIND_INT64, 0, "capacityUsed"),
+  Field(TARNE_KIND_INT64, 8, "l2CacheUsed"),
+  Field(TARNE_KIND_INT64, 16, "l1CacheUsed"),
+  Field(TARNE_KIND_INT32, 24, "writeConsolidationRatio"),
+  Field(TARNE_KIND_INT64, 32, "avgReadsPerSecond"),
+  Field(TARNE_KIND_INT64, 40, "avgWritesPerSecond"),
+  Field(TARNE_KIND_INT64, 48, "avgThroughPutUsed"),
+  Field(TARNE_KIND_INT64, 56, "avgReadServiceTime"),
+  Field(TARNE_KIND_INT64, 64, "avgReadQueueTime"),
+  Field(TARNE_KIND_INT64, 72, "avgWriteServiceTime"),
+  Field(TARNE_KIND_INT64, 80, "avgWriteQueueTime"),
+  Field(TARNE_KIND_INT64, 88, "avgDiskReadsPerSec"),
+  Field(TARNE_KIND_INT64, 96, "avgDiskWritesPerSec"),
+  Field(TARNE_KIND_INT64, 104, "avgSSDReadsPerSec"),
+  Field(TARNE_KIND_INT64, 112, "avgSSDWritesPerSec"),
+  Field(TARNE_KIND_INT64_ALT, 120, "estTimeToFailure"),
+  Field(TARNE_KIND_INT32, 128, "numDataComponents"),
+  Field(TARNE_KIND_INT64, 136, "logicalCapacityUsed"),
+  Field(TARNE_KIND_INT64, 144, "physDiskCapacityUsed"),
+  Field(TARNE_KIND_INT64, 152, "pendingWrite"),
+  Field(TARNE_KIND_INT64, 160, "pendingDelete"),
+  Field(TARNE_KIND_INT64, 168, "dgPendingWrite"),
+  Field(TARNE_KIND_INT64, 176, "dgPendingDelete"),
+  Field(TARNE_KIND_INT64, 184, "dgLogicalCapacityUsed"),
+  Field(TARNE_KIND_INT64, 192, "dgAvgDataDestageBytesSec"),
+  Field(TARNE_KIND_INT64, 200, "dgAvgZeroDestageBytesSec"),
+  Field(TARNE_KIND_INT64, 208, "dgAvgResyncReadBytesPerSec"),
+  Field(TARNE_KIND_INT64, 216, "dgAvgTotalReadBytesPerSec"),
+  Field(TARNE_KIND_INT64, 224, "dgAvgRecWriteBytesPerSec"),
+  Field(TARNE_KIND_INT64, 232, "dgAvgTotalWriteBytesPerSec"),
+  Field(TARNE_KIND_INT64, 240, "writeBufferSize"),
+  Field(TARNE_KIND_INT64, 248, "writeBufferUsage"),
+  Field(TARNE_KIND_INT64, 256, "pendingUnmap"),
+  Field(TARNE_KIND_INT32, 264, "numPlannedDeltaComponents"),
+  Field(TARNE_KIND_INT32, 268, "numUnplannedDeltaComponents"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneDiskIncomingFields[] = {
-  Field(kList, 0, "components"),
+  Field(TARNE_KIND_LIST, 0, "components"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneGAROObjectEntryFields[] = {
-  Field(kUuid, 0, "diskUuid"),
-  Field(kUuid, 16, "compositeUuid"),
-  Field(kInt64, 32, "capacityUsed"),
-  Field(kInt64, 40, "physCapacityUsed"),
-  Field(kInt32, 48, "dedupUniquenessMetric"),
-  Field(kInt32, 52, "huxServerIndex"),
-  Field(kInt64, 56, "physCapacityUsedActual"),
+  Field(TARNE_KIND_UUID, 0, "diskUuid"),
+  Field(TARNE_KIND_UUID, 16, "compositeUuid"),
+  Field(TARNE_KIND_INT64, 32, "capacityUsed"),
+  Field(TARNE_KIND_INT64, 40, "physCapacityUsed"),
+  Field(TARNE_KIND_INT32, 48, "dedupUniquenessMetric"),
+  Field(TARNE_KIND_INT32, 52, "huxServerIndex"),
+  Field(TARNE_KIND_INT64, 56, "physCapacityUsedActual"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneIPv4NetInterfaceConfigFields[] = {
-  Field(kIpv4, 0, "addr"),
-  Field(kIpv4, 4, "subnetMask"),
-  Field(kIpv4, 8, "agentGroup"),
-  Field(kIpv4, 12, "masterGroup"),
+  Field(TARNE_KIND_IPV4, 0, "addr"),
+  Field(TARNE_KIND_IPV4, 4, "subnetMask"),
+  Field(TARNE_KIND_IPV4, 8, "agentGroup"),
+  Field(TARNE_KIND_IPV4, 12, "masterGroup"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneIPv6NetInterfaceConfigFields[] = {
-  Field(kIpv6, 0, "addr"),
-  Field(kIpv6, 16, "subnetMask"),
-  Field(kIpv6, 32, "agentGroup"),
-  Field(kIpv6, 48, "masterGroup"),
+  Field(TARNE_KIND_IPV6, 0, "addr"),
+  Field(TARNE_KIND_IPV6, 16, "subnetMask"),
+  Field(TARNE_KIND_IPV6, 32, "agentGroup"),
+  Field(TARNE_KIND_IPV6, 48, "masterGroup"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneIPv4SubnetConfigFields[] = {
-  Field(kIpv4, 0, "base"),
-  Field(kIpv4, 4, "mask"),
-  Field(kIpv4, 8, "broadcast"),
+  Field(TARNE_KIND_IPV4, 0, "base"),
+  Field(TARNE_KIND_IPV4, 4, "mask"),
+  Field(TARNE_KIND_IPV4, 8, "broadcast"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneIPv6SubnetConfigFields[] = {
-  Field(kIpv6, 0, "base"),
-  Field(kIpv6, 16, "mask"),
-  Field(kIpv6, 32, "broadcast"),
+  Field(TARNE_KIND_IPV6, 0, "base"),
+  Field(TARNE_KIND_IPV6, 16, "mask"),
+  Field(TARNE_KIND_IPV6, 32, "broadcast"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneNoltNameFields[] = {
-  Field(kText, 0, "ufn"),
-  Field(kUuid, 8, "uuid"),
-  Field(kInt32, 24, "flags"),
-  Field(kUuid, 32, "cid"),
+  Field(TARNE_KIND_TEXT, 0, "ufn"),
+  Field(TARNE_KIND_UUID, 8, "uuid"),
+  Field(TARNE_KIND_INT32, 24, "flags"),
+  Field(TARNE_KIND_UUID, 32, "cid"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneHuxNameFields[] = {
-  Field(kText, 0, "ufn"),
-  Field(kUuid, 8, "cid"),
-  Field(kInt32, 24, "fsType"),
+  Field(TARNE_KIND_TEXT, 0, "ufn"),
+  Field(TARNE_KIND_UUID, 8, "cid"),
+  Field(TARNE_KIND_INT32, 24, "fsType"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneHuxOwnerCandidateFields[] = {
-  Field(kUuid, 0, "nodeUuid"),
-  Field(kInt32, 16, "flags"),
+  Field(TARNE_KIND_UUID, 0, "nodeUuid"),
+  Field(TARNE_KIND_INT32, 16, "flags"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneHuxOwnerCandidateV1Fields[] = {
-  Field(kUuid, 0, "nodeUuid"),
+  Field(TARNE_KIND_UUID, 0, "nodeUuid"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneHAMetadataFields[] = {
-  Field(kString, 0, "haMetadata"),
+  Field(TARNE_KIND_STRING, 0, "haMetadata"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneNodeUsageFields[] = {
-  Field(kInt32, 0, "maxComponents"),
-  Field(kInt32, 4, "dataComponents"),
-  Field(kInt32, 8, "componentsReserved"),
-  Field(kInt32, 12, "leafNum"),
-  Field(kInt32, 16, "leafLimit"),
-  Field(kInt32, 20, "numOwnerServers"),
-  Field(kInt32, 24, "numRemoteOwners"),
-  Field(kInt32, 28, "numTotalOwners"),
+  Field(TARNE_KIND_INT32, 0, "maxComponents"),
+  Field(TARNE_KIND_INT32, 4, "dataComponents"),
+  Field(TARNE_KIND_INT32, 8, "componentsReserved"),
+  Field(TARNE_KIND_INT32, 12, "leafNum"),
+  Field(TARNE_KIND_INT32, 16, "leafLimit"),
+  Field(TARNE_KIND_INT32, 20, "numOwnerServers"),
+  Field(TARNE_KIND_INT32, 24, "numRemoteOwners"),
+  Field(TARNE_KIND_INT32, 28, "numTotalOwners"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneNodeFaultDomainFields[] = {
-  Field(kUuid, 0, "faultDomainId"),
-  Field(kText, 16, "faultDomainName"),
+  Field(TARNE_KIND_UUID, 0, "faultDomainId"),
+  Field(TARNE_KIND_TEXT, 16, "faultDomainName"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneHostnameEntryFields[] = {
-  Field(kText, 0, "hostname"),
+  Field(TARNE_KIND_TEXT, 0, "hostname"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarnePreferredFaultDomainFields[] = {
-  Field(kUuid, 0, "faultDomainId"),
-  Field(kText, 16, "faultDomainName"),
+  Field(TARNE_KIND_UUID, 0, "faultDomainId"),
+  Field(TARNE_KIND_TEXT, 16, "faultDomainName"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneOlvaIscsiTargetConfigFields[] = {
-  Field(kInt32, 0, "protocolVersion"),
-  Field(kUuid, 8, "configNamespaceUuid"),
-  Field(kInt64, 24, "configGenNumber"),
+  Field(TARNE_KIND_INT32, 0, "protocolVersion"),
+  Field(TARNE_KIND_UUID, 8, "configNamespaceUuid"),
+  Field(TARNE_KIND_INT64, 24, "configGenNumber"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneOlvaIscsiInterfaceMapFields[] = {
-  Field(kString, 0, "interfaceName"),
-  Field(kIpv4, 8, "v4"),
-  Field(kIpv6, 12, "v6"),
+  Field(TARNE_KIND_STRING, 0, "interfaceName"),
+  Field(TARNE_KIND_IPV4, 8, "v4"),
+  Field(TARNE_KIND_IPV6, 12, "v6"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneNodeDOAEntryFields[] = {
-  Field(kInt32, 0, "scope"),
-  Field(kList, 8, "objectList"),
+  Field(TARNE_KIND_INT32, 0, "scope"),
+  Field(TARNE_KIND_LIST, 8, "objectList"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneTestSymbolFields[] = {
-  Field(kSymbolValue, 0, "value"),
+  Field(TARNE_KIND_TRAILING_STRING, 0, "value"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneDrelEntryFields[] = {
-  Field(kInt64, 0, "flags"),
+  Field(TARNE_KIND_INT64, 0, "flags"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneNodeFitnessFields[] = {
-  Field(kInt32, 0, "fitness"),
+  Field(TARNE_KIND_INT32, 0, "fitness"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneDrelDecommissionedEntryFields[] = {
-  Field(kInt64, 0, "unused"),
+  Field(TARNE_KIND_INT64, 0, "unused"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneFSConfigNotifyFields[] = {
-  Field(kInt64, 0, "genId"),
+  Field(TARNE_KIND_INT64, 0, "genId"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneFSReferralNotifyFields[] = {
-  Field(kInt64, 0, "genId"),
+  Field(TARNE_KIND_INT64, 0, "genId"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneFSHostHealthFields[] = {
-  Field(kInt64, 0, "genId"),
-  Field(kInt32, 8, "version"),
-  Field(kInt32, 12, "status"),
-  Field(kInt64, 16, "caps"),
-  Field(kAddressList, 24, "ipList"),
-  Field(kString, 40, "hostVersion"),
-  Field(kString, 48, "kupoVersion"),
-  Field(kString, 56, "diskFormatVersion"),
+  Field(TARNE_KIND_INT64, 0, "genId"),
+  Field(TARNE_KIND_INT32, 8, "version"),
+  Field(TARNE_KIND_INT32, 12, "status"),
+  Field(TARNE_KIND_INT64, 16, "caps"),
+  Field(TARNE_KIND_ADDRESS_LIST, 24, "ipList"),
+  Field(TARNE_KIND_STRING, 40, "hostVersion"),
+  Field(TARNE_KIND_STRING, 48, "kupoVersion"),
+  Field(TARNE_KIND_STRING, 56, "diskFormatVersion"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneFSOwnerHostFields[] = {
-  Field(kUuid, 0, "hostUUID"),
-  Field(kInt32, 16, "status"),
-  Field(kString, 24, "message"),
+  Field(TARNE_KIND_UUID, 0, "hostUUID"),
+  Field(TARNE_KIND_INT32, 16, "status"),
+  Field(TARNE_KIND_STRING, 24, "message"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneWhatIfProgressFields[] = {
-  Field(kInt32, 0, "errorCode"),
-  Field(kFlag, 4, "resourceAdded"),
-  Field(kInt32, 8, "progress"),
+  Field(TARNE_KIND_INT32, 0, "errorCode"),
+  Field(TARNE_KIND_FLAG, 4, "resourceAdded"),
+  Field(TARNE_KIND_INT32, 8, "progress"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneObjectFormatChangeFields[] = {
-  Field(kInt64, 0, "startTime"),
-  Field(kInt32, 8, "reason"),
+  Field(TARNE_KIND_INT64, 0, "startTime"),
+  Field(TARNE_KIND_INT32, 8, "reason"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneObjectFormatChangeStatusFields[] = {
-  Field(kInt32, 0, "nObjToProcess"),
-  Field(kInt32, 4, "nObjFailed"),
-  Field(kInt32, 8, "errorCode"),
-  Field(kText, 16, "errReport"),
+  Field(TARNE_KIND_INT32, 0, "nObjToProcess"),
+  Field(TARNE_KIND_INT32, 4, "nObjFailed"),
+  Field(TARNE_KIND_INT32, 8, "errorCode"),
+  Field(TARNE_KIND_TEXT, 16, "errReport"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneOlvaFormatVersionFields[] = {
-  Field(kInt32, 0, "olvaFormatVersion"),
+  Field(TARNE_KIND_INT32, 0, "olvaFormatVersion"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneFailedDeltaDecomFields[] = {
-  Field(kList, 0, "failedObjs"),
+  Field(TARNE_KIND_LIST, 0, "failedObjs"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneKupoStatusEntryFields[] = {
-  Field(kInt64, 0, "status"),
+  Field(TARNE_KIND_INT64, 0, "status"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneHostCapacityFields[] = {
-  Field(kInt64, 0, "totalRawCapacity"),
-  Field(kInt64, 8, "usedRawCapacity"),
-  Field(kInt64, 16, "totalLogicalCapacity"),
-  Field(kInt64, 24, "usedLogicalCapacity"),
-  Field(kInt64, 32, "dedupMetadataSize"),
-  Field(kInt64, 40, "logicalFSOverhead"),
-  Field(kInt64, 48, "blkAttrOverhead"),
-  Field(kInt64, 56, "totalTransientSpace"),
-  Field(kInt64, 64, "physicalTransientSpace"),
+  Field(TARNE_KIND_INT64, 0, "totalRawCapacity"),
+  Field(TARNE_KIND_INT64, 8, "usedRawCapacity"),
+  Field(TARNE_KIND_INT64, 16, "totalLogicalCapacity"),
+  Field(TARNE_KIND_INT64, 24, "usedLogicalCapacity"),
+  Field(TARNE_KIND_INT64, 32, "dedupMetadataSize"),
+  Field(TARNE_KIND_INT64, 40, "logicalFSOverhead"),
+  Field(TARNE_KIND_INT64, 48, "blkAttrOverhead"),
+  Field(TARNE_KIND_INT64, 56, "totalTransientSpace"),
+  Field(TARNE_KIND_INT64, 64, "physicalTransientSpace"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneClusterCapacityFields[] = {
-  Field(kInt64, 0, "totalRawCapacity"),
-  Field(kInt64, 8, "usedRawCapacity"),
-  Field(kInt64, 16, "totalLogicalCapacity"),
-  Field(kInt64, 24, "usedLogicalCapacity"),
-  Field(kInt64, 32, "dedupMetadataSize"),
-  Field(kInt64, 40, "logicalFSOverhead"),
-  Field(kInt64, 48, "blkAttrOverhead"),
-  Field(kInt64, 56, "totalTransientSpace"),
-  Field(kInt64, 64, "physicalTransientSpace"),
+  Field(TARNE_KIND_INT64, 0, "totalRawCapacity"),
+  Field(TARNE_KIND_INT64, 8, "usedRawCapacity"),
+  Field(TARNE_KIND_INT64, 16, "totalLogicalCapacity"),
+  Field(TARNE_KIND_INT64, 24, "usedLogicalCapacity"),
+  Field(TARNE_KIND_INT64, 32, "dedupMetadataSize"),
+  Field(TARNE_KIND_INT64, 40, "logicalFSOverhead"),
+  Field(TARNE_KIND_INT64, 48, "blkAttrOverhead"),
+  Field(TARNE_KIND_INT64, 56, "totalTransientSpace"),
+  Field(TARNE_KIND_INT64, 64, "physicalTransientSpace"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneFennHostStatsFields[] = {
-  Field(kInt32, 0, "numLargeObjects"),
-  Field(kInt32, 4, "numRaid5Objects"),
-  Field(kInt32, 8, "numRaid5NumData4Objects"),
+  Field(TARNE_KIND_INT32, 0, "numLargeObjects"),
+  Field(TARNE_KIND_INT32, 4, "numRaid5Objects"),
+  Field(TARNE_KIND_INT32, 8, "numRaid5NumData4Objects"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneFennCapResrvSharedLockFields[] = {
-  Field(kInt64, 0, "updateTime"),
+  Field(TARNE_KIND_INT64, 0, "updateTime"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneFennCapResrvGlobalLockFields[] = {
-  Field(kUuid, 0, "lockHolderUuid"),
-  Field(kInt64, 16, "updateTime"),
+  Field(TARNE_KIND_UUID, 0, "lockHolderUuid"),
+  Field(TARNE_KIND_INT64, 16, "updateTime"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneGarbageCollectionTTLFields[] = {
-  Field(kInt64, 0, "createTimestamp"),
-  Field(kInt64, 8, "ttlNS"),
+  Field(TARNE_KIND_INT64, 0, "createTimestamp"),
+  Field(TARNE_KIND_INT64, 8, "ttlNS"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneTransientQLockFields[] = {
-  Field(kInt64, 0, "createTimestamp"),
+  Field(TARNE_KIND_INT64, 0, "createTimestamp"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneBallotEntryFields[] = {
-  Field(kInt64, 0, "proposalID"),
-  Field(kInt32, 8, "listType"),
-  Field(kInt64Alt, 16, "createTimestamp"),
+  Field(TARNE_KIND_INT64, 0, "proposalID"),
+  Field(TARNE_KIND_INT32, 8, "listType"),
+  Field(TARNE_KIND_INT64_ALT, 16, "createTimestamp"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneAcceptEntryFields[] = {
-  Field(kInt64, 0, "proposalID"),
-  Field(kInt32, 8, "listType"),
-  Field(kInt64Alt, 16, "createTimestamp"),
-  Field(kInt64Alt, 24, "timeTakenMS"),
-  Field(kList, 32, "nodes"),
+  Field(TARNE_KIND_INT64, 0, "proposalID"),
+  Field(TARNE_KIND_INT32, 8, "listType"),
+  Field(TARNE_KIND_INT64_ALT, 16, "createTimestamp"),
+  Field(TARNE_KIND_INT64_ALT, 24, "timeTakenMS"),
+  Field(TARNE_KIND_LIST, 32, "nodes"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneDiskCapacityTierFields[] = {
-  Field(kInt32, 0, "formatVersion"),
-  Field(kInt64, 8, "capacity"),
-  Field(kInt64, 16, "flags"),
-  Field(kInt64, 24, "fsOverhead"),
-  Field(kInt64, 32, "lfsOverheadPermille"),
-  Field(kInt64, 40, "maxComponents"),
-  Field(kInt64, 48, "sibMuxGroup"),
-  Field(kString, 56, "devName"),
+  Field(TARNE_KIND_INT32, 0, "formatVersion"),
+  Field(TARNE_KIND_INT64, 8, "capacity"),
+  Field(TARNE_KIND_INT64, 16, "flags"),
+  Field(TARNE_KIND_INT64, 24, "fsOverhead"),
+  Field(TARNE_KIND_INT64, 32, "lfsOverheadPermille"),
+  Field(TARNE_KIND_INT64, 40, "maxComponents"),
+  Field(TARNE_KIND_INT64, 48, "sibMuxGroup"),
+  Field(TARNE_KIND_STRING, 56, "devName"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneDiskPerfTierFields[] = {
-  Field(kInt32, 0, "formatVersion"),
-  Field(kInt64, 8, "capacity"),
-  Field(kInt64, 16, "flags"),
-  Field(kInt64, 24, "fsOverhead"),
-  Field(kInt64, 32, "maxComponents"),
-  Field(kInt64, 40, "sibMuxGroup"),
-  Field(kString, 48, "devName"),
+  Field(TARNE_KIND_INT32, 0, "formatVersion"),
+  Field(TARNE_KIND_INT64, 8, "capacity"),
+  Field(TARNE_KIND_INT64, 16, "flags"),
+  Field(TARNE_KIND_INT64, 24, "fsOverhead"),
+  Field(TARNE_KIND_INT64, 32, "maxComponents"),
+  Field(TARNE_KIND_INT64, 40, "sibMuxGroup"),
+  Field(TARNE_KIND_STRING, 48, "devName"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneDiskCapacityTierStatusFields[] = {
-  Field(kInt32, 0, "numComponents"),
-  Field(kInt32, 4, "numDataComponents"),
-  Field(kInt32, 8, "numNSComponents"),
-  Field(kInt64, 16, "capacityUsed"),
-  Field(kInt64, 24, "rawCapacityUsed"),
-  Field(kInt64, 32, "metadataCapacityUsed"),
-  Field(kInt64, 40, "overheadCapacityUsed"),
-  Field(kInt64, 48, "logicalDataCapacityUsed"),
-  Field(kInt64, 56, "physCapacityUsed"),
-  Field(kInt64, 64, "capacityReserved"),
-  Field(kInt64, 72, "unwrittenReservedCapacity"),
-  Field(kInt64, 80, "transientCapacity"),
-  Field(kInt64, 88, "addressSpaceSize"),
-  Field(kInt64, 96, "nsAddressSpaceSize"),
-  Field(kInt64, 104, "expectedFullProvisionedCapacity"),
-  Field(kInt64, 112, "expectedFullProvisionedNSCapacity"),
-  Field(kInt64, 120, "avgResyncReadBytesPerSec"),
-  Field(kInt64, 128, "avgTotalReadBytesPerSec"),
-  Field(kInt64, 136, "avgRecWriteBytesPerSec"),
-  Field(kInt64, 144, "avgTotalWriteBytesPerSec"),
+  Field(TARNE_KIND_INT32, 0, "numComponents"),
+  Field(TARNE_KIND_INT32, 4, "numDataComponents"),
+  Field(TARNE_KIND_INT32, 8, "numNSComponents"),
+  Field(TARNE_KIND_INT64, 16, "capacityUsed"),
+  Field(TARNE_KIND_INT64, 24, "rawCapacityUsed"),
+  Field(TARNE_KIND_INT64, 32, "metadataCapacityUsed"),
+  Field(TARNE_KIND_INT64, 40, "overheadCapacityUsed"),
+  Field(TARNE_KIND_INT64, 48, "logicalDataCapacityUsed"),
+  Field(TARNE_KIND_INT64, 56, "physCapacityUsed"),
+  Field(TARNE_KIND_INT64, 64, "capacityReserved"),
+  Field(TARNE_KIND_INT64, 72, "unwrittenReservedCapacity"),
+  Field(TARNE_KIND_INT64, 80, "transientCapacity"),
+  Field(TARNE_KIND_INT64, 88, "addressSpaceSize"),
+  Field(TARNE_KIND_INT64, 96, "nsAddressSpaceSize"),
+  Field(TARNE_KIND_INT64, 104, "expectedFullProvisionedCapacity"),
+  Field(TARNE_KIND_INT64, 112, "expectedFullProvisionedNSCapacity"),
+  Field(TARNE_KIND_INT64, 120, "avgResyncReadBytesPerSec"),
+  Field(TARNE_KIND_INT64, 128, "avgTotalReadBytesPerSec"),
+  Field(TARNE_KIND_INT64, 136, "avgRecWriteBytesPerSec"),
+  Field(TARNE_KIND_INT64, 144, "avgTotalWriteBytesPerSec"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneDiskPerfTierStatusFields[] = {
-  Field(kInt32, 0, "numComponents"),
-  Field(kInt32, 4, "numDataComponents"),
-  Field(kInt32, 8, "numNSComponents"),
-  Field(kInt64, 16, "physCapacityUsed"),
-  Field(kInt64, 24, "capacityReserved"),
-  Field(kInt64, 32, "unwrittenReservedCapacity"),
-  Field(kInt64, 40, "transientCapacity"),
-  Field(kInt64, 48, "addressSpaceSize"),
-  Field(kInt64, 56, "nsAddressSpaceSize"),
-  Field(kInt64, 64, "expectedFullProvisionedCapacity"),
-  Field(kInt64, 72, "expectedFullProvisionedNSCapacity"),
-  Field(kInt64, 80, "avgResyncReadBytesPerSec"),
-  Field(kInt64, 88, "avgTotalReadBytesPerSec"),
-  Field(kInt64, 96, "avgRecWriteBytesPerSec"),
-  Field(kInt64, 104, "avgTotalWriteBytesPerSec"),
+  Field(TARNE_KIND_INT32, 0, "numComponents"),
+  Field(TARNE_KIND_INT32, 4, "numDataComponents"),
+  Field(TARNE_KIND_INT32, 8, "numNSComponents"),
+  Field(TARNE_KIND_INT64, 16, "physCapacityUsed"),
+  Field(TARNE_KIND_INT64, 24, "capacityReserved"),
+  Field(TARNE_KIND_INT64, 32, "unwrittenReservedCapacity"),
+  Field(TARNE_KIND_INT64, 40, "transientCapacity"),
+  Field(TARNE_KIND_INT64, 48, "addressSpaceSize"),
+  Field(TARNE_KIND_INT64, 56, "nsAddressSpaceSize"),
+  Field(TARNE_KIND_INT64, 64, "expectedFullProvisionedCapacity"),
+  Field(TARNE_KIND_INT64, 72, "expectedFullProvisionedNSCapacity"),
+  Field(TARNE_KIND_INT64, 80, "avgResyncReadBytesPerSec"),
+  Field(TARNE_KIND_INT64, 88, "avgTotalReadBytesPerSec"),
+  Field(TARNE_KIND_INT64, 96, "avgRecWriteBytesPerSec"),
+  Field(TARNE_KIND_INT64, 104, "avgTotalWriteBytesPerSec"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneIoDiagObjEntryFields[] = {
-  Field(kInt64, 0, "endTimestamp"),
+  Field(TARNE_KIND_INT64, 0, "endTimestamp"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneHostEncrStateEntryFields[] = {
-  Field(kInt32, 0, "nObjProcessed"),
-  Field(kInt32, 4, "nObjToProcess"),
-  Field(kInt32, 8, "nBytesProcessed"),
-  Field(kInt32, 12, "nBytesToProcess"),
-  Field(kInt32, 16, "nObjFailed"),
-  Field(kInt32, 20, "errorCode"),
+  Field(TARNE_KIND_INT32, 0, "nObjProcessed"),
+  Field(TARNE_KIND_INT32, 4, "nObjToProcess"),
+  Field(TARNE_KIND_INT32, 8, "nBytesProcessed"),
+  Field(TARNE_KIND_INT32, 12, "nBytesToProcess"),
+  Field(TARNE_KIND_INT32, 16, "nObjFailed"),
+  Field(TARNE_KIND_INT32, 20, "errorCode"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneClusterEncrStateEntryFields[] = {
-  Field(kInt32, 0, "genNum"),
-  Field(kString, 8, "dekId"),
-  Field(kInt32, 16, "state"),
+  Field(TARNE_KIND_INT32, 0, "genNum"),
+  Field(TARNE_KIND_STRING, 8, "dekId"),
+  Field(TARNE_KIND_INT32, 16, "state"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneWelmGSCDiskRateEntryFields[] = {
-  Field(kInt32, 0, "avgProactiveGoodness"),
-  Field(kInt64, 8, "proactiveCleaningRateKb"),
-  Field(kInt32, 16, "avgReactiveGoodness"),
-  Field(kInt64, 24, "reactiveCleaningRateKb"),
-  Field(kInt64, 32, "capacity"),
-  Field(kInt64, 40, "usedCapacity"),
+  Field(TARNE_KIND_INT32, 0, "avgProactiveGoodness"),
+  Field(TARNE_KIND_INT64, 8, "proactiveCleaningRateKb"),
+  Field(TARNE_KIND_INT32, 16, "avgReactiveGoodness"),
+  Field(TARNE_KIND_INT64, 24, "reactiveCleaningRateKb"),
+  Field(TARNE_KIND_INT64, 32, "capacity"),
+  Field(TARNE_KIND_INT64, 40, "usedCapacity"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneHostCapacitySingleTierFields[] = {
-  Field(kInt64, 0, "totalRawCapacity"),
-  Field(kInt64, 8, "usedRawCapacity"),
-  Field(kInt64, 16, "usedLogicalCapacity"),
-  Field(kInt64, 24, "physicalTransientSpace"),
+  Field(TARNE_KIND_INT64, 0, "totalRawCapacity"),
+  Field(TARNE_KIND_INT64, 8, "usedRawCapacity"),
+  Field(TARNE_KIND_INT64, 16, "usedLogicalCapacity"),
+  Field(TARNE_KIND_INT64, 24, "physicalTransientSpace"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneClusterCapacitySingleTierFields[] = {
-  Field(kInt64, 0, "totalRawCapacity"),
-  Field(kInt64, 8, "usedRawCapacity"),
-  Field(kInt64, 16, "usedLogicalCapacity"),
-  Field(kInt64, 24, "physicalTransientSpace"),
+  Field(TARNE_KIND_INT64, 0, "totalRawCapacity"),
+  Field(TARNE_KIND_INT64, 8, "usedRawCapacity"),
+  Field(TARNE_KIND_INT64, 16, "usedLogicalCapacity"),
+  Field(TARNE_KIND_INT64, 24, "physicalTransientSpace"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneEncrDekFields[] = {
-  Field(kInt32, 0, "genNum"),
-  Field(kString, 8, "dekId"),
+  Field(TARNE_KIND_INT32, 0, "genNum"),
+  Field(TARNE_KIND_STRING, 8, "dekId"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneObjectStatsFields[] = {
-  Field(kInt64, 0, "logicallyUsedBytes"),
-  Field(kInt64, 8, "physicallyUsedBytes"),
-  Field(kInt64, 16, "physicallyUsedMetadataBytes"),
-  Field(kInt64, 24, "rpPhysicallyUsedBytes"),
-  Field(kInt64, 32, "wsPhysicallyUsedBytes"),
-  Field(kInt32, 40, "numSnapshots"),
+  Field(TARNE_KIND_INT64, 0, "logicallyUsedBytes"),
+  Field(TARNE_KIND_INT64, 8, "physicallyUsedBytes"),
+  Field(TARNE_KIND_INT64, 16, "physicallyUsedMetadataBytes"),
+  Field(TARNE_KIND_INT64, 24, "rpPhysicallyUsedBytes"),
+  Field(TARNE_KIND_INT64, 32, "wsPhysicallyUsedBytes"),
+  Field(TARNE_KIND_INT32, 40, "numSnapshots"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneDatastoreCapabilityFields[] = {
-  Field(kInt64, 0, "capability"),
+  Field(TARNE_KIND_INT64, 0, "capability"),
   kEndOfFields,
 };
 constexpr TarneFieldDescriptor kTarneWelmPausedFields[] = {
-  Field(kInt32, 0, "resume"),
+  Field(TARNE_KIND_INT32, 0, "resume"),
   kEndOfFields,
 };
 // clang-format on
@@ -796,15 +781,15 @@ static_assert(FieldCount(FieldsOf("TarneDiskEntry")) == 28);
 // Two adjacent one-byte flags, then a 32-bit field at the next aligned offset.
 static_assert(SameName(FieldsOf("TarneDiskEntry")[25].name, "isEncrypted") &&
               FieldsOf("TarneDiskEntry")[25].offset == 200 &&
-              FieldsOf("TarneDiskEntry")[25].kind == kFlag);
+              FieldsOf("TarneDiskEntry")[25].kind == TARNE_KIND_FLAG);
 static_assert(SameName(FieldsOf("TarneDiskEntry")[26].name, "isMetaRedundancy") &&
               FieldsOf("TarneDiskEntry")[26].offset == 201);
 static_assert(SameName(FieldsOf("TarneDiskEntry")[27].name, "dedupAddrRatio") &&
               FieldsOf("TarneDiskEntry")[27].offset == 204);
 // The same field name with two distinct kinds.
-static_assert(FieldsOf("TarneGarbageCollectionTTL")[0].kind == kInt64);
-static_assert(FieldsOf("TarneBallotEntry")[2].kind == kInt64Alt);
-static_assert(FieldsOf("TarneTestSymbol")[0].kind == kSymbolValue);
+static_assert(FieldsOf("TarneGarbageCollectionTTL")[0].kind == TARNE_KIND_INT64);
+static_assert(FieldsOf("TarneBallotEntry")[2].kind == TARNE_KIND_INT64_ALT);
+static_assert(FieldsOf("TarneTestSymbol")[0].kind == TARNE_KIND_TRAILING_STRING);
 
 static_assert(sizeof(TarneSchemaDirectory) ==
               (kSchemaDirectoryEntries + 1) * sizeof(TarneSchemaDirEntry));

@@ -86,7 +86,7 @@ TEST(CommandLine, FormatDefaultsAndEachCommandsAdjustments) {
 
   const Parsed add = Parse({"t", "add", "-u", kUuid, "-t", "4"});
   EXPECT_EQ(add.settings.query.flags, TARNE_QUERY_ANY_REVISION);  // the owner is now given
-  EXPECT_TRUE(Uuid_Equal(add.settings.query.owner, kUuidSelf));
+  EXPECT_TRUE(TarneUuid_Equal(add.settings.query.owner, kTarneUuidSelf));
   const Parsed parsed = Parse({"t", "readdump", "-d", "f", "-p", "-c", "-m"});  // -d points in
   const Settings &readdump = parsed.settings;
   EXPECT_TRUE(readdump.printDumpHeader && readdump.compactOutput && readdump.mangle);

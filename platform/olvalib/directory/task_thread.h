@@ -3,14 +3,10 @@
 #ifndef OLVALIB_DIRECTORY_TASK_THREAD_H
 #define OLVALIB_DIRECTORY_TASK_THREAD_H
 
-#include <atomic>
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <mutex>
-#include <thread>
 
 #include "client/tarne_client.h"
+#include "worker_queue.h"
 
 namespace olva::dir {
 
@@ -20,27 +16,17 @@ class TaskThread {
   using Task = std::function<void(bool cancelled)>;
   static constexpr size_t kCapacity = 256;
 
-  TaskThread() = default;
-  ~TaskThread() { Stop(); }
-  TaskThread(const TaskThread &) = delete;
-  TaskThread &operator=(const TaskThread &) = delete;
-
-  void Start();
+  void Start() {
+    worker_.Start(1, [](std::vector<Task> &batch, bool cancelled) { batch.front()(cancelled); });
+  }
   // Limit exceeded: the queue is full. No connection: the thread is not running.
-  PEK_ReturnStatus Submit(Task task);
+  PEK_ReturnStatus Submit(Task task) { return worker_.Submit(std::move(task)); }
   // The running task sees Stopping() and ends early; tasks still queued run cancelled.
-  void Stop();
-  bool Stopping() const { return stopping_.load(std::memory_order_relaxed); }
+  void Stop() { worker_.Stop(); }
+  bool Stopping() const { return worker_.Stopping(); }
 
  private:
-  void Run();
-
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::deque<Task> queue_;
-  bool running_ = false;
-  std::atomic<bool> stopping_{false};
-  std::thread thread_;
+  WorkerQueue<Task> worker_{kCapacity};
 };
 
 }  // namespace olva::dir

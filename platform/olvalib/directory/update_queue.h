@@ -4,16 +4,12 @@
 #define OLVALIB_DIRECTORY_UPDATE_QUEUE_H
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
-#include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include "client/tarne_client.h"
 #include "directory_store.h"
+#include "worker_queue.h"
 
 namespace olva::dir {
 
@@ -31,25 +27,20 @@ class UpdateQueue {
   // outlives the writer: Stop comes first.
   void Start(DirectoryStore *store, size_t batchLimit);
   // Limit exceeded: the queue is full. No connection: the writer is not running.
-  PEK_ReturnStatus Submit(const UpdateRequest &request);
+  PEK_ReturnStatus Submit(const UpdateRequest &request) {
+    return writer_.Submit(AppliedUpdate{request});
+  }
   // Applies and completes every request already queued, then ends the writer.
   void Stop();
   // Transactions committed so far; raised before their completions run.
   uint64_t Commits() const { return commits_.load(std::memory_order_acquire); }
 
  private:
-  void Run();
-  void ApplyBatch(std::vector<AppliedUpdate> &batch);
+  void ApplyAndComplete(std::vector<AppliedUpdate> &batch);
 
   DirectoryStore *store_ = nullptr;
-  size_t batchLimit_ = kDefaultBatchLimit;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::deque<UpdateRequest> queue_;
-  bool running_ = false;
-  bool stopping_ = false;
-  std::thread writer_;
   std::atomic<uint64_t> commits_{0};
+  WorkerQueue<AppliedUpdate> writer_{kCapacity};  // last: its thread ends before the rest go
 };
 
 }  // namespace olva::dir

@@ -9,18 +9,19 @@
 #include <string_view>
 
 #include "client/tarne_client.h"
+#include "client/tarne_client_values.h"
 
 namespace olva::dir {
 
-// Stands for the node's own UUID wherever it is given as an owner.
-inline constexpr OlvaUUID kSelfMarker{{0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}};
-inline constexpr OlvaUUID kNullUuid{};
+// The directory's short names for the values the boundary fixes (the tool uses the same).
+inline constexpr const OlvaUUID &kSelfMarker = kTarneUuidSelf;
+inline constexpr const OlvaUUID &kNullUuid = kTarneUuidNull;
 
 inline bool SameUuid(const OlvaUUID &a, const OlvaUUID &b) {
-  return std::memcmp(a.bytes, b.bytes, sizeof a.bytes) == 0;
+  return TarneUuid_Equal(a, b);
 }
 inline bool IsNullUuid(const OlvaUUID &uuid) {
-  return SameUuid(uuid, kNullUuid);
+  return TarneUuid_IsNull(uuid);
 }
 inline int CompareUuid(const OlvaUUID &a, const OlvaUUID &b) {
   return std::memcmp(a.bytes, b.bytes, sizeof a.bytes);
