@@ -1,7 +1,7 @@
 #include "query_plan.h"
 
+#include "directory/uuid_util.h"
 #include "sqlite_connection.h"
-#include "uuid_util.h"
 
 namespace olva::dir {
 namespace {

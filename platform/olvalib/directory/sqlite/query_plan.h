@@ -9,8 +9,8 @@
 #include <string>
 
 #include "client/tarne_client.h"
+#include "directory/entry_key.h"
 #include "directory_schema.h"
-#include "entry_key.h"
 
 namespace olva::dir {
 

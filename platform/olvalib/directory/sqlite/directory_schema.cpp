@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "client/tarne_status_codes.h"
-#include "made_folders.h"
-#include "uuid_util.h"
+#include "directory/made_folders.h"
+#include "directory/uuid_util.h"
 
 namespace olva::dir {
 namespace {

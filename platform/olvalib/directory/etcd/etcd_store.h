@@ -13,12 +13,12 @@
 #include <mutex>
 #include <string>
 
-#include "directory_location.h"
-#include "directory_store.h"
+#include "directory/directory_location.h"
+#include "directory/directory_store.h"
+#include "directory/node_file.h"
 #include "etcd_client.h"
 #include "etcd_key_span.h"
 #include "etcd_keys.h"
-#include "node_file.h"
 
 namespace olva::dir {
 
