@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "directory/directory_info.h"
 #include "directory/directory_store.h"
-#include "directory/sqlite/directory_schema.h"
 
 namespace olva::admin {
 

@@ -13,8 +13,8 @@
 #include <span>
 
 #include "client/tarne_client.h"
-#include "directory/sqlite/query_plan.h"
 #include "entry_key.h"
+#include "match_spec.h"
 #include "uuid_util.h"
 
 namespace olva::dir {

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "directory/entry_key.h"
-#include "directory/sqlite/query_plan.h"
+#include "directory/match_spec.h"
 
 namespace olva::dir::etcd {
 
