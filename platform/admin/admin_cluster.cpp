@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "client/tarne_status_codes.h"
-#include "directory/etcd_store.h"
+#include "directory/etcd/etcd_store.h"
 
 namespace olva::admin {
 

@@ -10,8 +10,8 @@
 #include "client/tarne_client.h"
 #include "directory/directory_location.h"
 #include "directory/directory_store.h"
-#include "directory/etcd_client.h"
-#include "directory/etcd_maintenance.h"
+#include "directory/etcd/etcd_client.h"
+#include "directory/etcd/etcd_maintenance.h"
 #include "directory/node_file.h"
 
 namespace olva::admin {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "directory/directory_schema.h"
+#include "directory/directory_info.h"
 #include "directory/directory_store.h"
 
 namespace olva::admin {

@@ -14,9 +14,9 @@
 #include "admin_commands.h"
 #include "admin_directory.h"
 #include "directory/directory_location.h"
-#include "directory/directory_schema.h"
 #include "directory/entry_key.h"
 #include "directory/node_file.h"
+#include "directory/sqlite/directory_schema.h"
 #include "directory/store_opener.h"
 #include "directory/uuid_util.h"
 

@@ -8,8 +8,8 @@
 #include "admin_commands.h"
 #include "admin_directory.h"
 #include "directory/directory_location.h"
-#include "directory/etcd_maintenance.h"
-#include "directory/etcd_store.h"
+#include "directory/etcd/etcd_maintenance.h"
+#include "directory/etcd/etcd_store.h"
 
 namespace olva::admin {
 

@@ -8,8 +8,8 @@
 #include "admin_commands.h"
 #include "client/tarne_status_codes.h"
 #include "directory/directory_location.h"
-#include "directory/directory_schema.h"
 #include "directory/node_file.h"
+#include "directory/sqlite/directory_schema.h"
 #include "directory/uuid_util.h"
 
 namespace olva::admin {

@@ -6,8 +6,8 @@
 #include "admin_commands.h"
 #include "admin_directory.h"
 #include "client/tarne_status_codes.h"
+#include "convert/field_codec.h"
 #include "directory/uuid_util.h"
-#include "field_codec.h"
 #include "tables/entry_types.h"
 #include "tables/schemas.h"
 

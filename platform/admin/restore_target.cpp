@@ -4,7 +4,7 @@
 
 #include "client/tarne_status_codes.h"
 #include "directory/directory_location.h"
-#include "directory/entry_store.h"
+#include "directory/sqlite/entry_store.h"
 #include "directory/uuid_util.h"
 
 namespace olva::admin {

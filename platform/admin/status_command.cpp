@@ -15,10 +15,10 @@
 #include "admin_cluster.h"
 #include "admin_commands.h"
 #include "directory/directory_location.h"
-#include "directory/etcd_metrics.h"
+#include "directory/etcd/etcd_metrics.h"
 #include "directory/host_location.h"
 #include "directory/node_file.h"
-#include "directory/sqlite_connection.h"
+#include "directory/sqlite/sqlite_connection.h"
 #include "directory/store_opener.h"
 #include "status_report.h"
 

@@ -5,7 +5,7 @@
 #include "admin_arguments.h"
 #include "admin_commands.h"
 #include "client/tarne_status_codes.h"
-#include "directory/etcd_store.h"
+#include "directory/etcd/etcd_store.h"
 
 namespace olva::admin {
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "convert/field_codec.h"
 #include "converter_support.h"
 #include "directory/expr_writer.h"
-#include "field_codec.h"
 #include "tables/schemas.h"  // the tool's own directory
 
 namespace converter_test {

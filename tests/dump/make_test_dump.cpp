@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "client/tarne_client.h"
+#include "convert/field_codec.h"
 #include "directory/expr_writer.h"
-#include "field_codec.h"
 #include "record/uuid.h"
 #include "tables/dump_header.h"
 #include "tables/schemas.h"

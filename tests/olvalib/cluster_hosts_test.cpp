@@ -1,7 +1,7 @@
 // Two hosts of one cluster directory, each with its own node file: what one writes about
 // itself the other sees, through the built tarne-tool as the other host.
 #include "cluster_tool.h"
-#include "directory/etcd_store.h"
+#include "directory/etcd/etcd_store.h"
 #include "directory/membership.h"
 #include "directory/uuid_util.h"
 

@@ -6,7 +6,7 @@
 #include <tuple>
 
 #include "cluster_tool.h"
-#include "directory/etcd_client.h"
+#include "directory/etcd/etcd_client.h"
 #include "directory/uuid_util.h"
 
 namespace olva::test {

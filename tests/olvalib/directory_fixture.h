@@ -27,9 +27,9 @@
 #include "client/tarne_client.h"
 #include "client/tarne_status_codes.h"
 #include "directory/directory_location.h"
-#include "directory/directory_schema.h"
-#include "directory/etcd_store.h"
+#include "directory/etcd/etcd_store.h"
 #include "directory/node_file.h"
+#include "directory/sqlite/directory_schema.h"
 
 namespace olva::test {
 

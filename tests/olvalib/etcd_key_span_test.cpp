@@ -1,6 +1,6 @@
 // How far a range read of a listing reaches: the distance its rows took so far, scaled to the
 // rows it asks for, added to a key as a base-16 number.
-#include "directory/etcd_key_span.h"
+#include "directory/etcd/etcd_key_span.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // etcd row keys: their byte order must be the directory's listing order, a match range must
 // hold exactly the rows a query fixes, after its cursor, and no directory's keys may fall
 // among another's, whatever their prefixes.
-#include "directory/etcd_keys.h"
+#include "directory/etcd/etcd_keys.h"
 
 #include <gtest/gtest.h>
 

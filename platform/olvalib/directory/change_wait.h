@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "client/tarne_client.h"
-#include "query_plan.h"
+#include "match_spec.h"
 
 namespace olva::dir {
 

@@ -14,7 +14,7 @@
 
 #include "client/tarne_client.h"
 #include "entry_key.h"
-#include "query_plan.h"
+#include "match_spec.h"
 #include "uuid_util.h"
 
 namespace olva::dir {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "client/tarne_client.h"
-#include "directory_schema.h"
+#include "directory_info.h"
 #include "directory_store.h"
 #include "task_thread.h"
 #include "update_queue.h"

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "client/tarne_client.h"
-#include "directory_schema.h"
+#include "directory_info.h"
 
 namespace olva::dir {
 

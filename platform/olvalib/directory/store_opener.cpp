@@ -1,9 +1,9 @@
 #include "store_opener.h"
 
+#include "directory/etcd/etcd_store.h"
+#include "directory/sqlite/sqlite_store.h"
 #include "directory_location.h"
-#include "etcd_store.h"
 #include "node_file.h"
-#include "sqlite_store.h"
 
 namespace olva::dir {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "directory_schema.h"
+#include "directory_info.h"
 #include "directory_store.h"
 
 namespace olva::dir {

@@ -8,7 +8,7 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "trusted_file.h"
+#include "directory/trusted_file.h"
 
 namespace olva::dir::etcd {
 namespace {

@@ -13,12 +13,12 @@
 #include <mutex>
 #include <string>
 
-#include "directory_location.h"
-#include "directory_store.h"
+#include "directory/directory_location.h"
+#include "directory/directory_store.h"
+#include "directory/node_file.h"
 #include "etcd_client.h"
 #include "etcd_key_span.h"
 #include "etcd_keys.h"
-#include "node_file.h"
 
 namespace olva::dir {
 
@@ -32,9 +32,10 @@ inline constexpr std::array<ColumnOrder, 3> kEtcdOrders{kTableOrder, kOwnerIndex
 inline constexpr uint64_t kEtcdMaxRequestBytes = 1536u << 10;
 // Room a request needs besides its operations: its header and framing.
 inline constexpr uint64_t kRequestOverhead = 4096;
-// The most keys one transaction names: etcd's default limit of 128 operations (--max-txn-ops)
-// and a range compare's two.
-inline constexpr uint64_t kKeysPerTransaction = 130;
+// etcd's default limit of operations in one transaction (--max-txn-ops).
+inline constexpr size_t kMaxTransactionOperations = 128;
+// The most keys one transaction names: its operations' and a range compare's two.
+inline constexpr uint64_t kKeysPerTransaction = kMaxTransactionOperations + 2;
 // An operation's framing in a transaction besides its key and value.
 inline constexpr uint64_t kOperationFraming = 16;
 

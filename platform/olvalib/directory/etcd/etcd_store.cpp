@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "client/tarne_status_codes.h"
+#include "directory/uuid_util.h"
 #include "etcd_key_span.h"
 #include "etcd_keys.h"
 #include "etcd_watch.h"
-#include "uuid_util.h"
 
 namespace olva::dir {
 namespace {

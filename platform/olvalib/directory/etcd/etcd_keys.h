@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "entry_key.h"
-#include "query_plan.h"
+#include "directory/entry_key.h"
+#include "directory/match_spec.h"
 
 namespace olva::dir::etcd {
 

@@ -9,8 +9,8 @@
 #include <span>
 
 #include "client/tarne_client.h"
-#include "directory_store.h"
-#include "entry_key.h"
+#include "directory/directory_store.h"
+#include "directory/entry_key.h"
 #include "query_plan.h"
 #include "sqlite_connection.h"
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "directory/directory_store.h"
+#include "directory/read_ahead.h"
 #include "directory_schema.h"
-#include "directory_store.h"
 #include "entry_store.h"
-#include "read_ahead.h"
 
 namespace olva::dir {
 

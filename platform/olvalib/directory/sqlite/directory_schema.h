@@ -6,22 +6,13 @@
 #include <vector>
 
 #include "client/tarne_client.h"
+#include "directory/directory_info.h"
 #include "sqlite_connection.h"
 
 namespace olva::dir {
 
 inline constexpr const char *kFormatName = "tarne-directory";
 inline constexpr int kFormatVersion = 1;
-
-// What the directory knows about the node it serves.
-struct DirectoryInfo {
-  OlvaUUID self{};
-  std::vector<OlvaUUID> clusters;  // server sub-clusters, the first one is the default
-};
-
-// A self and sub-clusters that a directory can record: at least one sub-cluster, no UUID
-// given twice (the self UUID included), neither the null UUID nor the self marker.
-bool ValidIdentity(const DirectoryInfo &info);
 
 // Creates the database file, readable and writable by its owner only, with the schema and the
 // node's identity. Already exists: the file is there and force is false (force replaces it,

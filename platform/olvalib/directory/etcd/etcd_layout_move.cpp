@@ -11,8 +11,7 @@ namespace olva::dir {
 namespace {
 
 constexpr uint32_t kMovePage = 256;
-// etcd's default limit of operations in one transaction.
-constexpr int kMoveOperations = 128;
+constexpr int kMoveOperations = static_cast<int>(kMaxTransactionOperations);
 
 // Whether the key exists; *answered false when no member answered.
 bool KeyThere(etcd::Client &client, const std::string &key, bool *answered) {

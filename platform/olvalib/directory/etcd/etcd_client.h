@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "directory_location.h"
-#include "directory_store.h"
+#include "directory/directory_location.h"
+#include "directory/directory_store.h"
+#include "directory/node_file.h"
 #include "etcd/etcdserver/etcdserverpb/rpc.grpc.pb.h"
-#include "node_file.h"
 
 namespace olva::dir::etcd {
 

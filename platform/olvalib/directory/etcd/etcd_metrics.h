@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "node_file.h"
+#include "directory/node_file.h"
 
 namespace olva::dir::etcd {
 

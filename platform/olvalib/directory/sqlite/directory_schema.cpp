@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "client/tarne_status_codes.h"
-#include "made_folders.h"
-#include "uuid_util.h"
+#include "directory/made_folders.h"
+#include "directory/uuid_util.h"
 
 namespace olva::dir {
 namespace {
@@ -83,22 +83,6 @@ bool WriteIdentity(Connection &connection, const DirectoryInfo &info) {
 }
 
 }  // namespace
-
-bool ValidIdentity(const DirectoryInfo &info) {
-  if (info.clusters.empty() || IsNullUuid(info.self) || SameUuid(info.self, kSelfMarker)) {
-    return false;
-  }
-  for (size_t i = 0; i < info.clusters.size(); ++i) {
-    if (IsNullUuid(info.clusters[i]) || SameUuid(info.clusters[i], kSelfMarker) ||
-        SameUuid(info.clusters[i], info.self)) {
-      return false;
-    }
-    for (size_t j = 0; j < i; ++j) {
-      if (SameUuid(info.clusters[i], info.clusters[j])) return false;
-    }
-  }
-  return true;
-}
 
 PEK_ReturnStatus CreateDirectory(const std::string &path, const DirectoryInfo &info, bool force,
                                  std::string *error) {

@@ -18,8 +18,8 @@ namespace {
 
 namespace pb = etcd::pb;
 
-// A transaction holds at most 128 operations by default: three per row.
-constexpr size_t kRowsPerTransaction = 42;
+// A row takes one operation per order.
+constexpr size_t kRowsPerTransaction = kMaxTransactionOperations / kEtcdOrders.size();
 // An update or deletion whose entry keeps changing under it (other hosts writing it) reads
 // and tries again until this long after its first try, as a SQLite writer waits for the lock.
 constexpr std::chrono::seconds kContentionLimit{10};
@@ -116,13 +116,13 @@ class EtcdStore::Operation {
   // An add, or a deletion of one row, can share a transaction with others: the bytes it puts
   // in one, or nothing.
   std::optional<size_t> SharableBytes() const {
-    // Three operations on the row's keys and a compare of one of them.
-    const uint64_t keys = 4 * store_.KeyOperationBytes();
+    // An operation on each of the row's keys and a compare of one of them.
+    const uint64_t keys = (kEtcdOrders.size() + 1) * store_.KeyOperationBytes();
     if (ExactDeletion()) return static_cast<size_t>(keys);
     if (applied_.request.kind != UpdateRequest::Kind::kAdd) return std::nullopt;
     const uint64_t payload = applied_.request.entry->valueLen;
     if (payload > store_.MaxPayload()) return std::nullopt;
-    return static_cast<size_t>(3 * (sizeof(TarneEntry) + payload) + keys);
+    return static_cast<size_t>(kEtcdOrders.size() * (sizeof(TarneEntry) + payload) + keys);
   }
   // Its compare and its operations, into a transaction shared with others.
   void AppendShared(pb::TxnRequest &txn) const {
@@ -175,7 +175,7 @@ class EtcdStore::Operation {
   }
 
   void PutRow(pb::TxnRequest &txn, const std::string &value) const {
-    for (const ColumnOrder &order : {kTableOrder, kOwnerIndexOrder, kTypeIndexOrder}) {
+    for (const ColumnOrder &order : kEtcdOrders) {
       pb::PutRequest *put = txn.add_success()->mutable_request_put();
       put->set_key(etcd::RowKey(store_.keyPrefix_, order, key_));
       put->set_value(value);
@@ -183,7 +183,7 @@ class EtcdStore::Operation {
   }
 
   void DeleteRowKeys(pb::TxnRequest &txn, const EntryKey &row) const {
-    for (const ColumnOrder &order : {kTableOrder, kOwnerIndexOrder, kTypeIndexOrder}) {
+    for (const ColumnOrder &order : kEtcdOrders) {
       txn.add_success()->mutable_request_delete_range()->set_key(
           etcd::RowKey(store_.keyPrefix_, order, row));
     }

@@ -4,9 +4,9 @@
 #include <atomic>
 #include <thread>
 
-#include "change_wait.h"
 #include "client/tarne_status_codes.h"
-#include "uuid_util.h"
+#include "directory/change_wait.h"
+#include "directory/uuid_util.h"
 
 namespace olva::dir {
 namespace {

@@ -1,15 +1,16 @@
-// How a query becomes SQL: what it fixes, the order its matches come in, and where a next
-// lookup resumes (keyset pagination: the cursor is the key of the previous match).
-#ifndef OLVALIB_DIRECTORY_QUERY_PLAN_H
-#define OLVALIB_DIRECTORY_QUERY_PLAN_H
+// What a query asks of a store: the fields it fixes, the key order its matches come in, and
+// where a next lookup resumes (keyset pagination: the cursor is the key of the previous match).
+// Every store gives the matches in the same order, so a listing moves between stores unchanged.
+#ifndef OLVALIB_DIRECTORY_MATCH_SPEC_H
+#define OLVALIB_DIRECTORY_MATCH_SPEC_H
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <string>
 
 #include "client/tarne_client.h"
-#include "directory_schema.h"
+#include "directory_info.h"
 #include "entry_key.h"
 
 namespace olva::dir {
@@ -31,7 +32,7 @@ enum class Column : uint8_t { kUuid, kOwner, kType, kRevision, kCluster };
 inline constexpr size_t kColumnCount = 5;
 using ColumnOrder = std::array<Column, kColumnCount>;
 
-// The orders the directory keeps its rows in: the table's, and its two indexes'.
+// The key orders the directory keeps its rows in: by UUID, by owner and by type.
 inline constexpr ColumnOrder kTableOrder{Column::kUuid, Column::kOwner, Column::kType,
                                          Column::kRevision, Column::kCluster};
 inline constexpr ColumnOrder kOwnerIndexOrder{Column::kOwner, Column::kType, Column::kUuid,
@@ -39,8 +40,11 @@ inline constexpr ColumnOrder kOwnerIndexOrder{Column::kOwner, Column::kType, Col
 inline constexpr ColumnOrder kTypeIndexOrder{Column::kType, Column::kUuid, Column::kOwner,
                                              Column::kRevision, Column::kCluster};
 
-// The order of a query's matches: the order of the table or index that serves it, so that
-// the database streams them without sorting.
+// Whether the query fixes the column.
+bool IsFixed(const MatchSpec &criteria, Column column);
+
+// The order of a query's matches: the key order whose leading columns the query fixes, so
+// that a store reads them as one range without sorting.
 ColumnOrder MatchOrder(const MatchSpec &criteria);
 
 // Where the matches after a cursor begin.
@@ -56,16 +60,6 @@ struct Resume {
 
 Resume ResumeAfter(const MatchSpec &criteria, const EntryKey &cursor);
 
-// SELECT uuid, owner, type, revision, cluster, header, value with the parameters ?1 to ?5 for
-// the fixed fields, ?6 to ?10 for the cursor's columns and ?11 for the row limit.
-std::string MatchSql(const MatchSpec &criteria, const Resume &resume);
-// Distinguishes the statements MatchSql can produce, for the statement cache.
-uint32_t MatchStatementKey(const MatchSpec &criteria, const Resume &resume);
-
-inline constexpr int kFixedParameter = 1;   // + column
-inline constexpr int kCursorParameter = 6;  // + column
-inline constexpr int kLimitParameter = 11;
-
 }  // namespace olva::dir
 
-#endif  // OLVALIB_DIRECTORY_QUERY_PLAN_H
+#endif  // OLVALIB_DIRECTORY_MATCH_SPEC_H

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "directory_store.h"
+#include "directory/directory_store.h"
 #include "etcd_client.h"
 
 namespace olva::dir::etcd {
