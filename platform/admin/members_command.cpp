@@ -26,7 +26,7 @@ const Command &ThisCommand() {
 // The generation of the membership entry stored now, if there is one to read.
 std::optional<uint32_t> CurrentGeneration(dir::DirectoryStore &store,
                                           const dir::DirectoryInfo &info, const OlvaUUID &cluster) {
-  dir::MatchSpec criteria;
+  dir::MatchCriteria criteria;
   criteria.uuid = cluster;
   criteria.owner = info.self;
   criteria.type = dir::kMembershipType;

@@ -38,7 +38,7 @@ void CopyRow(const RowView &row, TarneEntry *buffer, uint32_t size) {
 }
 
 // The first match of criteria after the cursor, into the buffer. Not found: none.
-PEK_ReturnStatus ReadOne(const MatchSpec &criteria, const std::optional<EntryKey> &cursor,
+PEK_ReturnStatus ReadOne(const MatchCriteria &criteria, const std::optional<EntryKey> &cursor,
                          TarneEntry *buffer, uint32_t size, EntryKey *found) {
   bool matched = false;
   const PEK_ReturnStatus status =
@@ -53,7 +53,7 @@ PEK_ReturnStatus ReadOne(const MatchSpec &criteria, const std::optional<EntryKey
 }
 
 // As ReadOne, and keeps the matches that follow in this thread's read-ahead page.
-PEK_ReturnStatus ReadAndReadAhead(const TarneQuery &query, const MatchSpec &criteria,
+PEK_ReturnStatus ReadAndReadAhead(const TarneQuery &query, const MatchCriteria &criteria,
                                   const std::optional<EntryKey> &cursor,
                                   const ReadAheadStamp &stamp, TarneEntry *buffer, uint32_t size,
                                   EntryKey *found) {
@@ -91,7 +91,7 @@ PEK_ReturnStatus FindOne(const TarneQuery *query, int32_t next, TarneEntry *buff
   Library &library = Library::Instance();
   TarneQuery effective = *query;
   if (everyCluster) effective.flags |= TARNE_QUERY_ALL_CLUSTERS;
-  MatchSpec criteria = ResolveQuery(effective, library.Info());
+  MatchCriteria criteria = ResolveQuery(effective, library.Info());
   const bool exact = (query->flags & kWildcardFlags) == 0;
   const ReadAheadStamp stamp{library.Generation(), library.Updates().Commits(),
                              std::chrono::steady_clock::now()};
@@ -122,7 +122,7 @@ PEK_ReturnStatus FindOne(const TarneQuery *query, int32_t next, TarneEntry *buff
     if (exact && query->type <= kTypeMask) {
       const EntryKey identity{query->uuid, *criteria.owner, query->type, query->revision, {}};
       if (const std::optional<OlvaUUID> cluster = ClusterOfLastAllClustersRow(identity)) {
-        MatchSpec same = criteria;
+        MatchCriteria same = criteria;
         same.cluster = *cluster;
         status = ReadOne(same, std::nullopt, buffer, size, &found);
       }
@@ -170,7 +170,7 @@ PEK_ReturnStatus TARNE_ForEachEntryForCluster(const TarneQuery *query, TarneEntr
   const Library::Operation operation;
   if (!operation.Admitted()) return TARNE_STATUS_NO_CONNECTION;
   if (query == nullptr || visitor == nullptr) return TARNE_STATUS_BAD_PARAMETER;
-  const MatchSpec criteria = ResolveQuery(*query, Library::Instance().Info());
+  const MatchCriteria criteria = ResolveQuery(*query, Library::Instance().Info());
 
   std::optional<EntryKey> cursor;
   std::vector<PageEntry> page;
@@ -233,7 +233,7 @@ PEK_ReturnStatus TARNE_WaitForEntryForCluster(const TarneQuery *query, uint32_t 
 PEK_ReturnStatus TARNE_WaitForMembershipForCluster(uint32_t timeout, OlvaUUID cluster) {
   const Library::Operation operation;
   if (!operation.Admitted()) return TARNE_STATUS_NO_CONNECTION;
-  MatchSpec criteria;
+  MatchCriteria criteria;
   criteria.type = kMembershipType;
   criteria.cluster = IsNullUuid(cluster) ? Library::Instance().Info().clusters.front() : cluster;
   return WaitForMatch(criteria, timeout);

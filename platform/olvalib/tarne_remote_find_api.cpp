@@ -25,8 +25,8 @@ void Deliver(TarneRemoteFindCallback callback, void *context, const TarneEntry &
 }
 
 // Runs on the task thread; every path ends with exactly one end status.
-void RunSearch(const MatchSpec &criteria, uint32_t timeoutSeconds, TarneRemoteFindCallback callback,
-               void *context, bool cancelled) {
+void RunSearch(const MatchCriteria &criteria, uint32_t timeoutSeconds,
+               TarneRemoteFindCallback callback, void *context, bool cancelled) {
   using Clock = std::chrono::steady_clock;
   const TarneEntry noEntry{};
   if (cancelled) return Deliver(callback, context, noEntry, TARNE_STATUS_NO_CONNECTION);
@@ -78,7 +78,7 @@ PEK_ReturnStatus TARNE_RemoteFindEntry(const TarneRemoteFindRequest *request, ui
   if (IsNullUuid(owner)) return TARNE_STATUS_BAD_PARAMETER;
 
   // The latest revision of each of the owner's entries, in every sub-cluster.
-  MatchSpec criteria;
+  MatchCriteria criteria;
   criteria.owner = owner;
   criteria.type = kLocalSymbolType;
   if (!IsNullUuid(request->uuid)) criteria.uuid = request->uuid;

@@ -18,7 +18,7 @@ namespace {
 
 using dir::Column;
 using dir::EntryKey;
-using dir::MatchSpec;
+using dir::MatchCriteria;
 
 constexpr std::string_view kPrefix = "dir/";
 
@@ -64,8 +64,8 @@ int CompareInOrder(const dir::ColumnOrder &order, const EntryKey &a, const Entry
 }
 
 // One query shape per listing order, plus shapes that fix columns further down.
-std::vector<MatchSpec> Shapes(const EntryKey &sample) {
-  std::vector<MatchSpec> shapes(6);
+std::vector<MatchCriteria> Shapes(const EntryKey &sample) {
+  std::vector<MatchCriteria> shapes(6);
   shapes[1].uuid = sample.uuid;
   shapes[1].owner = sample.owner;
   shapes[2].owner = sample.owner;
@@ -80,7 +80,7 @@ std::vector<MatchSpec> Shapes(const EntryKey &sample) {
   return shapes;
 }
 
-bool MatchesLeadingFixed(const MatchSpec &criteria, const EntryKey &key) {
+bool MatchesLeadingFixed(const MatchCriteria &criteria, const EntryKey &key) {
   return (!criteria.uuid || dir::SameUuid(*criteria.uuid, key.uuid)) &&
          (!criteria.owner || dir::SameUuid(*criteria.owner, key.owner)) &&
          (!criteria.type || *criteria.type == key.type) &&
@@ -92,7 +92,7 @@ TEST(EtcdKeysTest, KeyOrderIsListingOrderAndKeysReadBack) {
   std::mt19937 random(12);
   std::vector<EntryKey> rows(300);
   for (EntryKey &row : rows) row = RandomKey(random);
-  for (const MatchSpec &shape : Shapes(rows[0])) {
+  for (const MatchCriteria &shape : Shapes(rows[0])) {
     const dir::ColumnOrder order = dir::MatchOrder(shape);
     for (size_t i = 0; i + 1 < rows.size(); ++i) {
       const std::string a = dir::etcd::RowKey(kPrefix, order, rows[i]);
@@ -120,7 +120,7 @@ TEST(EtcdKeysTest, AMatchRangeHoldsExactlyTheFixedRowsAfterTheCursor) {
   for (EntryKey &row : rows) row = RandomKey(random);
   for (size_t trial = 0; trial < 20; ++trial) {
     const EntryKey sample = rows[trial];
-    for (MatchSpec shape : Shapes(sample)) {
+    for (MatchCriteria shape : Shapes(sample)) {
       for (const bool withCluster : {false, true}) {
         if (withCluster) shape.cluster = sample.cluster;
         const dir::ColumnOrder order = dir::MatchOrder(shape);
@@ -163,7 +163,7 @@ TEST(EtcdKeysTest, NoDirectorysKeysFallAmongAnothers) {
   std::mt19937 random(56);
   std::vector<EntryKey> rows(40);
   for (EntryKey &row : rows) row = RandomKey(random);
-  const std::vector<MatchSpec> shapes = Shapes(rows[0]);
+  const std::vector<MatchCriteria> shapes = Shapes(rows[0]);
   for (const std::string &a : prefixes) {
     const std::string keyPrefix = dir::etcd::DirectoryKeyPrefix(a);
     for (const std::string &b : prefixes) {
@@ -171,7 +171,7 @@ TEST(EtcdKeysTest, NoDirectorysKeysFallAmongAnothers) {
       const std::string other = dir::etcd::DirectoryKeyPrefix(b);
       EXPECT_NE(keyPrefix, other) << a << " and " << b;
       std::vector<std::string> keys{other + "format"};
-      for (const MatchSpec &shape : shapes) {
+      for (const MatchCriteria &shape : shapes) {
         for (const EntryKey &row : rows) {
           keys.push_back(dir::etcd::RowKey(other, dir::MatchOrder(shape), row));
         }
@@ -180,7 +180,7 @@ TEST(EtcdKeysTest, NoDirectorysKeysFallAmongAnothers) {
       // directory that init --force replaces when that one can be told apart.
       std::vector<dir::etcd::KeyRange> ranges;
       const std::string earlier = dir::etcd::EarlierKeyPrefix(a);
-      for (const MatchSpec &shape : shapes) {
+      for (const MatchCriteria &shape : shapes) {
         ranges.push_back(dir::etcd::MatchRange(keyPrefix, shape, std::nullopt));
         ranges.push_back(dir::etcd::OrderRange(keyPrefix, dir::MatchOrder(shape)));
         if (dir::etcd::EarlierLayoutDistinct(a)) {
@@ -226,7 +226,7 @@ TEST(EtcdKeysTest, AnOrdersRangeHoldsRowKeysOnly) {
   highest.type = 0x7f;
   highest.revision = UINT64_MAX;
   std::memset(&highest.cluster, 0xff, sizeof highest.cluster);
-  for (const MatchSpec &shape : Shapes(lowest)) {
+  for (const MatchCriteria &shape : Shapes(lowest)) {
     const dir::ColumnOrder order = dir::MatchOrder(shape);
     const dir::etcd::KeyRange range = dir::etcd::OrderRange(kPrefix, order);
     const dir::etcd::KeyRange all = dir::etcd::MatchRange(kPrefix, {}, std::nullopt);

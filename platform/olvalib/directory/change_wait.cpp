@@ -8,7 +8,7 @@
 
 namespace olva::dir {
 
-PEK_ReturnStatus WaitForMatch(const MatchSpec &criteria, uint32_t timeoutSeconds) {
+PEK_ReturnStatus WaitForMatch(const MatchCriteria &criteria, uint32_t timeoutSeconds) {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline = timeoutSeconds == 0
                                          ? Clock::time_point::max()

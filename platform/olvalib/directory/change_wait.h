@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "client/tarne_client.h"
-#include "match_spec.h"
+#include "match_criteria.h"
 
 namespace olva::dir {
 
@@ -19,7 +19,7 @@ inline constexpr std::chrono::milliseconds kLookupRetryPause{200};
 // 0 once a match exists. Timeout: none within timeoutSeconds (0 waits for ever).
 // No connection: the library closed meanwhile. Failure: the database could not be read
 // (on a cluster, lookups that fail are tried again until the timeout instead).
-PEK_ReturnStatus WaitForMatch(const MatchSpec &criteria, uint32_t timeoutSeconds);
+PEK_ReturnStatus WaitForMatch(const MatchCriteria &criteria, uint32_t timeoutSeconds);
 
 }  // namespace olva::dir
 

@@ -14,7 +14,7 @@
 
 #include "client/tarne_client.h"
 #include "entry_key.h"
-#include "match_spec.h"
+#include "match_criteria.h"
 #include "uuid_util.h"
 
 namespace olva::dir {
@@ -109,7 +109,7 @@ class DirectoryStore {
   // Hands the sink up to limit matches that follow the cursor (all matches from the first
   // without one), in the query's order (docs/DIRECTORY.md); the sink returns false to stop
   // early. Failure: the store could not be read.
-  virtual PEK_ReturnStatus Scan(const MatchSpec &criteria, const std::optional<EntryKey> &after,
+  virtual PEK_ReturnStatus Scan(const MatchCriteria &criteria, const std::optional<EntryKey> &after,
                                 uint32_t limit, const RowSink &sink) = 0;
 
   // Nothing when the store cannot be watched.

@@ -67,7 +67,7 @@ std::string OrderPrefix(std::string_view prefix, const ColumnOrder &order) {
 }
 
 // The criteria's fixed value of a column, as a key would hold it; false when not fixed.
-bool FixedColumn(const MatchSpec &criteria, Column column, EntryKey *key) {
+bool FixedColumn(const MatchCriteria &criteria, Column column, EntryKey *key) {
   switch (column) {
     case Column::kUuid:
       if (criteria.uuid) key->uuid = *criteria.uuid;
@@ -187,7 +187,7 @@ KeyRange OrderRange(std::string_view prefix, const ColumnOrder &order) {
   return RowKeysFrom(OrderPrefix(prefix, order), RowKeyLength(prefix));
 }
 
-KeyRange MatchRange(std::string_view prefix, const MatchSpec &criteria,
+KeyRange MatchRange(std::string_view prefix, const MatchCriteria &criteria,
                     const std::optional<EntryKey> &after) {
   const ColumnOrder order = MatchOrder(criteria);
   std::string lead = OrderPrefix(prefix, order);

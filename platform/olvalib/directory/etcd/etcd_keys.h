@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "directory/entry_key.h"
-#include "directory/match_spec.h"
+#include "directory/match_criteria.h"
 
 namespace olva::dir::etcd {
 
@@ -56,7 +56,7 @@ KeyRange OrderRange(std::string_view prefix, const ColumnOrder &order);
 // The keys, in the order MatchOrder(criteria) gives, that hold every match of the criteria
 // after the cursor (all of them without one). The fixed columns that lead the order narrow
 // the range; the others are the reader's to compare. Within the order's range.
-KeyRange MatchRange(std::string_view prefix, const MatchSpec &criteria,
+KeyRange MatchRange(std::string_view prefix, const MatchCriteria &criteria,
                     const std::optional<EntryKey> &after);
 
 }  // namespace olva::dir::etcd

@@ -47,7 +47,7 @@ std::string EarlierLayoutMessage(const std::string &prefix) {
          "/): move it with tarne-admin upgrade";
 }
 
-bool Matches(const MatchSpec &criteria, const EntryKey &key) {
+bool Matches(const MatchCriteria &criteria, const EntryKey &key) {
   if (criteria.uuid && !SameUuid(*criteria.uuid, key.uuid)) return false;
   if (criteria.owner && !SameUuid(*criteria.owner, key.owner)) return false;
   if (criteria.type && *criteria.type != key.type) return false;
@@ -268,8 +268,9 @@ uint64_t EtcdStore::MaxPayload() const {
   return value > sizeof(TarneEntry) ? value - sizeof(TarneEntry) : 0;
 }
 
-PEK_ReturnStatus EtcdStore::Scan(const MatchSpec &criteria, const std::optional<EntryKey> &after,
-                                 uint32_t limit, const RowSink &sink) {
+PEK_ReturnStatus EtcdStore::Scan(const MatchCriteria &criteria,
+                                 const std::optional<EntryKey> &after, uint32_t limit,
+                                 const RowSink &sink) {
   if (limit == 0 || (criteria.type && *criteria.type > kTypeMask)) return TARNE_STATUS_SUCCESS;
   Delivery delivery(sink, limit);
   LatestFilter latest;

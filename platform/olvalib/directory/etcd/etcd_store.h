@@ -69,7 +69,7 @@ class EtcdStore final : public DirectoryStore {
                                                  const TlsFiles &tls, int64_t createdRevision,
                                                  std::string *markerKey, std::string *error);
 
-  PEK_ReturnStatus Scan(const MatchSpec &criteria, const std::optional<EntryKey> &after,
+  PEK_ReturnStatus Scan(const MatchCriteria &criteria, const std::optional<EntryKey> &after,
                         uint32_t limit, const RowSink &sink) override;
   std::unique_ptr<ChangeWatch> WatchChanges() override;
   bool ApplyBatch(std::span<AppliedUpdate> batch) override;

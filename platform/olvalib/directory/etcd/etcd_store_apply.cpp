@@ -150,9 +150,9 @@ class EtcdStore::Operation {
   }
 
   // The criteria of the rows an update supersedes or a deletion removes.
-  MatchSpec Rows() const {
+  MatchCriteria Rows() const {
     const TarneEntry &header = *applied_.request.entry;
-    MatchSpec rows;
+    MatchCriteria rows;
     rows.uuid = key_.uuid;
     if (applied_.request.kind == UpdateRequest::Kind::kUpdate || !IsNullUuid(header.owner)) {
       rows.owner = key_.owner;
@@ -228,7 +228,7 @@ class EtcdStore::Operation {
   }
 
   void WriteEntry() {
-    const MatchSpec rows = Rows();
+    const MatchCriteria rows = Rows();
     const bool update = applied_.request.kind == UpdateRequest::Kind::kUpdate;
     std::vector<EntryKey> found;
     for (const mvccpb::KeyValue &stored : rangeResponse_.kvs()) {
@@ -272,7 +272,7 @@ class EtcdStore::Operation {
     });
   }
 
-  static bool MatchesRows(const MatchSpec &rows, const EntryKey &row) {
+  static bool MatchesRows(const MatchCriteria &rows, const EntryKey &row) {
     if (rows.owner && !SameUuid(*rows.owner, row.owner)) return false;
     if (row.type != rows.type.value_or(row.type)) return false;
     if (rows.revision && *rows.revision != row.revision) return false;

@@ -40,8 +40,9 @@ bool IsStoreFailure(PEK_ReturnStatus status) {
   return status == TARNE_STATUS_FAILURE || status == TARNE_STATUS_BUSY;
 }
 
-PEK_ReturnStatus EntryStore::Scan(const MatchSpec &criteria, const std::optional<EntryKey> &after,
-                                  uint32_t limit, const RowSink &sink) {
+PEK_ReturnStatus EntryStore::Scan(const MatchCriteria &criteria,
+                                  const std::optional<EntryKey> &after, uint32_t limit,
+                                  const RowSink &sink) {
   Resume resume;
   if (after) {
     resume = ResumeAfter(criteria, *after);

@@ -27,7 +27,7 @@ class EntryStore {
   // without one), in the query's order; the sink returns false to stop early.
   // Failure: the database could not be read.
   using RowSink = dir::RowSink;
-  PEK_ReturnStatus Scan(const MatchSpec &criteria, const std::optional<EntryKey> &after,
+  PEK_ReturnStatus Scan(const MatchCriteria &criteria, const std::optional<EntryKey> &after,
                         uint32_t limit, const RowSink &sink);
 
   // The writes run inside a transaction that the caller opened with Begin.

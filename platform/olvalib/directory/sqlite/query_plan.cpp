@@ -24,7 +24,7 @@ int Number(Column column) {
   return static_cast<int>(column);
 }
 
-uint32_t FixedMask(const MatchSpec &criteria) {
+uint32_t FixedMask(const MatchCriteria &criteria) {
   uint32_t mask = 0;
   for (Column column : kTableOrder) {
     if (IsFixed(criteria, column)) mask |= 1u << Number(column);
@@ -34,7 +34,7 @@ uint32_t FixedMask(const MatchSpec &criteria) {
 
 }  // namespace
 
-std::string MatchSql(const MatchSpec &criteria, const Resume &resume) {
+std::string MatchSql(const MatchCriteria &criteria, const Resume &resume) {
   const ColumnOrder order = MatchOrder(criteria);
   std::string sql =
       "SELECT uuid, owner, type, revision, cluster, header, value FROM entries AS e WHERE 1";
@@ -84,7 +84,7 @@ std::string MatchSql(const MatchSpec &criteria, const Resume &resume) {
   return sql;
 }
 
-uint32_t MatchStatementKey(const MatchSpec &criteria, const Resume &resume) {
+uint32_t MatchStatementKey(const MatchCriteria &criteria, const Resume &resume) {
   uint32_t key = FixedMask(criteria) | (criteria.latest ? 1u << kColumnCount : 0u);
   if (resume.from == Resume::From::kAfter) {
     key |= static_cast<uint32_t>(resume.firstColumn + 1) << (kColumnCount + 1);

@@ -82,8 +82,9 @@ SqliteStore::Lease::~Lease() {
   owner_->pool_.push_back(std::move(store_));
 }
 
-PEK_ReturnStatus SqliteStore::Scan(const MatchSpec &criteria, const std::optional<EntryKey> &after,
-                                   uint32_t limit, const RowSink &sink) {
+PEK_ReturnStatus SqliteStore::Scan(const MatchCriteria &criteria,
+                                   const std::optional<EntryKey> &after, uint32_t limit,
+                                   const RowSink &sink) {
   Lease store = LeaseReader();
   if (!store) return TARNE_STATUS_FAILURE;
   return store->Scan(criteria, after, limit, sink);
@@ -97,7 +98,7 @@ std::optional<uint64_t> SqliteStore::CountEntries() {
 
 PEK_ReturnStatus SqliteStore::ReadSnapshot(const RowSink &sink) {
   // One statement reads inside one read transaction: one moment of the file.
-  return Scan(MatchSpec{}, std::nullopt, UINT32_MAX, sink);
+  return Scan(MatchCriteria{}, std::nullopt, UINT32_MAX, sink);
 }
 
 std::unique_ptr<ChangeWatch> SqliteStore::WatchChanges() {

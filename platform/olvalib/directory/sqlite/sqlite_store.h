@@ -22,7 +22,7 @@ class SqliteStore final : public DirectoryStore {
   static std::unique_ptr<SqliteStore> Open(const std::string &path, DirectoryInfo *info,
                                            std::string *error);
 
-  PEK_ReturnStatus Scan(const MatchSpec &criteria, const std::optional<EntryKey> &after,
+  PEK_ReturnStatus Scan(const MatchCriteria &criteria, const std::optional<EntryKey> &after,
                         uint32_t limit, const RowSink &sink) override;
   std::unique_ptr<ChangeWatch> WatchChanges() override;
   bool ApplyBatch(std::span<AppliedUpdate> batch) override;

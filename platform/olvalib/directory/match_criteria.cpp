@@ -1,4 +1,4 @@
-#include "match_spec.h"
+#include "match_criteria.h"
 
 #include "uuid_util.h"
 
@@ -11,7 +11,7 @@ int Compare(const T &a, const T &b) {
 }
 
 // The cursor's column against the value the query fixes, in the column's stored order.
-int CompareWithFixed(const MatchSpec &criteria, const EntryKey &cursor, Column column) {
+int CompareWithFixed(const MatchCriteria &criteria, const EntryKey &cursor, Column column) {
   switch (column) {
     case Column::kUuid:
       return CompareUuid(cursor.uuid, *criteria.uuid);
@@ -29,7 +29,7 @@ int CompareWithFixed(const MatchSpec &criteria, const EntryKey &cursor, Column c
 
 }  // namespace
 
-bool IsFixed(const MatchSpec &criteria, Column column) {
+bool IsFixed(const MatchCriteria &criteria, Column column) {
   switch (column) {
     case Column::kUuid:
       return criteria.uuid.has_value();
@@ -45,8 +45,8 @@ bool IsFixed(const MatchSpec &criteria, Column column) {
   return false;
 }
 
-MatchSpec ResolveQuery(const TarneQuery &query, const DirectoryInfo &info) {
-  MatchSpec criteria;
+MatchCriteria ResolveQuery(const TarneQuery &query, const DirectoryInfo &info) {
+  MatchCriteria criteria;
   if ((query.flags & TARNE_QUERY_ANY_UUID) == 0) criteria.uuid = query.uuid;
   if ((query.flags & TARNE_QUERY_ANY_OWNER) == 0)
     criteria.owner = ResolveOwner(query.owner, info.self);
@@ -61,14 +61,14 @@ MatchSpec ResolveQuery(const TarneQuery &query, const DirectoryInfo &info) {
   return criteria;
 }
 
-ColumnOrder MatchOrder(const MatchSpec &criteria) {
+ColumnOrder MatchOrder(const MatchCriteria &criteria) {
   if (criteria.uuid) return kTableOrder;
   if (criteria.owner) return kOwnerIndexOrder;
   if (criteria.type) return kTypeIndexOrder;
   return kTableOrder;
 }
 
-Resume ResumeAfter(const MatchSpec &criteria, const EntryKey &cursor) {
+Resume ResumeAfter(const MatchCriteria &criteria, const EntryKey &cursor) {
   const ColumnOrder order = MatchOrder(criteria);
   // Every match shares the leading fixed columns, so the cursor is placed by them alone
   // until the first column that varies among matches.

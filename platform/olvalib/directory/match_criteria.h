@@ -1,8 +1,8 @@
 // What a query asks of a store: the fields it fixes, the key order its matches come in, and
 // where a next lookup resumes (keyset pagination: the cursor is the key of the previous match).
 // Every store gives the matches in the same order, so a listing moves between stores unchanged.
-#ifndef OLVALIB_DIRECTORY_MATCH_SPEC_H
-#define OLVALIB_DIRECTORY_MATCH_SPEC_H
+#ifndef OLVALIB_DIRECTORY_MATCH_CRITERIA_H
+#define OLVALIB_DIRECTORY_MATCH_CRITERIA_H
 
 #include <array>
 #include <cstddef>
@@ -17,7 +17,7 @@ namespace olva::dir {
 
 // A query with the self marker and the default sub-cluster resolved; an absent field is a
 // wildcard.
-struct MatchSpec {
+struct MatchCriteria {
   std::optional<OlvaUUID> uuid;
   std::optional<OlvaUUID> owner;
   std::optional<uint8_t> type;  // the full query byte: above 127 it matches nothing
@@ -26,7 +26,7 @@ struct MatchSpec {
   std::optional<OlvaUUID> cluster;  // absent: every sub-cluster
 };
 
-MatchSpec ResolveQuery(const TarneQuery &query, const DirectoryInfo &info);
+MatchCriteria ResolveQuery(const TarneQuery &query, const DirectoryInfo &info);
 
 enum class Column : uint8_t { kUuid, kOwner, kType, kRevision, kCluster };
 inline constexpr size_t kColumnCount = 5;
@@ -41,11 +41,11 @@ inline constexpr ColumnOrder kTypeIndexOrder{Column::kType, Column::kUuid, Colum
                                              Column::kRevision, Column::kCluster};
 
 // Whether the query fixes the column.
-bool IsFixed(const MatchSpec &criteria, Column column);
+bool IsFixed(const MatchCriteria &criteria, Column column);
 
 // The order of a query's matches: the key order whose leading columns the query fixes, so
 // that a store reads them as one range without sorting.
-ColumnOrder MatchOrder(const MatchSpec &criteria);
+ColumnOrder MatchOrder(const MatchCriteria &criteria);
 
 // Where the matches after a cursor begin.
 struct Resume {
@@ -58,8 +58,8 @@ struct Resume {
   size_t firstColumn = 0;  // index into the match order, for kAfter
 };
 
-Resume ResumeAfter(const MatchSpec &criteria, const EntryKey &cursor);
+Resume ResumeAfter(const MatchCriteria &criteria, const EntryKey &cursor);
 
 }  // namespace olva::dir
 
-#endif  // OLVALIB_DIRECTORY_MATCH_SPEC_H
+#endif  // OLVALIB_DIRECTORY_MATCH_CRITERIA_H
