@@ -10,10 +10,29 @@
 namespace olva::test {
 namespace {
 
+const OlvaUUID kOwner = Uuid(0x0b);
+
 class EtcdClusterListingTest : public EtcdClusterOwnTest {
  protected:
   int Members() const override { return 1; }
   long RangeReads() { return StartedCalls("Range"); }
+  // Entries 0 to count - 1 of one owner and type, their number in their UUIDs' last bytes.
+  void AddListedEntries(uint32_t count) {
+    constexpr uint32_t kChunk = 2000;
+    for (uint32_t first = 0; first < count; first += kChunk) {
+      std::vector<std::vector<uint8_t>> entries;
+      for (uint32_t i = first; i < std::min(count, first + kChunk); ++i) {
+        const OlvaUUID uuid{{0x71, 0, 0, 0, 0, 0, 0x40, 0, 0x80, 0, 0, 0, 0, uint8_t(i >> 16),
+                             uint8_t(i >> 8), uint8_t(i)}};
+        entries.push_back(MakeEntry(uuid, kOwner, 12, 1, "listed " + std::to_string(i)));
+      }
+      Completions done;
+      for (std::vector<uint8_t> &entry : entries) {
+        ASSERT_EQ(TARNE_AddEntryForCluster(AsEntry(entry), &Completions::Callback, &done, {}), 0u);
+      }
+      for (const auto &[entry, status] : done.WaitFor(entries.size())) ASSERT_EQ(status, 0u);
+    }
+  }
   pid_t MemberPid() {
     std::ifstream in(clusterDir_ + "/member0.pid");
     pid_t pid = 0;
@@ -45,24 +64,10 @@ class Stutter {
   std::thread thread_;
 };
 
-const OlvaUUID kOwner = Uuid(0x0b);
-
 TEST_F(EtcdClusterListingTest, ASlowMemberCostsAListingNoMoreReadsThanItsPages) {
   // About two and a half of the store's listing pages.
-  constexpr uint32_t kEntries = 20000, kChunk = 2000;
-  for (uint32_t first = 0; first < kEntries; first += kChunk) {
-    std::vector<std::vector<uint8_t>> entries;
-    for (uint32_t i = first; i < first + kChunk; ++i) {
-      const OlvaUUID uuid{{0x71, 0, 0, 0, 0, 0, 0x40, 0, 0x80, 0, 0, 0, 0, uint8_t(i >> 16),
-                           uint8_t(i >> 8), uint8_t(i)}};
-      entries.push_back(MakeEntry(uuid, kOwner, 12, 1, "listed " + std::to_string(i)));
-    }
-    Completions done;
-    for (std::vector<uint8_t> &entry : entries) {
-      ASSERT_EQ(TARNE_AddEntryForCluster(AsEntry(entry), &Completions::Callback, &done, {}), 0u);
-    }
-    for (const auto &[entry, status] : done.WaitFor(kChunk)) ASSERT_EQ(status, 0u);
-  }
+  constexpr uint32_t kEntries = 20000;
+  ASSERT_NO_FATAL_FAILURE(AddListedEntries(kEntries));
   const pid_t member = MemberPid();
   ASSERT_GT(member, 0);
   const long before = RangeReads();
@@ -108,6 +113,40 @@ TEST_F(EtcdClusterListingTest, ASlowMemberCostsAListingNoMoreReadsThanItsPages) 
   }
   if (thaw.joinable()) thaw.join();
   EXPECT_EQ(listed, kEntries) << "across a member frozen for 7 s";
+}
+
+// A page of a listing is read in several requests at one revision. The history compacted
+// past that revision between two of them must not end the listing there as if complete.
+TEST_F(EtcdClusterListingTest, AHistoryCompactedUnderAPageShortensNoListing) {
+  constexpr uint32_t kEntries = 3000;  // several requests of one page
+  ASSERT_NO_FATAL_FAILURE(AddListedEntries(kEntries));
+  std::ifstream in(clusterDir_ + "/endpoints");
+  std::string endpoints;
+  std::getline(in, endpoints);
+  std::string error;
+  const auto store = dir::EtcdStore::Open(*dir::ParseClusterLocation(location_), {}, &error);
+  ASSERT_NE(store, nullptr) << error;
+  // A change of another key moves the revision on; the compaction then drops the page's.
+  const std::string compactPastThePage =
+      "e=$0; etcdctl --endpoints=$e put listing-test-other x >/dev/null && "
+      "etcdctl --endpoints=$e compact $(etcdctl --endpoints=$e get listing-test-other -w json |"
+      " jq .header.revision) >/dev/null";
+  uint32_t listed = 0;
+  bool inOrder = true;
+  const PEK_ReturnStatus status =
+      store->Scan(dir::MatchCriteria{}, std::nullopt, UINT32_MAX, [&](const dir::RowView &row) {
+        if (listed == 0) {
+          EXPECT_EQ(RunProcess({"/bin/sh", "-c", compactPastThePage, endpoints}, {"ETCDCTL_API=3"}),
+                    0);
+        }
+        const uint8_t *uuid = row.key.uuid.bytes;
+        inOrder = inOrder && (uint32_t(uuid[13]) << 16 | uuid[14] << 8 | uuid[15]) == listed;
+        ++listed;
+        return true;
+      });
+  EXPECT_EQ(status, TARNE_STATUS_SUCCESS);
+  EXPECT_EQ(listed, kEntries);
+  EXPECT_TRUE(inOrder);
 }
 
 }  // namespace

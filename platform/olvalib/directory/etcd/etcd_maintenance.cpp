@@ -13,12 +13,12 @@ void Within(grpc::ClientContext &context, std::chrono::seconds deadline) {
   context.set_deadline(std::chrono::system_clock::now() + deadline);
 }
 
-bool AlreadyCompacted(const grpc::Status &status) {
+}  // namespace
+
+bool HistoryCompacted(const grpc::Status &status) {
   return status.error_code() ==
          grpc::StatusCode::OUT_OF_RANGE;  // "required revision has been compacted"
 }
-
-}  // namespace
 
 bool SpaceExhausted(const grpc::Status &status) {
   // gRPC also says "resource exhausted" of a message too large; the members' words tell.
@@ -91,7 +91,7 @@ std::optional<int64_t> CompactedRevision(Client &client, int64_t current, std::s
     const grpc::Status status = client.Range(probe, &answer);
     if (status.ok()) {
       passed = middle;
-    } else if (AlreadyCompacted(status)) {
+    } else if (HistoryCompacted(status)) {
       refused = middle;
     } else {
       *error = status.error_message();
@@ -132,11 +132,11 @@ bool ReclaimSpace(Client &client, const std::function<void(const SpaceStep &)> &
       pb::CompactionResponse compacted;
       status =
           pb::KV::NewStub(client.MemberChannel(member))->Compact(&context, compaction, &compacted);
-      if (status.ok() || AlreadyCompacted(status)) break;
+      if (status.ok() || HistoryCompacted(status)) break;
       if (!Client::MemberAtFault(status)) break;
       client.MemberFailed(member);
     }
-    if (status.ok() || AlreadyCompacted(status)) {
+    if (status.ok() || HistoryCompacted(status)) {
       SpaceStep step(SpaceStep::Kind::kCompacted, -1);
       step.revision = compaction.revision();
       report(step);

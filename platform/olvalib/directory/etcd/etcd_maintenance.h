@@ -14,6 +14,9 @@
 
 namespace olva::dir::etcd {
 
+// Whether a read or compaction was refused because the revision it names was compacted away.
+bool HistoryCompacted(const grpc::Status &status);
+
 // Whether a write's status is the cluster refusing it for want of space.
 bool SpaceExhausted(const grpc::Status &status);
 

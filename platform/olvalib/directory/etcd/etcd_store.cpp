@@ -9,6 +9,7 @@
 #include "directory/uuid_util.h"
 #include "etcd_key_span.h"
 #include "etcd_keys.h"
+#include "etcd_maintenance.h"
 #include "etcd_watch.h"
 
 namespace olva::dir {
@@ -18,6 +19,8 @@ namespace {
 // the next ones as many as fill about kListingBytes at the rows' size so far.
 constexpr uint32_t kMinimumPage = 64;
 constexpr uint32_t kFirstPage = 512;
+// How many times a check begins again when the history compacted its revision away.
+constexpr int kCheckAttempts = 3;
 // How long a range request of rows may take, answers from every member refused or late
 // included. A caller sees a failed read as the end of the rows (tarne-tool's find prints a
 // shorter or empty list and succeeds), so a read rides out what other requests give up on: a
@@ -275,15 +278,15 @@ PEK_ReturnStatus EtcdStore::Scan(const MatchCriteria &criteria,
   Delivery delivery(sink, limit);
   LatestFilter latest;
   PEK_ReturnStatus delivered = TARNE_STATUS_SUCCESS;
-  const PEK_ReturnStatus read = ReadRows(
-      MatchOrder(criteria), etcd::MatchRange(keyPrefix_, criteria, after), limit, 0,
-      [&](const std::string &, const EntryKey &key, const std::string &stored) {
-        if (!Matches(criteria, key)) return true;
-        delivered =
-            criteria.latest ? latest.Add(key, stored, delivery) : delivery.Deliver(key, stored);
-        return delivered == TARNE_STATUS_SUCCESS && !delivery.Done();
-      },
-      nullptr);
+  ReadMoment moment{.mayMove = true};
+  const PEK_ReturnStatus read =
+      ReadRows(MatchOrder(criteria), etcd::MatchRange(keyPrefix_, criteria, after), limit, moment,
+               [&](const std::string &, const EntryKey &key, const std::string &stored) {
+                 if (!Matches(criteria, key)) return true;
+                 delivered = criteria.latest ? latest.Add(key, stored, delivery)
+                                             : delivery.Deliver(key, stored);
+                 return delivered == TARNE_STATUS_SUCCESS && !delivery.Done();
+               });
   if (read != TARNE_STATUS_SUCCESS) return read;
   if (delivered != TARNE_STATUS_SUCCESS || delivery.Done()) return delivered;
   return latest.Flush(delivery);
@@ -307,8 +310,7 @@ std::optional<uint64_t> EtcdStore::CountEntries() {
 }
 
 PEK_ReturnStatus EtcdStore::ReadRows(const ColumnOrder &order, etcd::KeyRange range,
-                                     uint32_t wanted, int64_t revision, const RowVisitor &visit,
-                                     int64_t *readAt) {
+                                     uint32_t wanted, ReadMoment &moment, const RowVisitor &visit) {
   if (range.Empty()) return TARNE_STATUS_SUCCESS;
   const std::string start = range.begin;
   etcd::KeyDensity density = spans_.Density(range);
@@ -322,7 +324,7 @@ PEK_ReturnStatus EtcdStore::ReadRows(const ColumnOrder &order, etcd::KeyRange ra
   uint32_t limit = std::clamp(wanted, kMinimumPage, kFirstPage);
   uint64_t widen = 1;  // how much farther than the density says: grows over a gap
   bool sparseBefore = false;
-  request.set_revision(revision);
+  request.set_revision(moment.revision);
   for (;;) {
     // Reaches the rows the limit asks for and a quarter more, at the density seen so far.
     const uint64_t spanRows = (limit + uint64_t{limit} / 4) * widen;
@@ -335,13 +337,20 @@ PEK_ReturnStatus EtcdStore::ReadRows(const ColumnOrder &order, etcd::KeyRange ra
     request.set_range_end(end);
     request.set_limit(limit);
     etcd::pb::RangeResponse response;
-    if (!client_->Range(request, &response, std::chrono::steady_clock::now() + kRowReadDeadline)
-             .ok()) {
+    const grpc::Status read =
+        client_->Range(request, &response, std::chrono::steady_clock::now() + kRowReadDeadline);
+    if (!read.ok()) {
+      // The newest revision is never compacted: one more request at it, from the row reached.
+      if (etcd::HistoryCompacted(read) && moment.mayMove && request.revision() != 0) {
+        request.set_revision(0);
+        continue;
+      }
+      moment.compacted = etcd::HistoryCompacted(read);
       return done(TARNE_STATUS_FAILURE);
     }
-    // The later pages are read at the first one's revision: one moment for the whole read.
+    // The later requests are read at the first one's revision: one moment for the whole read.
     request.set_revision(response.header().revision());
-    if (readAt != nullptr) *readAt = request.revision();
+    moment.revision = request.revision();
     for (const mvccpb::KeyValue &stored : response.kvs()) {
       // A key of another shape is no row of this directory's: never read as one.
       const std::optional<EntryKey> key = etcd::ParseRowKey(keyPrefix_, order, stored.key());
@@ -393,48 +402,63 @@ void EtcdStore::SpanMemory::Remember(const std::string &end, const std::string &
 
 PEK_ReturnStatus EtcdStore::ReadSnapshot(const RowSink &sink) {
   bool malformed = false;
-  const PEK_ReturnStatus status = ReadRows(
-      kTableOrder, etcd::OrderRange(keyPrefix_, kTableOrder), UINT32_MAX, 0,
-      [&](const std::string &, const EntryKey &key, const std::string &stored) {
-        RowView row;
-        malformed = !RowOf(key, stored, &row);
-        return !malformed && sink(row);
-      },
-      nullptr);
+  ReadMoment moment;
+  const PEK_ReturnStatus status =
+      ReadRows(kTableOrder, etcd::OrderRange(keyPrefix_, kTableOrder), UINT32_MAX, moment,
+               [&](const std::string &, const EntryKey &key, const std::string &stored) {
+                 RowView row;
+                 malformed = !RowOf(key, stored, &row);
+                 return !malformed && sink(row);
+               });
   if (malformed) return TARNE_STATUS_FAILURE;
   return status;
 }
 
 PEK_ReturnStatus EtcdStore::CheckOrders(const std::function<void(const std::string &)> &problem) {
+  std::vector<std::string> found;
+  ReadMoment moment;
+  // The orders are compared at one revision; a read that the history compacted away under it
+  // (a large directory on a busy cluster) begins again at the newest.
+  PEK_ReturnStatus status = TARNE_STATUS_FAILURE;
+  for (int attempt = 0; attempt < kCheckAttempts; ++attempt) {
+    found.clear();
+    moment = ReadMoment{};
+    status = CompareOrders(moment, [&](std::string text) { found.push_back(std::move(text)); });
+    if (!moment.compacted) break;
+  }
+  if (status != TARNE_STATUS_SUCCESS) return status;
+  for (const std::string &text : found) problem(text);
+  return TARNE_STATUS_SUCCESS;
+}
+
+PEK_ReturnStatus EtcdStore::CompareOrders(ReadMoment &moment,
+                                          const std::function<void(std::string)> &problem) {
   struct Copies {
     size_t valueHash;
     size_t seen;  // copies of the other orders found
   };
   std::unordered_map<std::string, Copies> rows;
-  int64_t revision = 0;
-  PEK_ReturnStatus status = ReadRows(
-      kTableOrder, etcd::OrderRange(keyPrefix_, kTableOrder), UINT32_MAX, 0,
-      [&](const std::string &key, const EntryKey &, const std::string &stored) {
-        rows.emplace(key, Copies{std::hash<std::string>()(stored), 0});
-        return true;
-      },
-      &revision);
+  PEK_ReturnStatus status =
+      ReadRows(kTableOrder, etcd::OrderRange(keyPrefix_, kTableOrder), UINT32_MAX, moment,
+               [&](const std::string &key, const EntryKey &, const std::string &stored) {
+                 rows.emplace(key, Copies{std::hash<std::string>()(stored), 0});
+                 return true;
+               });
   if (status != TARNE_STATUS_SUCCESS) return status;
   for (size_t i = 1; i < kEtcdOrders.size(); ++i) {
-    status = ReadRows(
-        kEtcdOrders[i], etcd::OrderRange(keyPrefix_, kEtcdOrders[i]), UINT32_MAX, revision,
-        [&](const std::string &key, const EntryKey &row, const std::string &stored) {
-          const auto found = rows.find(etcd::RowKey(keyPrefix_, kTableOrder, row));
-          if (found == rows.end()) {
-            problem(key + ": no such row in the table order");
-          } else if (found->second.valueHash != std::hash<std::string>()(stored)) {
-            problem(key + ": differs from " + found->first);
-          } else {
-            ++found->second.seen;
-          }
-          return true;
-        },
-        nullptr);
+    status =
+        ReadRows(kEtcdOrders[i], etcd::OrderRange(keyPrefix_, kEtcdOrders[i]), UINT32_MAX, moment,
+                 [&](const std::string &key, const EntryKey &row, const std::string &stored) {
+                   const auto found = rows.find(etcd::RowKey(keyPrefix_, kTableOrder, row));
+                   if (found == rows.end()) {
+                     problem(key + ": no such row in the table order");
+                   } else if (found->second.valueHash != std::hash<std::string>()(stored)) {
+                     problem(key + ": differs from " + found->first);
+                   } else {
+                     ++found->second.seen;
+                   }
+                   return true;
+                 });
     if (status != TARNE_STATUS_SUCCESS) return status;
   }
   for (const auto &[key, copies] : rows) {

@@ -105,13 +105,25 @@ class EtcdStore final : public DirectoryStore {
   EtcdStore(std::unique_ptr<etcd::Client> client, std::string keyPrefix)
       : client_(std::move(client)), keyPrefix_(std::move(keyPrefix)) {}
 
-  // The rows of one order within range, in key order, in pages read at one revision (the
-  // first page's when revision is 0; *readAt receives it). wanted: the rows the caller may
-  // need at most, which sizes the first page. The visitor returns false to stop.
+  // The revision a read of many requests is made at. One moment (a dump, a check) holds to
+  // one revision: the given one, or the first request's when it is 0, and fails once the
+  // history compacts it away. A read that may move (a listing's page) goes on at the newest
+  // revision from the row it reached instead, so that a compaction never shortens a listing.
+  struct ReadMoment {
+    int64_t revision = 0;
+    bool mayMove = false;
+    bool compacted = false;  // set when a read of one moment failed for this
+  };
+  // The rows of one order within range, in key order, at moment (which receives the revision
+  // read at). wanted: the rows the caller may need at most, which sizes the first request.
+  // The visitor returns false to stop.
   using RowVisitor =
       std::function<bool(const std::string &key, const EntryKey &row, const std::string &value)>;
   PEK_ReturnStatus ReadRows(const ColumnOrder &order, etcd::KeyRange range, uint32_t wanted,
-                            int64_t revision, const RowVisitor &visit, int64_t *readAt);
+                            ReadMoment &moment, const RowVisitor &visit);
+  // One pass of CheckOrders at moment.
+  PEK_ReturnStatus CompareOrders(ReadMoment &moment,
+                                 const std::function<void(std::string)> &problem);
 
   // The density of rows that the last read of many pages measured, and the range it read: a
   // read that continues it (the next page of a listing) bounds its first request with it.
