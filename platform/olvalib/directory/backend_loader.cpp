@@ -59,7 +59,9 @@ class AbsentBackend final : public DirectoryBackend {
   const std::string cause_;
 };
 
-const DirectoryBackend &Load(const std::string &file, const std::string &name) {
+}  // namespace
+
+const DirectoryBackend &LoadBackend(const std::string &file, const std::string &name) {
   const std::string path = LibraryFolder() + "/" + file;
   const auto absent = [&](const std::string &why) -> const DirectoryBackend & {
     // Kept for the rest of the process, as a loaded backend is.
@@ -76,8 +78,6 @@ const DirectoryBackend &Load(const std::string &file, const std::string &name) {
   return *backend;  // never unloaded: its stores and threads may live until exit
 }
 
-}  // namespace
-
 std::string LibraryFolder() {
   void *symbol = dlsym(RTLD_DEFAULT, kLibrarySymbol);
   const void *address = symbol != nullptr ? symbol : reinterpret_cast<const void *>(&LibraryFolder);
@@ -89,10 +89,6 @@ std::string LibraryFolder() {
   std::free(real);
   const size_t slash = path.rfind('/');
   return slash == std::string::npos ? "." : path.substr(0, slash);
-}
-
-const DirectoryBackend &LoadBackend(const std::string &file, const std::string &name) {
-  return Load(file, name);
 }
 
 }  // namespace olva::dir
