@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the built Debian packages on a fresh Debian 12 root and runs a new host's first
-# day there: the folders the packages ship, init on a file and on a cluster location (one
+# day there: a file host's packages without gRPC, then the cluster backend's; the folders
+# the packages ship, init on a file and on a cluster location (one
 # etcd member started outside, on loopback), an init that fails and leaves nothing behind,
 # the tool's add and find without TARNE_DIRECTORY, a dump to the default header path, and a
 # purge that keeps the directory's data. Prints one line per check and a closing count;
@@ -78,11 +79,19 @@ fi
 mount -t proc proc "$root/proc" && mount --bind /dev "$root/dev" || exit 2
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 mkdir -p "$root/tmp/debs" && cp "$build"/tarne-*.deb "$root/tmp/debs/"
-if ! inroot "apt-get update -q && apt-get install -y -q --no-install-recommends /tmp/debs/*.deb" \
-  >"$work/install.log" 2>&1; then
-  tail -20 "$work/install.log"
-  exit 2
-fi
+# A host on a file first: the tool, the libraries and tarne-admin, without the cluster backend.
+install() {
+  if ! inroot "apt-get install -y -q --no-install-recommends $*" >>"$work/install.log" 2>&1; then
+    tail -20 "$work/install.log"
+    exit 2
+  fi
+}
+inroot "apt-get update -q" >"$work/install.log" 2>&1 || { tail -20 "$work/install.log"; exit 2; }
+install /tmp/debs/tarne-tool_*.deb /tmp/debs/tarne-libraries_*.deb /tmp/debs/tarne-admin_*.deb
+echo "installed: $(inroot "dpkg-query -W -f '\${Package} \${Version}  ' 'tarne-*'")"
+base_grpc=$(inroot "dpkg-query -W -f '\${Package}\n' | grep -E '^lib(grpc|protobuf|absl)'")
+cluster_absent=$(inroot "TARNE_DIRECTORY=etcd://127.0.0.1:9 tarne-admin status 2>&1")
+install /tmp/debs/tarne-directory-cluster_*.deb
 echo "installed: $(inroot "dpkg-query -W -f '\${Package} \${Version}  ' 'tarne-*'")"
 
 echo "== one etcd member on loopback, outside the root"
@@ -93,10 +102,14 @@ echo "$endpoints"
 location=etcd://$endpoints/package-check
 
 echo "== checks"
+check "the tool, the libraries and tarne-admin install no gRPC, protobuf or abseil" \
+  test -z "$base_grpc"
+check "... and a cluster location without the cluster backend names the file tried" \
+  has "the cluster backend cannot be loaded from /usr/lib/tarne/libtarne_etcd_backend.so" "$cluster_absent"
 check "the packages ship /etc/tarne and /var/lib/tarne, root's, mode 755" \
   has "755 root root /etc/tarne
 755 root root /var/lib/tarne" "$(inroot 'stat -c "%a %U %G %n" /etc/tarne /var/lib/tarne')"
-for package in tarne-tool tarne-libraries tarne-admin; do
+for package in tarne-tool tarne-libraries tarne-admin tarne-directory-cluster; do
   check "$package has its copyright and changelog" \
     inroot "test -s /usr/share/doc/$package/copyright && gzip -t /usr/share/doc/$package/changelog.gz"
 done
@@ -132,7 +145,7 @@ check "tarne-admin dump with the default header path makes /scratch/log" \
 check "tarne-tool readdump reads it" has "2b3c4d5e-6f70-4182-93a4-00000000d0c1" \
   "$(inroot 'tarne-tool readdump -d /root/d.dump -f json')"
 
-out=$(inroot "apt-get purge -y -q tarne-tool tarne-admin tarne-libraries 2>&1")
+out=$(inroot "apt-get purge -y -q tarne-tool tarne-admin tarne-directory-cluster tarne-libraries 2>&1")
 check "purge says it keeps the directory's data" has "kept /var/lib/tarne" "$out"
 check "... and the node file" has "kept /etc/tarne" "$out"
 check "... and keeps them" inroot "test -s /var/lib/tarne/directory.db && test -s /etc/tarne/node"

@@ -1,7 +1,6 @@
 #include "admin_directory.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "client/tarne_status_codes.h"
 #include "directory/directory_location.h"
@@ -28,42 +27,6 @@ std::optional<OlvaUUID> ServerCluster(const dir::DirectoryInfo &info, const Olva
   std::fprintf(stderr, "tarne-admin: %s is not a server sub-cluster of this directory\n",
                dir::UuidToText(cluster).c_str());
   return std::nullopt;
-}
-
-std::vector<uint8_t> EntryRecord(const TarneEntry &header, std::span<const uint8_t> payload) {
-  std::vector<uint8_t> record(sizeof header + payload.size());
-  std::memcpy(record.data(), &header, sizeof header);
-  if (!payload.empty()) std::memcpy(record.data() + sizeof header, payload.data(), payload.size());
-  return record;
-}
-
-dir::AppliedUpdate Request(dir::UpdateRequest::Kind kind, std::vector<uint8_t> &record,
-                           const OlvaUUID &cluster, const dir::DirectoryInfo &info) {
-  dir::AppliedUpdate applied;
-  applied.request.kind = kind;
-  applied.request.entry = reinterpret_cast<TarneEntry *>(record.data());
-  applied.request.givenCluster = cluster;
-  applied.request.cluster = cluster;
-  applied.request.self = info.self;
-  applied.entryLength = static_cast<uint32_t>(record.size());
-  return applied;
-}
-
-std::string StoreFailureText(PEK_ReturnStatus status) {
-  switch (status) {
-    case TARNE_STATUS_BUSY:
-      return "busy: another writer held the directory too long";
-    case TARNE_STATUS_NO_CONNECTION:
-      return "no connection: no member of the cluster answered";
-    case TARNE_STATUS_LIMIT_EXCEEDED:
-      return "limit exceeded";
-    case TARNE_STATUS_QUOTA_EXCEEDED:
-      return "quota exceeded: the cluster's space is exhausted (tarne-admin compact frees it)";
-    default:
-      char text[40];
-      std::snprintf(text, sizeof text, "failure (status 0x%08X)", static_cast<unsigned>(status));
-      return text;
-  }
 }
 
 PEK_ReturnStatus WriteEntry(const OpenDirectory &directory, const TarneEntry &header,

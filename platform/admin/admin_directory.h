@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "directory/bulk_load.h"
+#include "directory/directory_backend.h"
 #include "directory/directory_info.h"
 #include "directory/directory_store.h"
 
@@ -28,22 +30,15 @@ std::optional<OpenDirectory> OpenExistingDirectory(const std::string &location);
 // message when it is not one of the directory's.
 std::optional<OlvaUUID> ServerCluster(const dir::DirectoryInfo &info, const OlvaUUID &cluster);
 
-// A whole entry record, the header followed by the payload, as the store's requests take it.
-std::vector<uint8_t> EntryRecord(const TarneEntry &header, std::span<const uint8_t> payload);
-
-// A request of the kind for the record in the sub-cluster; the self marker as owner stands
-// for the node itself.
-dir::AppliedUpdate Request(dir::UpdateRequest::Kind kind, std::vector<uint8_t> &record,
-                           const OlvaUUID &cluster, const dir::DirectoryInfo &info);
+using dir::EntryRecord;
+using dir::Request;
+using dir::StoreFailureText;
 
 // Stores the entry in the sub-cluster at its own revision, or at the next one when
 // nextRevision is set. The status of the store; a message on failure.
 PEK_ReturnStatus WriteEntry(const OpenDirectory &directory, const TarneEntry &header,
                             std::span<const uint8_t> payload, const OlvaUUID &cluster,
                             bool nextRevision);
-
-// What a failure status of the store means, for messages.
-std::string StoreFailureText(PEK_ReturnStatus status);
 
 }  // namespace olva::admin
 

@@ -1,7 +1,7 @@
 // tarne-admin restore: loads a dump taken by `tarne-admin dump` into an empty directory, so
 // that a dump found damaged anywhere leaves the directory as empty as it was: a
 // half-restored directory would look whole to every reader. How the entries are written and
-// taken back is the restore target's (restore_target.h).
+// taken back is the backend's bulk load (directory/bulk_load.h).
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -16,7 +16,6 @@
 #include "dump/dump_entry_reader.h"
 #include "dump/dump_stream.h"
 #include "progress.h"
-#include "restore_target.h"
 #include "tables/dump_header.h"
 
 namespace olva::admin {
@@ -77,7 +76,7 @@ class ClusterPlacer {
 };
 
 // Hands every entry of the dump to the target; *count receives how many.
-bool Load(RestoreTarget &target, DumpStream &dump, const dir::DirectoryInfo &info,
+bool Load(dir::BulkLoad &target, DumpStream &dump, const dir::DirectoryInfo &info,
           Progress &progress, uint64_t *count, std::string *error) {
   ClusterPlacer placer(info.clusters);
   DumpEntryReader reader(dump, stderr);
@@ -88,7 +87,7 @@ bool Load(RestoreTarget &target, DumpStream &dump, const dir::DirectoryInfo &inf
     key.owner = dir::ResolveOwner(key.owner, info.self);  // as for a new entry
     const std::optional<OlvaUUID> cluster = placer.Place(key);
     if (!cluster) {
-      *error = DescribeEntry(*count + 1, key) + " appears more often than the directory has " +
+      *error = dir::DescribeEntry(*count + 1, key) + " appears more often than the directory has " +
                "server sub-clusters";
       return false;
     }
@@ -115,7 +114,7 @@ bool Load(RestoreTarget &target, DumpStream &dump, const dir::DirectoryInfo &inf
 }
 
 // The whole load into an empty directory; *count receives the entries handed over.
-bool Restore(RestoreTarget &target, const dir::DirectoryInfo &info, const std::string &input,
+bool Restore(dir::BulkLoad &target, const dir::DirectoryInfo &info, const std::string &input,
              const DumpHeader &header, uint64_t *count, std::string *error) {
   const std::optional<uint64_t> present = target.CountEntries(error);
   if (!present) return false;
@@ -163,7 +162,8 @@ int RunRestore(std::span<char *const> words) {
   const std::string location = arguments->DirectoryPath();
   const std::optional<OpenDirectory> directory = OpenExistingDirectory(location);
   if (!directory) return kExitFailure;
-  const std::unique_ptr<RestoreTarget> target = OpenRestoreTarget(location, *directory, &error);
+  const std::unique_ptr<dir::BulkLoad> target =
+      dir::BackendFor(location).OpenBulkLoad(location, *directory->store, directory->info, &error);
   if (target == nullptr) {
     (void)std::fprintf(stderr, "tarne-admin: %s\n", error.c_str());
     return kExitFailure;

@@ -14,7 +14,7 @@ rm -f "$build"/tarne-*.deb
 cmake --build "$build" --target package >"$work/package.log" 2>&1 ||
   { cat "$work/package.log"; exit 1; }
 root=$work/root
-for package in tarne-tool tarne-libraries tarne-admin; do
+for package in tarne-tool tarne-libraries tarne-admin tarne-directory-cluster; do
   deb=$(ls "$build/${package}_"*.deb 2>/dev/null) || { fail "no $package package"; continue; }
   dpkg-deb -x "$deb" "$root"
   depends=$(dpkg-deb -f "$deb" Depends)
@@ -22,6 +22,17 @@ for package in tarne-tool tarne-libraries tarne-admin; do
   if [[ $package != tarne-libraries && $depends != *"tarne-libraries (= "* ]]; then
     fail "$package does not depend on tarne-libraries: $depends"
   fi
+  # Only the cluster backend's package pulls gRPC, protobuf and abseil.
+  heavy=$(grep -oE 'libgrpc[^ ,]*|libprotobuf[^ ,]*|libabsl[^ ,]*' <<<"$depends")
+  if [[ $package == tarne-directory-cluster ]]; then
+    [[ -n $heavy ]] || fail "$package declares no gRPC: $depends"
+  elif [[ -n $heavy ]]; then
+    fail "$package pulls $heavy"
+  fi
+done
+# The backend lies beside the library, where the library looks for it.
+for file in libolvalib.so libtarne_etcd_backend.so libtarne_etcd_protocol.so; do
+  [ -f "$root/usr/lib/tarne/$file" ] || fail "no /usr/lib/tarne/$file"
 done
 for program in tarne-tool tarne-admin; do
   [ -f "$root/usr/share/bash-completion/completions/$program" ] || fail "no bash completion of $program"
@@ -35,7 +46,7 @@ for folder in etc/tarne var/lib/tarne; do
   grep -q "^drwxr-xr-x root/root .* \./$folder/\$" <<<"$contents" ||
     fail "tarne-libraries does not ship /$folder, root's, mode 0755"
 done
-for package in tarne-tool tarne-libraries tarne-admin; do
+for package in tarne-tool tarne-libraries tarne-admin tarne-directory-cluster; do
   [ -s "$root/usr/share/doc/$package/copyright" ] || fail "$package has no copyright file"
   zcat "$root/usr/share/doc/$package/changelog.gz" 2>/dev/null | head -1 | grep -q '^tarne (' ||
     fail "$package has no changelog.gz"
@@ -54,6 +65,10 @@ for program in bin/tarne-tool sbin/tarne-admin; do
   libraries=$(env -u LD_LIBRARY_PATH ldd "$root/usr/$program")
   grep -q "libolvalib.so => $root/usr/s\?bin/../lib/tarne/libolvalib.so" <<<"$libraries" ||
     fail "$program does not load the packaged library: $libraries"
+done
+for object in lib/tarne/libolvalib.so sbin/tarne-admin bin/tarne-tool; do
+  libraries=$(env -u LD_LIBRARY_PATH ldd "$root/usr/$object")
+  ! grep -E 'grpc|protobuf|absl' <<<"$libraries" || fail "$object links gRPC"
 done
 self=1e2d3c4b-5a69-4788-97a6-b5c4d3e2f100
 cluster=7a6b5c4d-3e2f-4101-9f8e-7d6c5b4a3928

@@ -90,12 +90,22 @@ class CallBound {
   CallBound(const CallBound &) = delete;
   CallBound &operator=(const CallBound &) = delete;
   // The earliest bound of the thread's scopes; the far future without one.
-  static TimePoint Current() { return Slot(); }
+  static TimePoint Current() { return SourceSlot()(); }
+  // The bound as this copy of the class holds it.
+  static TimePoint Own() { return Slot(); }
+  // A backend loaded from a shared object holds its own copy of this class, while the
+  // program's copy sets the bounds: the loader hands it the program's Own to read them with.
+  using Source = TimePoint (*)();
+  static void ReadFrom(Source source) { SourceSlot() = source; }
 
  private:
   static TimePoint &Slot() {
     thread_local TimePoint bound = TimePoint::max();
     return bound;
+  }
+  static Source &SourceSlot() {
+    static Source source = &Own;
+    return source;
   }
   TimePoint outer_;
 };

@@ -1,27 +1,13 @@
 #include "store_opener.h"
 
-#include "directory/etcd/etcd_store.h"
-#include "directory/sqlite/sqlite_store.h"
-#include "directory_location.h"
-#include "node_file.h"
+#include "directory_backend.h"
 
 namespace olva::dir {
 
 std::unique_ptr<DirectoryStore> OpenDirectoryStore(const std::string &location,
                                                    const std::string &nodePath, DirectoryInfo *info,
                                                    std::string *error) {
-  // A cluster location is never taken for a file name.
-  if (!IsClusterLocation(location)) return SqliteStore::Open(location, info, error);
-  const std::optional<ClusterLocation> cluster = ParseClusterLocation(location);
-  if (!cluster) {
-    *error = "not a cluster location: " + location;
-    return nullptr;
-  }
-  NodeFile node;
-  if (!ReadNodeFile(nodePath, &node, error)) return nullptr;
-  std::unique_ptr<EtcdStore> store = EtcdStore::Open(*cluster, node.tls, error);
-  if (store != nullptr) *info = std::move(node.identity);
-  return store;
+  return BackendFor(location).Open(location, nodePath, info, error);
 }
 
 }  // namespace olva::dir
