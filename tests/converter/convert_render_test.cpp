@@ -62,7 +62,8 @@ TEST(ConverterKinds, RendersEveryKindAsJsonAndAsAPlainLine) {
 // Each decimal length at both of its ends, and each bit width at both of its ends, since
 // numbers are written from their length worked out first.
 TEST(ConverterKinds, WritesNumbersOfEveryLengthAndSign) {
-  std::vector<uint64_t> values{0, std::numeric_limits<uint64_t>::max()};
+  std::vector<uint64_t> values{0, std::numeric_limits<uint64_t>::max(), 1234567890123456789,
+                               9876543210987654321u, 98765432109876543};
   for (uint64_t power = 10;; power *= 10) {
     values.insert(values.end(), {power - 1, power});
     if (power > std::numeric_limits<uint64_t>::max() / 10) break;

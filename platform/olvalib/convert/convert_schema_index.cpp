@@ -12,13 +12,23 @@
 namespace olva {
 namespace {
 
+// Eight bytes a step: a conversion looks its schema up by name, and a byte-wise hash of
+// names twenty letters long was a tenth of the lookup's caller.
 uint64_t HashName(const char *name) {
-  uint64_t hash = 0xcbf29ce484222325ULL;  // FNV-1a
-  for (; *name != '\0'; ++name) {
-    hash ^= static_cast<uint8_t>(*name);
-    hash *= 0x100000001b3ULL;
+  constexpr uint64_t kMultiplier = 0x9e3779b97f4a7c15ULL;
+  const size_t length = std::strlen(name);
+  uint64_t hash = length;
+  size_t at = 0;
+  for (; length - at >= 8; at += 8) {
+    uint64_t word;
+    std::memcpy(&word, name + at, 8);
+    hash = (hash ^ word) * kMultiplier;
+    hash ^= hash >> 29;
   }
-  return hash;
+  uint64_t tail = 0;
+  std::memcpy(&tail, name + at, length - at);
+  hash = (hash ^ tail) * kMultiplier;
+  return hash ^ hash >> 32;
 }
 
 std::string JsonKeyText(const char *name) {
@@ -54,6 +64,7 @@ PreparedSchema Prepare(const TarneSchemaDirEntry &entry) {
     schema.keys.append(d->name).push_back('=');
     schema.fields.push_back(field);
   }
+  schema.keys.append(kKeyPadding, '\0');
   return schema;
 }
 
