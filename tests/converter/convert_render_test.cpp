@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <map>
 #include <regex>
@@ -57,6 +58,11 @@ TEST(ConverterKinds, RendersEveryKindAsJsonAndAsAPlainLine) {
             "str=eui.0000000000000001 text=\"host one\" s64=-9223372036854775808 "
             "list=01122334-4556-6778-899a-abbccddeef00,02132435-4657-6879-8a9b-acbdcedff001 "
             "addrs=10.0.0.1,2001:db8::7");
+  // A name is looked up by its text, not by its address: the same buffer naming no schema.
+  char name[16] = "AllKinds";
+  EXPECT_EQ(Plain(FullPayload(), name, false).text.substr(0, 4), "u64=");
+  std::strcpy(name, "NULL");  // NOLINT: the point is the same address
+  EXPECT_EQ(Plain(FullPayload(), name, false).text.substr(0, 4), "hex=");
 }
 
 // Each decimal length at both of its ends, and each bit width at both of its ends, since

@@ -129,8 +129,23 @@ const PreparedSchema *FindSchema(const TarneSchemaDirEntry *directory, const cha
   if (directory == nullptr || name == nullptr) return nullptr;
   // Nearly every call of a run names the same directory: keep its index at hand per thread.
   thread_local const DirectoryIndex *recent = nullptr;
-  if (recent == nullptr || recent->directory() != directory) recent = &IndexFor(directory);
-  return recent->Find(name);
+  // And a few schemas by the address of the name they were found by: a run names a handful of
+  // schemas over and over through the same constant texts. A hit is confirmed by the name
+  // itself, since the caller's text at an address may change; only the hash and probe are spared.
+  struct Found {
+    const char *name;
+    const PreparedSchema *schema;
+  };
+  thread_local Found found[16];
+  if (recent == nullptr || recent->directory() != directory) {
+    recent = &IndexFor(directory);
+    for (Found &slot : found) slot = {};
+  }
+  Found &slot = found[(reinterpret_cast<uintptr_t>(name) >> 3) & 15];
+  if (slot.name == name && std::strcmp(slot.schema->entry->name, name) == 0) return slot.schema;
+  const PreparedSchema *schema = recent->Find(name);
+  if (schema != nullptr) slot = {name, schema};
+  return schema;
 }
 
 }  // namespace olva
