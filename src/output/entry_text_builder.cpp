@@ -22,6 +22,8 @@ std::atomic<EntryTextGrow> growFunction{std::realloc};
 // size for the rest of the run.
 constexpr std::size_t kKeptCapacity = std::size_t{1} << 20;
 constexpr std::size_t kFirstCapacity = 4096;
+// Room the escaping may write over past its text: up to two sixteen-byte stores.
+constexpr std::size_t kEscapeSlack = 32;
 
 constexpr std::array<char, 512> MakeHexPairs() {
   constexpr char kDigits[] = "0123456789abcdef";
@@ -33,6 +35,18 @@ constexpr std::array<char, 512> MakeHexPairs() {
   return pairs;
 }
 constexpr std::array<char, 512> kHexPairs = MakeHexPairs();
+
+// "00" to "99", and one byte more, so that a one-digit number can be read from the odd place
+// of its pair with two bytes.
+constexpr std::array<char, 201> MakeDecimalPairs() {
+  std::array<char, 201> pairs{};
+  for (std::size_t i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}
+constexpr std::array<char, 201> kDecimalPairs = MakeDecimalPairs();
 
 char *WriteHex(char *out, const uint8_t *bytes, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
@@ -81,29 +95,46 @@ constexpr std::array<Spread, 256> kSpreads = MakeSpreads();
 // Sixteen bytes a step without a branch on their content: in converted content the bytes to
 // escape come every few bytes, and a loop over them mispredicts on every block. Each half
 // block is spread by one shuffle and its backslashes filled in; every store is sixteen bytes,
-// inside the room of twice the content left while sixteen bytes of it are left.
-__attribute__((target("ssse3"))) char *EscapeBlocks(char *out, const char **from, const char *end) {
-  const __m128i quote = _mm_set1_epi8('"');
+// so up to 32 bytes past the escaped text are written over (kEscapeSlack).
+__attribute__((target("ssse3"))) char *EscapeBlock(char *out, __m128i block) {
   const __m128i backslash = _mm_set1_epi8('\\');
   const __m128i hole = _mm_set1_epi8(static_cast<char>(0x80));
-  const char *content = *from;
-  for (; end - content >= 16; content += 16) {
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(content));
-    const auto special = static_cast<unsigned>(_mm_movemask_epi8(
-        _mm_or_si128(_mm_cmpeq_epi8(block, quote), _mm_cmpeq_epi8(block, backslash))));
-    for (const unsigned half : {0u, 1u}) {
-      const Spread &spread = kSpreads[(special >> (8 * half)) & 0xFF];
-      const __m128i shuffle = _mm_loadu_si128(reinterpret_cast<const __m128i *>(spread.shuffle));
-      const __m128i bytes = half == 0 ? block : _mm_srli_si128(block, 8);
-      const __m128i spreadBytes =
-          _mm_or_si128(_mm_shuffle_epi8(bytes, shuffle),
-                       _mm_and_si128(_mm_cmpeq_epi8(shuffle, hole), backslash));
-      _mm_storeu_si128(reinterpret_cast<__m128i *>(out), spreadBytes);
-      out += spread.length;
-    }
+  const auto special = static_cast<unsigned>(_mm_movemask_epi8(
+      _mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('"')), _mm_cmpeq_epi8(block, backslash))));
+  for (const unsigned half : {0u, 1u}) {
+    const Spread &spread = kSpreads[(special >> (8 * half)) & 0xFF];
+    const __m128i shuffle = _mm_loadu_si128(reinterpret_cast<const __m128i *>(spread.shuffle));
+    const __m128i bytes = half == 0 ? block : _mm_srli_si128(block, 8);
+    const __m128i spreadBytes = _mm_or_si128(
+        _mm_shuffle_epi8(bytes, shuffle), _mm_and_si128(_mm_cmpeq_epi8(shuffle, hole), backslash));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(out), spreadBytes);
+    out += spread.length;
   }
-  *from = content;
   return out;
+}
+
+// Byte places 0 to 15, then holes (0x80): loaded from place k, the shuffle that moves a
+// block's bytes k.. to its start and zeros the rest.
+constexpr std::array<uint8_t, 32> MakeTailShuffles() {
+  std::array<uint8_t, 32> places{};
+  for (std::size_t i = 0; i < 32; ++i) places[i] = static_cast<uint8_t>(i < 16 ? i : 0x80);
+  return places;
+}
+constexpr std::array<uint8_t, 32> kTailShuffles = MakeTailShuffles();
+
+// Content of sixteen bytes or more: its blocks, then its last sixteen bytes with those
+// already written shifted out, so that the tail takes no loop either. The zeros shifted in
+// are plain bytes, one place each, and are taken back off.
+__attribute__((target("ssse3"))) char *EscapeBlocks(char *out, const char *content,
+                                                    std::size_t length) {
+  const char *const end = content + length;
+  for (; end - content >= 16; content += 16) {
+    out = EscapeBlock(out, _mm_loadu_si128(reinterpret_cast<const __m128i *>(content)));
+  }
+  const auto done = static_cast<std::size_t>(16 - (end - content));  // 16 when none is left
+  const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i *>(end - 16));
+  const __m128i shift = _mm_loadu_si128(reinterpret_cast<const __m128i *>(&kTailShuffles[done]));
+  return EscapeBlock(out, _mm_shuffle_epi8(last, shift)) - done;
 }
 
 bool HasSsse3() {
@@ -112,14 +143,15 @@ bool HasSsse3() {
 }
 #endif
 
-// Writes content[0..length) escaped to out, which has room for twice that; returns the end
-// of what it wrote. Sixteen bytes at a time where the processor can spread them, then eight
-// at a time, since in converted content the bytes to escape are a few in each object but
-// too frequent for strcspn and memcpy per run to pay.
+// Writes content[0..length) escaped to out, which has room for twice that and kEscapeSlack
+// more; returns the end of what it wrote. Where the processor can spread sixteen bytes at a
+// time, that is the whole work for all but the shortest content; else eight at a time, since
+// in converted content the bytes to escape are a few in each object but too frequent for
+// strcspn and memcpy per run to pay.
 char *EscapeTo(char *out, const char *content, std::size_t length) {
   const char *const end = content + length;
 #if defined(__x86_64__)
-  if (HasSsse3()) out = EscapeBlocks(out, &content, end);
+  if (length >= 16 && HasSsse3()) return EscapeBlocks(out, content, length);
 #endif
   if constexpr (std::endian::native == std::endian::little) {
     while (end - content >= 8) {
@@ -222,6 +254,12 @@ void EntryTextBuilder::AppendUuid(const OlvaUUID &uuid) {
 void EntryTextBuilder::AppendUnsigned(uint64_t value) {
   char *out = Room(20);  // UINT64_MAX has 20 digits
   if (out == nullptr) return;
+  if (value < 100) {  // flags, versions and most revisions: no branch on their length
+    const std::size_t twoDigits = value >= 10 ? 1 : 0;
+    std::memcpy(out, &kDecimalPairs[2 * value + 1 - twoDigits], 2);
+    size_ += 1 + twoDigits;
+    return;
+  }
   size_ += static_cast<std::size_t>(std::to_chars(out, out + 20, value).ptr - out);
 }
 
@@ -231,23 +269,16 @@ void EntryTextBuilder::AppendSigned(int64_t value) {
   size_ += static_cast<std::size_t>(std::to_chars(out, out + 20, value).ptr - out);
 }
 
-void EntryTextBuilder::AppendEscaped(const char *text) {
-  const std::size_t plain = std::strcspn(text, "\"\\");
-  if (text[plain] == '\0') {
-    Append(std::string_view(text, plain));
-    return;
-  }
-  const std::size_t rest = std::strlen(text + plain);
-  // Every byte after the plain start may need a backslash; the exact count would cost a pass.
-  if (rest > (SIZE_MAX - plain) / 2) {
+void EntryTextBuilder::AppendEscaped(std::string_view text) {
+  // Every byte may need a backslash; the exact count would cost a pass of its own, and so
+  // would looking for a first byte to escape: converted content nearly always has one.
+  if (text.size() > (SIZE_MAX - kEscapeSlack) / 2) {
     failed_ = true;
     return;
   }
-  char *out = Room(plain + 2 * rest);
+  char *out = Room(2 * text.size() + kEscapeSlack);
   if (out == nullptr) return;
-  std::memcpy(out, text, plain);
-  char *const end = EscapeTo(out + plain, text + plain, rest);
-  size_ = static_cast<std::size_t>(end - data_);
+  size_ = static_cast<std::size_t>(EscapeTo(out, text.data(), text.size()) - data_);
 }
 
 void EntryText_Write(const EntryTextBuilder &text) {

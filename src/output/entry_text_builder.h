@@ -36,7 +36,7 @@ class EntryTextBuilder {
   void AppendText(const char *text, std::string_view absent);
   // The text with a backslash before each double quote and each backslash, nothing else
   // changed: converted content as a quoted json or python string.
-  void AppendEscaped(const char *text);
+  void AppendEscaped(std::string_view text);
   // Two lowercase hex digits per byte, like %02x.
   void AppendHex(std::span<const uint8_t> bytes);
   // The 8-4-4-4-12 text form, like UUID_TEXT_FORMAT.

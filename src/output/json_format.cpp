@@ -1,6 +1,6 @@
 // The json format's entry printer: one object per entry, pretty or compact. Content that
 // is itself an object text is embedded as a value, anything else as an escaped string.
-#include <cstring>
+#include <string_view>
 
 #include "output/entry_text_builder.h"
 #include "output/formats.h"
@@ -10,9 +10,8 @@
 namespace {
 
 // Only the outer braces are checked; nothing inside is validated.
-bool IsObjectText(const char *content) {
-  const std::size_t length = std::strlen(content);
-  return length != 0 && content[0] == '{' && content[length - 1] == '}';
+bool IsObjectText(std::string_view content) {
+  return !content.empty() && content.front() == '{' && content.back() == '}';
 }
 
 }  // namespace
@@ -22,9 +21,13 @@ void Json_PrintEntry(const char * /*prefix*/, int isFirst, const TarneEntry *ent
   const bool compact = CurrentSettings().compactOutput;
   EntryTextBuilder &text = EntryTextBuilder::ForThisThread();
   text.Append(isFirst != 0 ? " " : ",");
-  KeyedEntry_Append(text, compact ? kCompactPieces : kPrettyPieces, *entry,
-                    content != nullptr ? content : "", content != nullptr && IsObjectText(content),
-                    errorStr);
+  const std::string_view shown = content != nullptr ? content : "";  // measured once
+  const bool objectForm = IsObjectText(shown);
+  if (compact) {
+    KeyedEntry_Append<kCompactPieces>(text, *entry, shown, objectForm, errorStr);
+  } else {
+    KeyedEntry_Append<kPrettyPieces>(text, *entry, shown, objectForm, errorStr);
+  }
   text.Append(compact ? "\"}" : "\"\n }\n");
   EntryText_Write(text);
 }

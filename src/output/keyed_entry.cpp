@@ -2,9 +2,10 @@
 
 #include "tables/entry_types.h"
 
-void KeyedEntry_Append(EntryTextBuilder &text, const KeyedEntryPieces &pieces,
-                       const TarneEntry &entry, const char *content, bool objectForm,
-                       const char *errorStr) {
+template <const KeyedEntryPieces &kPieces>
+void KeyedEntry_Append(EntryTextBuilder &text, const TarneEntry &entry, std::string_view content,
+                       bool objectForm, const char *errorStr) {
+  constexpr const KeyedEntryPieces &pieces = kPieces;
   text.Append(pieces.open);
   text.AppendUuid(entry.uuid);
   text.Append(pieces.owner);
@@ -25,7 +26,7 @@ void KeyedEntry_Append(EntryTextBuilder &text, const KeyedEntryPieces &pieces,
   text.AppendSigned(static_cast<int32_t>(entry.valueLen));
   if (objectForm) {
     text.Append(pieces.contentObject);
-    text.AppendText(content, "");
+    text.Append(content);
     text.Append(pieces.errorStrAfterObject);
   } else {
     text.Append(pieces.contentString);
@@ -34,3 +35,8 @@ void KeyedEntry_Append(EntryTextBuilder &text, const KeyedEntryPieces &pieces,
   }
   text.AppendText(errorStr, "(null)");
 }
+
+template void KeyedEntry_Append<kPrettyPieces>(EntryTextBuilder &, const TarneEntry &,
+                                               std::string_view, bool, const char *);
+template void KeyedEntry_Append<kCompactPieces>(EntryTextBuilder &, const TarneEntry &,
+                                                std::string_view, bool, const char *);

@@ -41,9 +41,10 @@ inline constexpr KeyedEntryPieces kCompactPieces = {
 
 // Appends from the opening brace to the errorStr value ("(null)" when absent), without the
 // closing quote and brace. The content is written unchanged when objectForm is set, else
-// escaped as a quoted string.
-void KeyedEntry_Append(EntryTextBuilder &text, const KeyedEntryPieces &pieces,
-                       const TarneEntry &entry, const char *content, bool objectForm,
-                       const char *errorStr);
+// escaped as a quoted string. One instance per table (kPrettyPieces, kCompactPieces), so
+// that each piece's length is known where it is copied.
+template <const KeyedEntryPieces &kPieces>
+void KeyedEntry_Append(EntryTextBuilder &text, const TarneEntry &entry, std::string_view content,
+                       bool objectForm, const char *errorStr);
 
 #endif  // TARNE_OUTPUT_KEYED_ENTRY_H

@@ -8,8 +8,8 @@ void Python_PrintEntry(const char * /*prefix*/, int /*isFirst*/, const TarneEntr
                        const char *content, uint32_t /*contentLength*/, const char *errorStr) {
   EntryTextBuilder &text = EntryTextBuilder::ForThisThread();
   // Content is always a quoted string here, object texts included.
-  KeyedEntry_Append(text, kPrettyPieces, *entry, content != nullptr ? content : "null", false,
-                    errorStr);
+  KeyedEntry_Append<kPrettyPieces>(text, *entry, content != nullptr ? content : "null", false,
+                                   errorStr);
   text.Append("\"\n},\n");
   EntryText_Write(text);
 }

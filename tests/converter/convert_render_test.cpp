@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <map>
 #include <regex>
@@ -57,12 +58,18 @@ TEST(ConverterKinds, RendersEveryKindAsJsonAndAsAPlainLine) {
             "str=eui.0000000000000001 text=\"host one\" s64=-9223372036854775808 "
             "list=01122334-4556-6778-899a-abbccddeef00,02132435-4657-6879-8a9b-acbdcedff001 "
             "addrs=10.0.0.1,2001:db8::7");
+  // A name is looked up by its text, not by its address: the same buffer naming no schema.
+  char name[16] = "AllKinds";
+  EXPECT_EQ(Plain(FullPayload(), name, false).text.substr(0, 4), "u64=");
+  std::strcpy(name, "NULL");  // NOLINT: the point is the same address
+  EXPECT_EQ(Plain(FullPayload(), name, false).text.substr(0, 4), "hex=");
 }
 
 // Each decimal length at both of its ends, and each bit width at both of its ends, since
 // numbers are written from their length worked out first.
 TEST(ConverterKinds, WritesNumbersOfEveryLengthAndSign) {
-  std::vector<uint64_t> values{0, std::numeric_limits<uint64_t>::max()};
+  std::vector<uint64_t> values{0, std::numeric_limits<uint64_t>::max(), 1234567890123456789,
+                               9876543210987654321u, 98765432109876543};
   for (uint64_t power = 10;; power *= 10) {
     values.insert(values.end(), {power - 1, power});
     if (power > std::numeric_limits<uint64_t>::max() / 10) break;

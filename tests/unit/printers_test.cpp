@@ -123,7 +123,8 @@ TEST_F(PrinterTest, LargeContentIsEscapedWhole) {
 }
 
 // Every pattern of bytes to escape in eight bytes, at every offset from the start of the
-// content, so that each pattern falls in either half of a sixteen-byte step and across them.
+// content, so that each pattern falls in either half of a sixteen-byte step and across them,
+// and with every length of the last, partial step.
 TEST_F(PrinterTest, EveryPatternOfQuotesAndBackslashesIsEscaped) {
   std::string patterns;
   for (unsigned mask = 0; mask < 256; ++mask) {
@@ -133,7 +134,8 @@ TEST_F(PrinterTest, EveryPatternOfQuotesAndBackslashesIsEscaped) {
   }
   std::string expected;
   for (std::size_t offset = 0; offset < 16; ++offset) {
-    const std::string content = std::string(offset, 'p') + patterns + std::string(offset, '"');
+    const std::string content =
+        std::string(offset, 'p') + patterns + std::string(offset * 4 % 16, '"');
     expected += std::string(kDiskPretty) + "   \"content\": \"";
     for (const char c : content) {
       if (c == '"' || c == '\\') expected += '\\';

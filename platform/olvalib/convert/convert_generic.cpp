@@ -25,9 +25,7 @@ void PutKey(TextSink &sink, std::string_view key, bool structured, bool first) {
 
 PEK_ReturnStatus RenderGeneric(TextSink &sink, std::span<const uint8_t> payload,
                                RenderOptions options) {
-  if (!payload.empty() &&
-      OlvaExprScanner_IsValidExpr(payload.data(), static_cast<uint32_t>(payload.size())) &&
-      RenderExpression(sink, payload, options)) {
+  if (RenderExpression(sink, payload, options)) {
     return TARNE_STATUS_SUCCESS;
   }
   const bool structured = options.structured;

@@ -20,10 +20,10 @@ class FieldRenderer {
   PEK_ReturnStatus Field(const PreparedSchema &schema, const PreparedField &field, bool first) {
     if (options_.structured) {
       if (!first) sink_.Put(',');
-      sink_.Put(schema.JsonKey(field));
+      sink_.PutPadded(schema.JsonKey(field));
     } else {
       if (!first) sink_.Put(' ');
-      sink_.Put(schema.PlainKey(field));
+      sink_.PutPadded(schema.PlainKey(field));
     }
     const uint8_t *at = payload_.data() + field.offset;
     switch (field.kind) {

@@ -23,13 +23,15 @@ struct PreparedField {
   uint32_t plainKeyLength;
 };
 
+inline constexpr size_t kKeyPadding = 16;
+
 struct PreparedSchema {
   const TarneSchemaDirEntry *entry;
   bool isStyle;     // no field table
   bool usable;      // every field's kind is known and its extent computable
   uint64_t extent;  // bytes the fields take from the payload's start
   std::vector<PreparedField> fields;
-  std::string keys;
+  std::string keys;  // ends with kKeyPadding zero bytes, for TextSink::PutPadded
 
   std::string_view JsonKey(const PreparedField &field) const {
     return std::string_view(keys).substr(field.jsonKey, field.jsonKeyLength);

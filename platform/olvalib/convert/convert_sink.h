@@ -29,6 +29,18 @@ class TextSink {
     length_ += count;
   }
   void Put(std::string_view text) { Put(text.data(), text.size()); }
+  // A short text followed by readable bytes up to the next multiple of sixteen, copied
+  // sixteen bytes at a time: no call and no branch on its exact length.
+  void PutPadded(std::string_view text) {
+    const size_t rounded = (text.size() + 15) & ~size_t{15};
+    char *out = Direct(rounded);
+    if (out == nullptr) {
+      Put(text);
+      return;
+    }
+    for (size_t at = 0; at < rounded; at += 16) std::memcpy(out + at, text.data() + at, 16);
+    length_ += text.size();
+  }
 
   // Formatting helpers write into Scratch(n) and then Commit what they wrote; while the text
   // still fits, the scratch is the buffer itself and Commit only moves on.

@@ -21,16 +21,6 @@ char *WriteHexByte(char *out, uint8_t byte) {
   return out + 2;
 }
 
-constexpr std::array<char, 200> MakeDigitPairs() {
-  std::array<char, 200> pairs{};
-  for (size_t i = 0; i < 100; ++i) {
-    pairs[2 * i] = static_cast<char>('0' + i / 10);
-    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
-  }
-  return pairs;
-}
-constexpr std::array<char, 200> kDigitPairs = MakeDigitPairs();
-
 constexpr std::array<uint64_t, 20> MakePowersOfTen() {
   std::array<uint64_t, 20> powers{};
   uint64_t power = 1;
@@ -50,21 +40,39 @@ size_t DecimalLength(uint64_t value) {
   return guess + 1 - static_cast<size_t>((value | 1) < kPowersOfTen[guess]);
 }
 
-// Writes value in decimal at out, two digits at a time from the end; returns the end.
+// The eight decimal digits of value (below 10^8), leading zeros included, as ASCII in the
+// bytes of the result from the lowest up: its halves, quarters and then single digits split
+// side by side in the lanes of one word, by multiplying with reciprocals that are exact for
+// these ranges. No branch depends on the value.
+uint64_t EightDigits(uint64_t value) {
+  const uint64_t high = value / 10000;
+  uint64_t lanes = high | (value - high * 10000) << 32;  // 0..9999 in each 32-bit lane
+  uint64_t quotients = ((lanes * 10486) >> 20) & 0x0000007F0000007FULL;  // lane / 100
+  lanes = quotients | (lanes - quotients * 100) << 16;        // 0..99 in each 16-bit lane
+  quotients = ((lanes * 103) >> 10) & 0x000F000F000F000FULL;  // lane / 10
+  lanes = quotients | (lanes - quotients * 10) << 8;          // 0..9 in each byte
+  return lanes | 0x3030303030303030ULL;
+}
+
+// Writes value in decimal at out, which has room for 20 bytes; returns the end. Below 10^16
+// (every count and size a directory holds), the sixteen digits are made without a branch on
+// the value and shifted past the leading zeros: number lengths vary from field to field, and
+// a loop per digit pair mispredicts on nearly every number.
 char *WriteDecimal(char *out, uint64_t value) {
-  char *const end = out + DecimalLength(value);
-  char *at = end;
-  while (value >= 100) {
-    at -= 2;
-    std::memcpy(at, &kDigitPairs[2 * (value % 100)], 2);
-    value /= 100;
+  constexpr uint64_t kTenToTheEighth = 100000000;
+  const size_t length = DecimalLength(value);
+  if (value >= kTenToTheEighth * kTenToTheEighth) {
+    char *at = out + length;
+    for (; value >= 10; value /= 10) *--at = static_cast<char>('0' + value % 10);
+    *--at = static_cast<char>('0' + value);
+    return out + length;
   }
-  if (value >= 10) {
-    std::memcpy(at - 2, &kDigitPairs[2 * value], 2);
-  } else {
-    at[-1] = static_cast<char>('0' + value);
-  }
-  return end;
+  __extension__ using Digits = unsigned __int128;
+  const uint64_t high = value / kTenToTheEighth;
+  Digits digits = EightDigits(high) | Digits{EightDigits(value - high * kTenToTheEighth)} << 64;
+  digits >>= 8 * (16 - length);
+  std::memcpy(out, &digits, sizeof digits);
+  return out + length;
 }
 
 }  // namespace
