@@ -36,17 +36,17 @@ constexpr std::array<char, 512> MakeHexPairs() {
 }
 constexpr std::array<char, 512> kHexPairs = MakeHexPairs();
 
-// "00" to "99", and one byte more, so that a one-digit number can be read from the odd place
-// of its pair with two bytes.
-constexpr std::array<char, 201> MakeDecimalPairs() {
-  std::array<char, 201> pairs{};
+// "00" to "99". A one-digit number is read as the two bytes from the odd place of its pair:
+// its digit, and a byte past the end of the text.
+constexpr std::array<char, 200> MakeDecimalPairs() {
+  std::array<char, 200> pairs{};
   for (std::size_t i = 0; i < 100; ++i) {
     pairs[2 * i] = static_cast<char>('0' + i / 10);
     pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
   }
   return pairs;
 }
-constexpr std::array<char, 201> kDecimalPairs = MakeDecimalPairs();
+constexpr std::array<char, 200> kDecimalPairs = MakeDecimalPairs();
 
 char *WriteHex(char *out, const uint8_t *bytes, std::size_t count) {
   for (std::size_t i = 0; i < count; ++i) {
