@@ -7,6 +7,7 @@
 
 #include "cluster_tool.h"
 #include "directory/etcd/etcd_client.h"
+#include "directory/etcd/etcd_store.h"
 #include "directory/uuid_util.h"
 
 namespace olva::test {
