@@ -14,6 +14,7 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/fault-check.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
+chmod 755 "$scratch"  # some cases run the built programs as another user
 git -C "$repo" archive HEAD | tar -x -C "$scratch"
 cd "$scratch" || exit 2
 
