@@ -70,14 +70,7 @@ TEST(CompletionWaiterRecording, FirstFailureStaysAndSuccessReplacesOnlyNotInitia
   // "Not initialized" reported by a completion does not stick.
   EXPECT_EQ(CompleteInOrder({TARNE_STATUS_NOT_INITIALIZED, 0}), 0u);
   EXPECT_EQ(CompleteInOrder({TARNE_STATUS_NOT_INITIALIZED, kFailureA}), kFailureA);
-}
-
-TEST(CompletionWaiterRecording, NoRequestReturnsNotInitializedAtOnce) {
-  CompletionWaiter waiter;
-  CompletionWaiter_Init(&waiter);
-  EXPECT_EQ(waiter.expected, 0u);
-  EXPECT_EQ(waiter.timeoutSec, 0u);
-  EXPECT_EQ(CompletionWaiter_Wait(&waiter), TARNE_STATUS_NOT_INITIALIZED);
+  EXPECT_EQ(CompleteInOrder({}), TARNE_STATUS_NOT_INITIALIZED) << "no request: at once";
 }
 
 TEST(CompletionWaiterRecording, OneFailureAmongConcurrentSuccessesIsNeverLost) {
@@ -154,21 +147,6 @@ TEST(CompletionWaiterWait, SignalNeitherEndsTheWaitNorCountsAsCompletion) {
   sigaction(SIGUSR1, &previous, nullptr);
 }
 
-TEST(CompletionWaiterWait, TimedWaitWithoutCompletionReturnsTimeout) {
-  CompletionWaiter waiter;
-  CompletionWaiter_Init(&waiter);
-  waiter.timeoutSec = 1;
-  CompletionWaiter_TakeSlot(&waiter);
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(CompletionWaiter_Wait(&waiter), TARNE_STATUS_TIMEOUT);
-  const auto elapsed = std::chrono::steady_clock::now() - start;
-  EXPECT_GE(elapsed, 900ms);
-  EXPECT_LT(elapsed, 10s);
-  // The request is still in flight; let it end before the waiter goes out of scope.
-  CompletionWaiter_Complete(&waiter, 0);
-  CompletionWaiter_Settle(&waiter);
-}
-
 TEST(CompletionWaiterWait, TimedWaitAppliesToEachCompletionNotTheBatch) {
   CompletionWaiter waiter;
   CompletionWaiter_Init(&waiter);
@@ -210,8 +188,10 @@ TEST(CompletionWaiterSettle, ReturnsOnlyWhenEveryRequestHasCompleted) {
   waiter.timeoutSec = 1;
   for (int i = 0; i < 3; ++i) CompletionWaiter_TakeSlot(&waiter);
   CompletionWaiter_Complete(&waiter, 0);
-  // The wait consumes the one completion, then gives up on the other two.
+  // The wait consumes the one completion, then gives up on the other two after its second.
+  const auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(CompletionWaiter_Wait(&waiter), TARNE_STATUS_TIMEOUT);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 900ms);
 
   std::atomic<int> started{0};
   std::thread late([&] {
@@ -225,15 +205,6 @@ TEST(CompletionWaiterSettle, ReturnsOnlyWhenEveryRequestHasCompleted) {
   EXPECT_EQ(started.load(), 2);
   EXPECT_EQ(waiter.status.load(), kFailureB);
   late.join();
-}
-
-TEST(CompletionWaiterSettle, ReturnsAtOnceAfterANormalWait) {
-  CompletionWaiter waiter;
-  CompletionWaiter_Init(&waiter);
-  CompletionWaiter_TakeSlot(&waiter);
-  CompletionWaiter_Complete(&waiter, kFailureA);
-  EXPECT_EQ(CompletionWaiter_Wait(&waiter), kFailureA);
-  CompletionWaiter_Settle(&waiter);
 }
 
 TEST(CompletionWaiterSettle, SettlerHoldsTheScopeUntilRequestsLeftInFlightComplete) {

@@ -157,27 +157,6 @@ TEST_F(AdminTest, InitOnAClusterRefusesBadArgumentsBeforeAnyConnection) {
   EXPECT_EQ(AdminAnywhere({"init", "--directory", "etcd://127.0.0.1:1"}), 1) << "node file there";
 }
 
-TEST_F(AdminTest, InitOnAClusterWritesAnOwnerOnlyNodeFileAndASecondHostJoins) {
-  REQUIRE_ETCD(location);
-  const std::string cluster = dir::UuidToText(kClusterA);
-  ASSERT_EQ(AdminAnywhere({"init", "--directory", *location, "--cluster", cluster}), 0);
-  struct stat info {};
-  ASSERT_EQ(stat(node_.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0600u);
-  ASSERT_EQ(AdminAnywhere({"put", "--directory", *location, "--uuid", cluster, "--type", "3",
-                           "--file", File("a", "shared")}),
-            0);
-  // Another host: its own node file, the same directory, whose entries stay.
-  setenv(dir::kNodeVariable, (folder_ + "/other").c_str(), 1);
-  std::string output;
-  ASSERT_EQ(AdminAnywhere({"init", "--directory", *location, "--cluster", cluster}, &output), 0);
-  EXPECT_NE(output.find("joined"), std::string::npos) << output;
-  output.clear();
-  EXPECT_EQ(AdminAnywhere({"info", "--directory", *location}, &output), 0);
-  EXPECT_NE(output.find("entries: 1\n"), std::string::npos) << output;
-  EXPECT_EQ(AdminAnywhere({"init", "--directory", *location, "--cluster", cluster}), 1);
-}
-
 // All or nothing: an init whose node file cannot be written takes back the directory it
 // created, so that the host's next init creates it rather than joining an empty one.
 TEST_F(AdminTest, AFailedInitOnAClusterTakesBackTheDirectoryItCreated) {
@@ -198,58 +177,6 @@ TEST_F(AdminTest, AFailedInitOnAClusterTakesBackTheDirectoryItCreated) {
     ASSERT_EQ(stat((folder_ + folder).c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0755u) << folder;
   }
-}
-
-// init records the location in the node file; the programs use it when TARNE_DIRECTORY is
-// unset, and TARNE_DIRECTORY still comes first.
-TEST_F(AdminTest, InitOnAClusterRecordsTheLocationThatTarneDirectoryOverrides) {
-  REQUIRE_ETCD(location);
-  ASSERT_EQ(
-      AdminAnywhere({"init", "--directory", *location, "--cluster", dir::UuidToText(kClusterA)}),
-      0);
-  std::ifstream node(node_);
-  const std::string text{std::istreambuf_iterator<char>(node), {}};
-  EXPECT_NE(text.find("\ndirectory " + *location + "\n"), std::string::npos) << text;
-  std::string output;
-  EXPECT_EQ(AdminAnywhere({"info"}, &output), 0);
-  EXPECT_EQ(output.substr(0, output.find('\n')), "directory: " + path_) << "TARNE_DIRECTORY first";
-  unsetenv(dir::kDirectoryVariable);
-  output.clear();
-  EXPECT_EQ(AdminAnywhere({"info"}, &output), 0);
-  EXPECT_EQ(output.substr(0, output.find('\n')), "directory: " + *location);
-  EXPECT_NE(output.find("\nentries: 0\n"), std::string::npos) << output;
-}
-
-TEST_F(AdminTest, EveryCommandWorksOnACluster) {
-  REQUIRE_ETCD(location);
-  const std::string a = dir::UuidToText(kClusterA), b = dir::UuidToText(kClusterB);
-  ASSERT_EQ(AdminAnywhere({"init", "--directory", *location, "--cluster", a, "--cluster", b}), 0);
-  const std::string uuid = dir::UuidToText(Uuid(0xaa)), file = File("a", "first");
-  for (const std::string &cluster : {a, b}) {
-    ASSERT_EQ(AdminAnywhere({"put", "--directory", *location, "--uuid", uuid, "--type", "3",
-                             "--revision", "4", "--cluster", cluster, "--file", file}),
-              0);
-  }
-  EXPECT_EQ(AdminAnywhere({"put", "--directory", *location, "--uuid", uuid, "--type", "3",
-                           "--revision", "4", "--file", file}),
-            1)
-      << "already exists";
-  ASSERT_EQ(AdminAnywhere({"members", "--directory", *location, "--cluster", a, "OLVA_UUID_SELF"}),
-            0);
-  const std::string dump = folder_ + "/d.gz", header = folder_ + "/d.hdr";
-  ASSERT_EQ(AdminAnywhere({"dump", "--directory", *location, "--output", dump, "--header", header}),
-            0);
-  const std::string copy = *location + "-copy";
-  ASSERT_EQ(AdminAnywhere({"init", "--directory", copy, "--force", "--cluster", a, "--cluster", b}),
-            0);
-  std::string output;
-  ASSERT_EQ(
-      AdminAnywhere({"restore", "--directory", copy, "--input", dump, "--header", header}, &output),
-      0);
-  EXPECT_EQ(output, "restored 3 entries from " + dump + "\n");
-  output.clear();
-  EXPECT_EQ(AdminAnywhere({"check", "--directory", copy}, &output), 0);
-  EXPECT_EQ(output, copy + ": ok, 3 entries\n");
 }
 
 TEST_F(AdminTest, StatusOnAClusterShowsEveryMemberAndNamesWhyItCannotOpen) {

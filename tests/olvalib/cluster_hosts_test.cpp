@@ -1,7 +1,6 @@
 // Two hosts of one cluster directory, each with its own node file: what one writes about
 // itself the other sees, through the built tarne-tool as the other host.
 #include "cluster_tool.h"
-#include "directory/etcd/etcd_store.h"
 #include "directory/membership.h"
 #include "directory/uuid_util.h"
 
@@ -71,50 +70,6 @@ TEST_F(EtcdClusterHostsTest, AnAddOnOneHostWakesTheToolWaitingOnTheOther) {
       "tarne-tool wait on the other host ended %.1f ms after the add completed\n",
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - added).count());
   close(out);
-}
-
-// The largest payload etcd's request limit allows: stored whole by an add and by an update
-// (which also removes the older revision, in the same transaction); one byte more is refused
-// at once, alone.
-using EtcdClusterPayloadTest = EtcdClusterHostsTest;
-
-TEST_F(EtcdClusterPayloadTest, TheMaximumPayloadIsStoredAndOneByteMoreRefused) {
-  std::string error;
-  const auto store = dir::EtcdStore::Open(*dir::ParseClusterLocation(location_), {}, &error);
-  ASSERT_NE(store, nullptr) << error;
-  const uint64_t maximum = store->MaxPayload();
-  std::printf("maximum payload on etcd: %llu bytes\n", (unsigned long long)maximum);
-  ASSERT_GT(maximum, 0u);
-  ASSERT_LT(maximum, dir::kEtcdMaxRequestBytes);
-
-  std::vector<uint8_t> largest =
-      MakeEntry(Uuid(0x71), kSelfMarker, 9, 1, std::string(maximum, 'm'));
-  std::vector<uint8_t> over =
-      MakeEntry(Uuid(0x72), kSelfMarker, 9, 1, std::string(maximum + 1, 'o'));
-  std::vector<uint8_t> small = MakeEntry(Uuid(0x73), kSelfMarker, 9, 1, "s");
-  Completions done;
-  ASSERT_EQ(TARNE_AddEntryForCluster(AsEntry(largest), &Completions::Callback, &done, {}), 0u);
-  EXPECT_EQ(TARNE_AddEntryForCluster(AsEntry(over), &Completions::Callback, &done, {}),
-            TARNE_STATUS_LIMIT_EXCEEDED);
-  ASSERT_EQ(TARNE_AddEntryForCluster(AsEntry(small), &Completions::Callback, &done, {}), 0u);
-  for (const auto &[entry, status] : done.WaitFor(2)) {
-    EXPECT_EQ(status, TARNE_STATUS_SUCCESS) << (entry == AsEntry(largest) ? "largest" : "small");
-  }
-  std::vector<uint8_t> update = MakeEntry(Uuid(0x71), kSelfMarker, 9, 0, std::string(maximum, 'M'));
-  ASSERT_EQ(Apply(TARNE_UpdateEntryForCluster, update), TARNE_STATUS_SUCCESS);
-  EXPECT_EQ(AsEntry(update)->revision, 2u);
-  std::vector<uint8_t> over2 =
-      MakeEntry(Uuid(0x71), kSelfMarker, 9, 0, std::string(maximum + 1, 'O'));
-  EXPECT_EQ(Apply(TARNE_UpdateEntryForCluster, over2), TARNE_STATUS_LIMIT_EXCEEDED);
-
-  TarneQuery query = QueryAll();
-  query.uuid = Uuid(0x71);
-  query.flags &= uint8_t(~TARNE_QUERY_ANY_UUID);
-  std::vector<uint8_t> buffer(64 + maximum + 16);
-  ASSERT_EQ(TARNE_FindEntryForCluster(&query, 0, AsEntry(buffer), uint32_t(buffer.size()), 0), 0u);
-  EXPECT_EQ(AsEntry(buffer)->revision, 2u);
-  EXPECT_TRUE(PayloadOf(AsEntry(buffer)) == std::string(maximum, 'M')) << "stored whole";
-  EXPECT_EQ(ListAll(query).size(), 1u) << "the older revision removed";
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "cluster_tool.h"
+#include "directory/etcd/etcd_store.h"
 
 namespace olva::test {
 namespace {

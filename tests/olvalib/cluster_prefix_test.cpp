@@ -7,6 +7,7 @@
 
 #include "cluster_tool.h"
 #include "directory/etcd/etcd_client.h"
+#include "directory/etcd/etcd_store.h"
 #include "directory/uuid_util.h"
 
 namespace olva::test {
@@ -269,8 +270,8 @@ TEST_F(EtcdClusterPrefixTest, DirectoriesOfTheEarlierLayoutAreRefusedMovedOrStay
 }
 
 // The longest prefix a location may name, '%' and '/' in it (escaped, three times as long):
-// an add and an update of the largest payload the store reports are stored, the update
-// removing 41 older revisions in its transaction, the most one holds.
+// an add and an update of the largest payload the store reports are stored whole, the update
+// removing 41 older revisions in its transaction, the most one holds; one byte more is refused.
 TEST_F(EtcdClusterPrefixTest, TheLongestPrefixStillStoresTheLargestPayload) {
   std::string prefix;
   while (prefix.size() + 3 < 1024) prefix += "a%/";
@@ -307,6 +308,13 @@ TEST_F(EtcdClusterPrefixTest, TheLongestPrefixStillStoresTheLargestPayload) {
   EXPECT_EQ(AsEntry(update)->revision, 43u);
   std::vector<uint8_t> over = MakeEntry(Uuid(0x72), kSelf, 9, 1, std::string(maximum + 1, 'o'));
   EXPECT_EQ(Apply(TARNE_AddEntryForCluster, over), TARNE_STATUS_LIMIT_EXCEEDED);
+  over = MakeEntry(Uuid(0x71), kSelf, 9, 0, std::string(maximum + 1, 'O'));
+  EXPECT_EQ(Apply(TARNE_UpdateEntryForCluster, over), TARNE_STATUS_LIMIT_EXCEEDED);
+
+  const TarneQuery exact = Exact(*AsEntry(update));
+  std::vector<uint8_t> buffer(64 + maximum + 16);
+  ASSERT_EQ(TARNE_FindEntryForCluster(&exact, 0, AsEntry(buffer), uint32_t(buffer.size()), 0), 0u);
+  EXPECT_TRUE(PayloadOf(AsEntry(buffer)) == std::string(maximum, 'M')) << "stored whole";
   ExpectOrdersAgree(location);
 }
 

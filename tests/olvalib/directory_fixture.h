@@ -27,7 +27,6 @@
 #include "client/tarne_client.h"
 #include "client/tarne_status_codes.h"
 #include "directory/directory_location.h"
-#include "directory/etcd/etcd_store.h"
 #include "directory/node_file.h"
 #include "directory/sqlite/directory_schema.h"
 
@@ -168,27 +167,11 @@ inline void WriteNode(const std::string &path, const dir::DirectoryInfo &identit
 }
 
 // Records an empty directory at the cluster location; fails the test if it cannot.
-inline void CreateClusterDirectory(const std::string &location, const dir::TlsFiles &tls = {}) {
-  const std::optional<dir::ClusterLocation> parsed = dir::ParseClusterLocation(location);
-  ASSERT_TRUE(parsed.has_value()) << location;
-  std::string error;
-  ASSERT_EQ(dir::EtcdStore::CreateDirectory(*parsed, tls, false, &error), TARNE_STATUS_SUCCESS)
-      << location << ": " << error;
-}
+void CreateClusterDirectory(const std::string &location, const dir::TlsFiles &tls = {});
 
 // Every row of the directory at the cluster location also under its owner's and its type's
 // key, the same; fails the test with each problem otherwise.
-inline void ExpectOrdersAgree(const std::string &location, const dir::TlsFiles &tls = {}) {
-  const std::optional<dir::ClusterLocation> parsed = dir::ParseClusterLocation(location);
-  ASSERT_TRUE(parsed.has_value()) << location;
-  std::string error;
-  const std::unique_ptr<dir::EtcdStore> store = dir::EtcdStore::Open(*parsed, tls, &error);
-  ASSERT_NE(store, nullptr) << error;
-  std::vector<std::string> problems;
-  EXPECT_EQ(store->CheckOrders([&](const std::string &problem) { problems.push_back(problem); }),
-            TARNE_STATUS_SUCCESS);
-  EXPECT_EQ(problems, std::vector<std::string>{});
-}
+void ExpectOrdersAgree(const std::string &location, const dir::TlsFiles &tls = {});
 
 // A fresh directory opened through the library: on a file, or on its own prefix of the test
 // run's cluster with a node file of its own. location_ is what TARNE_DIRECTORY names.
