@@ -11,11 +11,15 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-$here/../build/release}" && pwd)
 runs=${2:-200}
-tool=$build/bin/tarne-tool
-admin=$build/bin/tarne-admin
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# The installed layout, as the packages ship it: the build folder's programs carry a RUNPATH
+# padded for the install's rewrite, whose empty entry sends the loader searching the current
+# folder for every library.
+cmake --install "$build" --prefix "$work/installed" >/dev/null
+tool=$work/installed/bin/tarne-tool
+admin=$work/installed/sbin/tarne-admin
 export TARNE_DIRECTORY=$work/directory.db TARNE_NODE=$work/node
 "$admin" init --self 1e2d3c4b-5a69-4788-97a6-b5c4d3e2f100 \
   --cluster 7a6b5c4d-3e2f-4101-9f8e-7d6c5b4a3928 >/dev/null

@@ -31,16 +31,14 @@ class WorkerQueue {
   WorkerQueue(const WorkerQueue &) = delete;
   WorkerQueue &operator=(const WorkerQueue &) = delete;
 
-  // batchLimit: the most items one batch holds (at least 1).
+  // batchLimit: the most items one batch holds (at least 1). The thread itself starts with
+  // the first item: most commands of a process never queue one, and a thread costs start-up.
   void Start(size_t batchLimit, Handler handler) {
     batchLimit_ = batchLimit == 0 ? 1 : batchLimit;
     handler_ = std::move(handler);
-    {
-      std::lock_guard lock(mutex_);
-      running_ = true;
-      stopping_ = false;
-    }
-    thread_ = std::thread([this] { Run(); });
+    std::lock_guard lock(mutex_);
+    running_ = true;
+    stopping_ = false;
   }
 
   // Limit exceeded: the queue is full. No connection: the worker is not running.
@@ -50,6 +48,7 @@ class WorkerQueue {
       if (!running_ || stopping_) return TARNE_STATUS_NO_CONNECTION;
       if (queue_.size() >= capacity_) return TARNE_STATUS_LIMIT_EXCEEDED;
       queue_.push_back(std::move(item));
+      if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
     }
     wake_.notify_one();
     return TARNE_STATUS_SUCCESS;
@@ -63,7 +62,8 @@ class WorkerQueue {
       stopping_ = true;
     }
     wake_.notify_one();
-    thread_.join();
+    // No item, and so no thread, can come once stopping_ is set under the lock.
+    if (thread_.joinable()) thread_.join();
     std::lock_guard lock(mutex_);
     running_ = false;
   }

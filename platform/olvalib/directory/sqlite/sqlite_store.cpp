@@ -44,19 +44,12 @@ std::unique_ptr<SqliteStore> SqliteStore::Open(const std::string &path, Director
   std::unique_ptr<Connection> reader =
       Connection::Open(path, Connection::OpenMode::kExisting, error);
   if (reader == nullptr || !ReadDirectoryInfo(*reader, info, error)) return nullptr;
-  std::unique_ptr<Connection> writer =
-      Connection::Open(path, Connection::OpenMode::kExisting, error);
-  if (writer == nullptr) return nullptr;
   return std::unique_ptr<SqliteStore>(
-      new SqliteStore(path, std::make_unique<EntryStore>(std::move(reader)),
-                      std::make_unique<EntryStore>(std::move(writer))));
+      new SqliteStore(path, std::make_unique<EntryStore>(std::move(reader))));
 }
 
-SqliteStore::SqliteStore(std::string path, std::unique_ptr<EntryStore> reader,
-                         std::unique_ptr<EntryStore> writer)
-    : path_(std::move(path)),
-      writer_(std::move(writer)),
-      maxPayload_(writer_->connection().MaxValueBytes()) {
+SqliteStore::SqliteStore(std::string path, std::unique_ptr<EntryStore> reader)
+    : path_(std::move(path)), maxPayload_(reader->connection().MaxValueBytes()) {
   pool_.push_back(std::move(reader));
 }
 
@@ -110,7 +103,15 @@ std::unique_ptr<ChangeWatch> SqliteStore::WatchChanges() {
 bool SqliteStore::ApplyBatch(std::span<AppliedUpdate> batch) {
   PEK_ReturnStatus batchFailure = TARNE_STATUS_SUCCESS;
   bool committed = false;
-  if (!writer_->Begin()) {
+  if (writer_ == nullptr) {
+    std::string error;  // the callers learn only the status
+    std::unique_ptr<Connection> connection =
+        Connection::Open(path_, Connection::OpenMode::kExisting, &error);
+    if (connection != nullptr) writer_ = std::make_unique<EntryStore>(std::move(connection));
+  }
+  if (writer_ == nullptr) {
+    batchFailure = TARNE_STATUS_FAILURE;
+  } else if (!writer_->Begin()) {
     const int result = sqlite3_errcode(writer_->connection().Handle()) & 0xff;
     batchFailure = result == SQLITE_BUSY ? TARNE_STATUS_BUSY : TARNE_STATUS_FAILURE;
   } else {

@@ -49,12 +49,13 @@ class SqliteStore final : public DirectoryStore {
   Lease LeaseReader();
 
  private:
-  SqliteStore(std::string path, std::unique_ptr<EntryStore> reader,
-              std::unique_ptr<EntryStore> writer);
+  SqliteStore(std::string path, std::unique_ptr<EntryStore> reader);
   PEK_ReturnStatus Apply(AppliedUpdate &applied);
 
   const std::string path_;
-  std::unique_ptr<EntryStore> writer_;  // the writer thread's alone
+  // The writer thread's alone, opened by its first batch: a command that only reads never
+  // pays for a second connection.
+  std::unique_ptr<EntryStore> writer_;
   uint64_t maxPayload_;
   std::mutex mutex_;  // guards the pool
   std::vector<std::unique_ptr<EntryStore>> pool_;
