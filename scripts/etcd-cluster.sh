@@ -29,11 +29,12 @@ usage() {
 
 export ETCDCTL_API=3
 
-# etcd compacts away the revisions older than this, every this long. A directory reads one
-# listing or dump at one revision and a wait resumes its watch from the last revision it saw,
-# so the history must outlast the longest of those; and the database holds about two periods
-# of writes, so the period bounds its size (docs/DIRECTORY.md, "History and space").
-readonly COMPACTION_RETENTION=1m
+# etcd compacts away the revisions older than this, every this long. The database holds about
+# two periods of writes, so the period bounds its size; a wait resumes its watch from the last
+# revision it saw (within seconds), and a dump or a check that reads at one revision begins
+# again at a later one when its revision is compacted away, so the history need not outlast
+# them (docs/DIRECTORY.md, "History and space").
+readonly COMPACTION_RETENTION=30s
 # Members also run with --pre-vote: a member that was cut off and comes back cannot then
 # depose a working leader with its higher term, so the cluster is not without a leader (and
 # new commands not refused) for an election after every such return.

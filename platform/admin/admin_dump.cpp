@@ -28,19 +28,25 @@ uint32_t Now() {
 
 // Every row of every sub-cluster, in the directory's own order (the order in which
 // `find -a` lists them), as the directory was at one moment while writers go on beside it:
-// one read transaction of the file, or one revision of the cluster.
+// one read transaction of the file, or one revision of the cluster (begun again at a later
+// one when the cluster's history is compacted under a long dump).
 bool WriteSnapshot(dir::DirectoryStore &store, DumpWriter &writer, std::string *error) {
   Progress progress = Progress::OnTerminal(stderr, 0);
   // Counting costs a pass over the rows: only for a person who watches.
   if (progress.Active()) progress.SetTotal(store.CountEntries().value_or(0));
   bool written = true;
-  const PEK_ReturnStatus status = store.ReadSnapshot([&](const dir::RowView &row) {
-    TarneEntry header;
-    std::memcpy(&header, row.header.data(), sizeof header);
-    written = writer.Add(header, row.value, error);
-    progress.Advance(writer.Count());
-    return written;
-  });
+  const PEK_ReturnStatus status = store.ReadSnapshot(
+      [&](const dir::RowView &row) {
+        TarneEntry header;
+        std::memcpy(&header, row.header.data(), sizeof header);
+        written = writer.Add(header, row.value, error);
+        progress.Advance(writer.Count());
+        return written;
+      },
+      [&] {
+        written = writer.BeginAgain(error);
+        return written;
+      });
   progress.Finish();
   if (written && status != 0) {
     *error = "cannot read the directory: " + StoreFailureText(status);

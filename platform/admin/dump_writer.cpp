@@ -86,6 +86,21 @@ bool DumpWriter::Open(const std::string &dumpPath, std::string *error) {
   return true;
 }
 
+bool DumpWriter::BeginAgain(std::string *error) {
+  // The stream's own descriptor is a duplicate: closing it leaves the pending file open.
+  gzclose(dump_);
+  dump_ = nullptr;
+  const int fd = dumpFile_.Descriptor();
+  if (ftruncate(fd, 0) != 0 || lseek(fd, 0, SEEK_SET) != 0) {
+    return Fail(error, "cannot write " + dumpPath_);
+  }
+  dump_ = GzipOnto(fd);
+  if (dump_ == nullptr) return Fail(error, "cannot write " + dumpPath_);
+  gzbuffer(dump_, kGzipBufferBytes);
+  count_ = 0;
+  return true;
+}
+
 bool DumpWriter::Add(const TarneEntry &header, std::span<const uint8_t> payload,
                      std::string *error) {
   if (header.valueLen != payload.size()) {

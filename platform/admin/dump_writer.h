@@ -41,6 +41,9 @@ class DumpWriter {
   bool Finish(const std::string &headerPath, bool compressHeader, uint32_t starttime,
               uint32_t endtime, std::string *error);
 
+  // Drops every entry added so far, for a read of the directory that begins again.
+  bool BeginAgain(std::string *error);
+
   uint64_t Count() const { return count_; }
 
  private:

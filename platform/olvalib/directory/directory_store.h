@@ -141,8 +141,12 @@ class DirectoryStore {
   virtual std::optional<uint64_t> CountEntries() = 0;
 
   // Hands the sink every row, in the order (uuid, owner, type, revision, sub-cluster), as
-  // the directory was at one moment; the sink returns false to stop early.
-  virtual PEK_ReturnStatus ReadSnapshot(const RowSink &sink) = 0;
+  // the directory was at one moment; the sink returns false to stop early. When that moment
+  // can no longer be read before the end (a cluster's history compacted under a long read),
+  // the store calls beginAgain, and when it returns true hands every row again from a later
+  // moment; a few times at most.
+  virtual PEK_ReturnStatus ReadSnapshot(const RowSink &sink,
+                                        const std::function<bool()> &beginAgain) = 0;
 };
 
 }  // namespace olva::dir

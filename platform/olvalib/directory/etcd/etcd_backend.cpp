@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <iterator>
+#include <string>
+#include <vector>
 
 #include "client/tarne_status_codes.h"
 #include "directory/directory_location.h"
@@ -177,11 +179,21 @@ class ClusterBackend final : public DirectoryBackend {
       return false;
     }
     auto &store = static_cast<EtcdStore &>(*opened);
-    const PEK_ReturnStatus status = store.ReadSnapshot([&](const RowView &row) {
-      ++*rows;
-      CheckRow(row.key, row.header, row.value.size(), node.identity.clusters, problem);
-      return true;
-    });
+    // Held until the read ends: a read that begins again finds them again.
+    std::vector<std::string> rowProblems;
+    const PEK_ReturnStatus status = store.ReadSnapshot(
+        [&](const RowView &row) {
+          ++*rows;
+          CheckRow(row.key, row.header, row.value.size(), node.identity.clusters,
+                   [&](const std::string &found) { rowProblems.push_back(found); });
+          return true;
+        },
+        [&] {
+          *rows = 0;
+          rowProblems.clear();
+          return true;
+        });
+    for (const std::string &found : rowProblems) problem(found);
     if (status != 0) problem("cannot read the rows: " + StoreFailureText(status));
     if (store.CheckOrders([&](const std::string &found) { problem(found); }) !=
         TARNE_STATUS_SUCCESS) {

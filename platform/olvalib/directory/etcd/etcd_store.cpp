@@ -19,8 +19,9 @@ namespace {
 // the next ones as many as fill about kListingBytes at the rows' size so far.
 constexpr uint32_t kMinimumPage = 64;
 constexpr uint32_t kFirstPage = 512;
-// How many times a check begins again when the history compacted its revision away.
-constexpr int kCheckAttempts = 3;
+// How many times a snapshot or a check begins again when the history compacted its revision
+// away.
+constexpr int kMomentAttempts = 5;
 // How long a range request of rows may take, answers from every member refused or late
 // included. A caller sees a failed read as the end of the rows (tarne-tool's find prints a
 // shorter or empty list and succeeds), so a read rides out what other requests give up on: a
@@ -400,17 +401,22 @@ void EtcdStore::SpanMemory::Remember(const std::string &end, const std::string &
   density_ = density;
 }
 
-PEK_ReturnStatus EtcdStore::ReadSnapshot(const RowSink &sink) {
-  bool malformed = false;
-  ReadMoment moment;
-  const PEK_ReturnStatus status =
-      ReadRows(kTableOrder, etcd::OrderRange(keyPrefix_, kTableOrder), UINT32_MAX, moment,
-               [&](const std::string &, const EntryKey &key, const std::string &stored) {
-                 RowView row;
-                 malformed = !RowOf(key, stored, &row);
-                 return !malformed && sink(row);
-               });
-  if (malformed) return TARNE_STATUS_FAILURE;
+PEK_ReturnStatus EtcdStore::ReadSnapshot(const RowSink &sink,
+                                         const std::function<bool()> &beginAgain) {
+  PEK_ReturnStatus status = TARNE_STATUS_FAILURE;
+  for (int attempt = 0; attempt < kMomentAttempts; ++attempt) {
+    if (attempt > 0 && !beginAgain()) break;
+    bool malformed = false;
+    ReadMoment moment;
+    status = ReadRows(kTableOrder, etcd::OrderRange(keyPrefix_, kTableOrder), UINT32_MAX, moment,
+                      [&](const std::string &, const EntryKey &key, const std::string &stored) {
+                        RowView row;
+                        malformed = !RowOf(key, stored, &row);
+                        return !malformed && sink(row);
+                      });
+    if (malformed) return TARNE_STATUS_FAILURE;
+    if (!moment.compacted) break;
+  }
   return status;
 }
 
@@ -420,7 +426,7 @@ PEK_ReturnStatus EtcdStore::CheckOrders(const std::function<void(const std::stri
   // The orders are compared at one revision; a read that the history compacted away under it
   // (a large directory on a busy cluster) begins again at the newest.
   PEK_ReturnStatus status = TARNE_STATUS_FAILURE;
-  for (int attempt = 0; attempt < kCheckAttempts; ++attempt) {
+  for (int attempt = 0; attempt < kMomentAttempts; ++attempt) {
     found.clear();
     moment = ReadMoment{};
     status = CompareOrders(moment, [&](std::string text) { found.push_back(std::move(text)); });

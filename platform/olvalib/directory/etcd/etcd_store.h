@@ -76,7 +76,8 @@ class EtcdStore final : public DirectoryStore {
   uint64_t MaxPayload() const override;
   PageSize ListingPage() const override { return {kListingRows, kListingBytes}; }
   std::optional<uint64_t> CountEntries() override;
-  PEK_ReturnStatus ReadSnapshot(const RowSink &sink) override;
+  PEK_ReturnStatus ReadSnapshot(const RowSink &sink,
+                                const std::function<bool()> &beginAgain) override;
 
   // Moves the directory written in the earlier key layout under the location's prefix to
   // the current one; *moved receives its entry count. Not found: none is there (or the

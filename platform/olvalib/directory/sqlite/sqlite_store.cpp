@@ -89,7 +89,7 @@ std::optional<uint64_t> SqliteStore::CountEntries() {
   return store->CountEntries();
 }
 
-PEK_ReturnStatus SqliteStore::ReadSnapshot(const RowSink &sink) {
+PEK_ReturnStatus SqliteStore::ReadSnapshot(const RowSink &sink, const std::function<bool()> &) {
   // One statement reads inside one read transaction: one moment of the file.
   return Scan(MatchCriteria{}, std::nullopt, UINT32_MAX, sink);
 }

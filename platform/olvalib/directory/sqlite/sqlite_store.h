@@ -29,7 +29,8 @@ class SqliteStore final : public DirectoryStore {
   uint64_t MaxPayload() const override { return maxPayload_; }
   PageSize ListingPage() const override { return {kReadAheadRows, kReadAheadBytes}; }
   std::optional<uint64_t> CountEntries() override;
-  PEK_ReturnStatus ReadSnapshot(const RowSink &sink) override;
+  PEK_ReturnStatus ReadSnapshot(const RowSink &sink,
+                                const std::function<bool()> &beginAgain) override;
 
   // A reading connection for one step; given back to the pool when the lease ends.
   class Lease {
