@@ -4,6 +4,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "channel_capture.h"
 #include "output/entry_text_builder.h"
@@ -107,24 +108,10 @@ TEST_F(PrinterTest, PythonQuotesEveryContentAndIgnoresCompact) {
                                 "   \"content\": \"null\",\n   \"errorStr\": \"NoMemory\"\n},\n");
 }
 
-// Past the first and the kept capacity of the buffer, escapes at both ends, in the middle of
-// the eight- and sixteen-byte steps, and in runs that cross them.
-TEST_F(PrinterTest, LargeContentIsEscapedWhole) {
-  std::string content = "\"";
-  for (int i = 0; i < 300000; ++i) content += i % 997 == 0 ? "\\x\"" : "abcdefg";
-  for (std::size_t i = 0; i < 64; ++i) content += std::string(i % 37, "\"\\"[i % 2]) + "z";
-  content += "\\";
-  std::string escaped;
-  for (const char c : content)
-    escaped += (c == '"' || c == '\\') ? std::string("\\") + c : std::string(1, c);
-  Python_PrintEntry(nullptr, 1, &disk_, content.c_str(), 0, nullptr);
-  EXPECT_EQ(capture_.Out(), std::string(kDiskPretty) + "   \"content\": \"" + escaped +
-                                "\",\n   \"errorStr\": \"(null)\"\n},\n");
-}
-
 // Every pattern of bytes to escape in eight bytes, at every offset from the start of the
 // content, so that each pattern falls in either half of a sixteen-byte step and across them,
-// and with every length of the last, partial step.
+// with every length of the last, partial step; and the patterns repeated past the first and
+// the kept capacity of the buffer, then runs of escapes longer than a step, escapes at both ends.
 TEST_F(PrinterTest, EveryPatternOfQuotesAndBackslashesIsEscaped) {
   std::string patterns;
   for (unsigned mask = 0; mask < 256; ++mask) {
@@ -132,10 +119,16 @@ TEST_F(PrinterTest, EveryPatternOfQuotesAndBackslashesIsEscaped) {
       patterns += (mask >> i & 1) == 0 ? static_cast<char>('a' + i) : "\"\\"[(mask + i) % 2];
     }
   }
-  std::string expected;
+  std::vector<std::string> contents;
   for (std::size_t offset = 0; offset < 16; ++offset) {
-    const std::string content =
-        std::string(offset, 'p') + patterns + std::string(offset * 4 % 16, '"');
+    contents.push_back(std::string(offset, 'p') + patterns + std::string(offset * 4 % 16, '"'));
+  }
+  contents.emplace_back("\"");
+  for (int i = 0; i < 1100; ++i) contents.back() += patterns;
+  for (std::size_t i = 0; i < 64; ++i) contents.back() += std::string(i % 37, "\"\\"[i % 2]) + "z";
+  contents.back() += "\\";
+  std::string expected;
+  for (const std::string &content : contents) {
     expected += std::string(kDiskPretty) + "   \"content\": \"";
     for (const char c : content) {
       if (c == '"' || c == '\\') expected += '\\';
