@@ -99,24 +99,12 @@ TEST(CompletionWaiterRecording, OneFailureAmongConcurrentSuccessesIsNeverLost) {
   }
 }
 
-TEST(CompletionWaiterWait, ReturnsOnlyAfterTheLastCompletion) {
-  CompletionWaiter waiter;
-  CompletionWaiter_Init(&waiter);
-  for (int i = 0; i < 3; ++i) CompletionWaiter_TakeSlot(&waiter);
-  BackgroundWait wait(&waiter);
-  CompletionWaiter_Complete(&waiter, 0);
-  CompletionWaiter_Complete(&waiter, kFailureA);
-  std::this_thread::sleep_for(kBlockedGrace);
-  EXPECT_FALSE(wait.Finished());
-  std::thread([&waiter] { CompletionWaiter_Complete(&waiter, 0); }).join();
-  EXPECT_EQ(wait.Join(), kFailureA);
-}
-
 std::atomic<int> signalsHandled{0};
 void CountSignal(int) {
   signalsHandled.fetch_add(1);
 }
 
+// The wait returns after the last completion only: not after one of two, nor on a signal.
 TEST(CompletionWaiterWait, SignalNeitherEndsTheWaitNorCountsAsCompletion) {
   struct sigaction action {};
   action.sa_handler = CountSignal;
