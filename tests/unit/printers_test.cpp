@@ -57,18 +57,8 @@ TEST_F(PrinterTest, SimpleLineWithItsQuirks) {
             "rev=18446744073709551615 minHostVer=7  [content = null], errorStr=NoMemory\n\n");
 }
 
-TEST_F(PrinterTest, JsonPrettySeparatorsAndContentForms) {
-  Json_PrintEntry(nullptr, 1, &disk_, "a\"b\\c\nd", 8, nullptr);
-  Json_PrintEntry(nullptr, 0, &disk_, "{\"used\": 1}", 12, "raw \"error\"");
-  Json_PrintEntry(nullptr, 0, &disk_, nullptr, 0, "Timeout: Error encountered");
-  EXPECT_EQ(capture_.Out(),
-            std::string(" ") + kDiskPretty + "   \"content\": \"a\\\"b\\\\c\nd\",\n" +
-                "   \"errorStr\": \"(null)\"\n }\n" + "," + kDiskPretty +
-                "   \"content\": {\"used\": 1},\n   \"errorStr\": \"raw \"error\"\"\n }\n" + "," +
-                kDiskPretty + "   \"content\": \"\",\n" +
-                "   \"errorStr\": \"Timeout: Error encountered\"\n }\n");
-}
-
+// The pretty entry's frame and separators are checked end to end; here, the content forms:
+// text in braces as it is, any other text escaped as a string.
 TEST_F(PrinterTest, JsonOnlyTextInBracesIsAnObject) {
   const std::pair<const char *, const char *> forms[] = {
       {"{}", "{}"},     {"{", "\"{\""},   {"x}", "\"x}\""},
@@ -78,6 +68,8 @@ TEST_F(PrinterTest, JsonOnlyTextInBracesIsAnObject) {
     EXPECT_NE(capture_.Out().find(std::string("\"content\": ") + shown + ",\n"), std::string::npos)
         << content;
   }
+  Json_PrintEntry(nullptr, 0, &disk_, "a\"b\\c\nd", 0, nullptr);
+  EXPECT_NE(capture_.Out().find("\"content\": \"a\\\"b\\\\c\nd\",\n"), std::string::npos);
 }
 
 TEST_F(PrinterTest, JsonCompactAndExtremeNumbers) {
