@@ -89,8 +89,9 @@ struct Result {
 using ConverterFn = PEK_ReturnStatus (*)(const void *, uint32_t, int32_t, char *, uint32_t *,
                                          const TarneSchemaDirEntry *, const char *, int32_t);
 
-// Calls the converter with a buffer of exactly `capacity` bytes followed by a guard region,
-// and fails the test if anything past the capacity was touched.
+// Calls the converter with a buffer of exactly `capacity` bytes followed by a guard region
+// (no buffer for 0: a size query), and fails the test if anything past the capacity was
+// touched, or if a text that did not fit left the buffer other than empty.
 inline Result Convert(ConverterFn converter, const std::vector<uint8_t> &payload,
                       const char *schemaName, bool structured, uint32_t capacity = 1 << 16,
                       const TarneSchemaDirEntry *directory = kTestDirectory) {
@@ -98,11 +99,13 @@ inline Result Convert(ConverterFn converter, const std::vector<uint8_t> &payload
   std::vector<char> buffer(capacity + kGuard, '\x5a');
   Result result{};
   result.capacity = capacity;
-  result.status = converter(payload.data(), static_cast<uint32_t>(payload.size()), 1, buffer.data(),
-                            &result.capacity, directory, schemaName, structured ? 1 : 0);
+  result.status = converter(payload.data(), static_cast<uint32_t>(payload.size()), 1,
+                            capacity != 0 ? buffer.data() : nullptr, &result.capacity, directory,
+                            schemaName, structured ? 1 : 0);
   EXPECT_TRUE(
       std::all_of(buffer.begin() + capacity, buffer.end(), [](char c) { return c == '\x5a'; }))
       << "the converter wrote past the capacity of " << capacity;
+  EXPECT_TRUE(result.status != TARNE_STATUS_BUFFER_TOO_SMALL || capacity == 0 || buffer[0] == 0);
   if (result.status == TARNE_STATUS_SUCCESS) {
     const auto nul = std::find(buffer.begin(), buffer.begin() + capacity, '\0');
     EXPECT_NE(nul, buffer.begin() + capacity) << "no NUL within the capacity";

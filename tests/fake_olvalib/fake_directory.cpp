@@ -127,12 +127,8 @@ PEK_ReturnStatus TARNE_ForEachEntryForCluster(const TarneQuery *query, TarneEntr
   return state.foreachStatus;
 }
 
-PEK_ReturnStatus TARNE_WaitForEntryForCluster(const TarneQuery *query, uint32_t, int32_t) {
-  auto lock = Lock();
-  return std::any_of(Current().entries.begin(), Current().entries.end(),
-                     [&](const StoredEntry &e) { return Matches(*query, e, Current()); })
-             ? TARNE_STATUS_SUCCESS
-             : TARNE_STATUS_TIMEOUT;
+PEK_ReturnStatus TARNE_WaitForEntryForCluster(const TarneQuery *, uint32_t, int32_t) {
+  return TARNE_STATUS_TIMEOUT;  // no case waits through the fake
 }
 
 PEK_ReturnStatus TARNE_WaitForMembershipForCluster(uint32_t, OlvaUUID) {

@@ -38,8 +38,10 @@ PEK_ReturnStatus Convert(bool obfuscated, const void *payload, uint32_t length, 
   auto lock = Lock();
   State &state = Current();
   const bool zeroFilled = std::all_of(text, text + *capacity, [](char c) { return c == 0; });
-  state.converterCalls.push_back(
-      {obfuscated, payload, length, one, *capacity, zeroFilled, directory, schema, structured});
+  Log(std::string(obfuscated ? "OlvaExprConv_BinToTextObfuscated" : "OlvaExprConv_BinToText") +
+      " length=" + std::to_string(length) + " one=" + std::to_string(one) +
+      " capacity=" + std::to_string(*capacity) + " zeroed=" + std::to_string(zeroFilled) +
+      " schema=" + schema + " structured=" + std::to_string(structured));
 
   ConvertStep step;
   if (!state.convertSteps.empty()) {

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <sstream>
 
@@ -14,24 +15,10 @@ struct LineError {
   std::string message;
 };
 
-// Splits a line into words at blanks, up to a '#'; a double-quoted stretch may hold both.
+// Splits a line into words at blanks, up to a '#'.
 std::vector<std::string> Split(const std::string &line) {
-  std::vector<std::string> words(1);
-  bool quoted = false;
-  for (const char c : line) {
-    if (c == '"') {
-      quoted = !quoted;
-    } else if (quoted || (c != ' ' && c != '\t' && c != '#')) {
-      words.back() += c;
-    } else if (c == '#') {
-      break;
-    } else if (!words.back().empty()) {
-      words.emplace_back();
-    }
-  }
-  if (quoted) throw LineError{"unterminated quoted value"};
-  if (words.back().empty()) words.pop_back();
-  return words;
+  std::istringstream words(line.substr(0, line.find('#')));
+  return {std::istream_iterator<std::string>(words), {}};
 }
 
 uint64_t Number(const std::string &text) {
@@ -87,7 +74,6 @@ class Words {
 
 // Adds `repeat` copies of one entry, whose uuids count up in their last four bytes.
 void AddEntries(Words &w, State &state, std::vector<uint8_t> payload, uint8_t type = 0) {
-  if (auto text = w.Take("payload-text")) payload.assign(text->begin(), text->end());
   if (auto size = w.Take("payload-size")) {
     payload.resize(Number(*size));
     for (size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<uint8_t>('a' + i % 26);

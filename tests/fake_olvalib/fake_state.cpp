@@ -1,4 +1,4 @@
-// The fake's process-wide state, its call log, its worker thread and the control functions.
+// The fake's process-wide state, its call log and its worker thread.
 #include "fake_state.h"
 
 #include <chrono>
@@ -124,17 +124,3 @@ void StopWorker() {
 }
 
 }  // namespace fake
-
-std::string FakeOlva_UseScript(const std::string &script) {
-  fake::State parsed;
-  std::string error = fake::ParseScript(script, parsed);
-  fake::StopWorker();
-  auto lock = fake::Lock();
-  fake::Current() = error.empty() ? std::move(parsed) : fake::State{};
-  return error;
-}
-
-std::vector<FakeOlvaConverterCall> FakeOlva_ConverterCalls() {
-  auto lock = fake::Lock();
-  return fake::Current().converterCalls;
-}

@@ -1,5 +1,4 @@
-// The fake library's state: what the script says, plus what the calls have counted; and,
-// at the end, the control functions for test binaries that link the fake directly.
+// The fake library's state: what the script says, plus what the calls have counted.
 #ifndef TARNE_TESTS_FAKE_OLVALIB_FAKE_STATE_H
 #define TARNE_TESTS_FAKE_OLVALIB_FAKE_STATE_H
 
@@ -13,19 +12,6 @@
 
 #include "client/tarne_client.h"
 #include "client/tarne_status_codes.h"
-
-// One call of either content converter, as the fake saw it.
-struct FakeOlvaConverterCall {
-  bool obfuscated;  // OlvaExprConv_BinToTextObfuscated
-  const void *payload;
-  uint32_t length;
-  int32_t one;
-  uint32_t capacity;  // on entry
-  bool zeroFilled;    // every byte of that capacity was 0
-  const TarneSchemaDirEntry *directory;
-  std::string schemaName;
-  int32_t structuredContent;
-};
 
 namespace fake {
 
@@ -70,7 +56,6 @@ struct State {
   PEK_ReturnStatus scanInnerStatus = TARNE_STATUS_SUCCESS;
   std::deque<ConvertStep> convertSteps;
   uint32_t delayMs = 0;  // before each asynchronous delivery
-  std::vector<FakeOlvaConverterCall> converterCalls;
 };
 
 // Parses a script; on failure returns the message naming the line, else "".
@@ -93,10 +78,5 @@ void RunLater(uint32_t delayMs, std::function<void()> task);
 void StopWorker();
 
 }  // namespace fake
-
-// Replaces the whole fake state with the given script. Returns "" when it parses, else the
-// message naming the line (and the state is left empty).
-std::string FakeOlva_UseScript(const std::string &script);
-std::vector<FakeOlvaConverterCall> FakeOlva_ConverterCalls();
 
 #endif  // TARNE_TESTS_FAKE_OLVALIB_FAKE_STATE_H

@@ -69,10 +69,8 @@ tarne-tool f|find
 tarne-tool wait|wait waitdump waitformembership
 tarne-tool |add amimember delete dump find readdump remoteFind wait waitdump waitformembership whoami
 tarne-tool -t DI|DISCARDED_COMPONENTS DISK DISK_CAPACITY_TIER DISK_CAPACITY_TIER_STATUS DISK_DECOM_STATE DISK_INCOMING DISK_OUTGOING DISK_PERF_TIER DISK_PERF_TIER_STATUS DISK_STATUS DISK_USAGE
-tarne-tool find --type=LOCAL|LOCAL_SYMBOL
 tarne-tool find --type=SUB|SUBNET SUB_CLUSTER SUB_CLUSTER_MEMBERSHIP
 tarne-tool find -f |json python simple
-tarne-tool find --format=p|python
 tarne-tool find --format=|json python simple
 tarne-tool readdump -d dumps/o|dumps/one.dump dumps/other.gz
 tarne-tool readdump --dumpfile dumps/w|dumps/with blank
@@ -84,14 +82,12 @@ tarne-tool find -t DISK |
 tarne-tool -t find w|wait waitdump waitformembership whoami
 tarne-tool -f json r|readdump remoteFind
 tarne-admin |check compact dump help info init members put restore status upgrade
-tarne-admin c|check compact
 tarne-admin -|--help
 tarne-admin help re|restore
 tarne-admin init --|--ca --cert --cluster --directory --force --help --key --self
 tarne-admin dump --o|--output
 tarne-admin dump --output dumps/o|dumps/one.dump dumps/other.gz
 tarne-admin restore --input=dumps/w|dumps/with blank
-tarne-admin info --directory n|node.conf
 tarne-admin put --type NODE_F|NODE_FAULT_DOMAIN NODE_FITNESS
 tarne-admin put --uuid 0 --owner OLVA_UUID_S|OLVA_UUID_SELF
 tarne-admin members --cluster |OLVA_UUID_NULL OLVA_UUID_SELF
@@ -112,7 +108,6 @@ tarne-tool find -o OLVA|OLVA_UUID_NULL OLVA_UUID_SELF
 tarne-tool --c|--cluster --compact-output
 tarne-tool find -t DISK |
 tarne-tool -t find w|wait waitdump waitformembership whoami
-tarne-admin c|check compact
 tarne-admin help re|restore
 tarne-admin init --|--ca --cert --cluster --directory --force --help --key --self
 tarne-admin dump --output dumps/o|one.dump other.gz
