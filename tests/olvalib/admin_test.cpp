@@ -7,7 +7,6 @@
 #include <random>
 
 #include "cluster_tool.h"
-#include "directory/membership.h"
 #include "directory/uuid_util.h"
 
 namespace olva::test {
@@ -28,24 +27,12 @@ class AdminTest : public DirectoryTest {
     if (!words.empty()) words.insert(words.end(), {"--directory", path_});
     return AdminAnywhere(words);
   }
-  // The words as they are: a --directory of their own, or TARNE_DIRECTORY.
-  int AdminAnywhere(std::vector<std::string> words, std::string *output = nullptr) {
-    words.insert(words.begin(), TARNE_ADMIN_PATH);
-    int out = -1;
-    const pid_t pid = StartProcess(words, output != nullptr ? &out : nullptr);
-    char chunk[4096];
-    for (ssize_t got; output != nullptr && (got = read(out, chunk, sizeof chunk)) > 0;) {
-      output->append(chunk, size_t(got));
-    }
-    if (output != nullptr) close(out);
-    return WaitProcess(pid);
-  }
-  // A fresh prefix on the run's etcd cluster, or nothing when the run has none.
-  static std::optional<std::string> EtcdLocation() {
-    const char *file = std::getenv("TARNE_TEST_ETCD_ENDPOINTS_FILE");
-    std::string endpoints;
-    if (file == nullptr || !std::getline(std::ifstream(file), endpoints)) return std::nullopt;
-    return "etcd://" + endpoints + "/test-" + std::to_string(std::random_device()());
+  // The words as they are: a --directory of their own, or TARNE_DIRECTORY; its standard
+  // output and error, one after the other, to output.
+  static int AdminAnywhere(const std::vector<std::string> &words, std::string *output = nullptr) {
+    const ToolRun run = RunProgram(TARNE_ADMIN_PATH, words);
+    if (output != nullptr) *output = run.out + run.err;
+    return run.status;
   }
   std::string File(const std::string &name, const std::string &content) {
     std::ofstream(folder_ + "/" + name) << content;
@@ -56,11 +43,12 @@ class AdminTest : public DirectoryTest {
   std::string node_;
 };
 
-#define REQUIRE_ETCD(location)                                \
-  const std::optional<std::string> location = EtcdLocation(); \
-  if (!location) GTEST_SKIP() << "TARNE_TEST_ETCD_ENDPOINTS_FILE is not set: no etcd cluster"
+// A fresh prefix on the test run's cluster; skips the test when the run has none.
+#define REQUIRE_ETCD(location)                                                             \
+  const std::string location = "etcd://" + SharedClusterEndpoints() + "/" + FreshPrefix(); \
+  if (HasFatalFailure() || IsSkipped()) return
 
-TEST_F(AdminTest, UsageInfoPutAndMembersRoundTrip) {
+TEST_F(AdminTest, UsageInitAndPutRoundTrip) {
   EXPECT_EQ(Admin({}), 2);
   EXPECT_EQ(Admin({"init"}), 1) << "the directory exists";
   const std::string uuid = dir::UuidToText(Uuid(0xaa));
@@ -74,21 +62,6 @@ TEST_F(AdminTest, UsageInfoPutAndMembersRoundTrip) {
   std::vector<uint8_t> buffer(1024);
   ASSERT_EQ(TARNE_FindEntryForCluster(&query, 0, AsEntry(buffer), 1024, 0), 0u);
   EXPECT_EQ(PayloadOf(AsEntry(buffer)), "second");
-
-  ASSERT_EQ(Admin({"members", "--cluster", dir::UuidToText(kClusterA), "OLVA_UUID_SELF",
-                   dir::UuidToText(Uuid(0x99))}),
-            0);
-  query = QueryAll();
-  query.type = 14;
-  query.flags &= uint8_t(~TARNE_QUERY_ANY_TYPE);
-  ASSERT_EQ(TARNE_FindEntryForCluster(&query, 0, AsEntry(buffer), 1024, 0), 0u);
-  const auto membership =
-      dir::DecodeMembership({TarneEntry_Payload(AsEntry(buffer)), AsEntry(buffer)->valueLen});
-  ASSERT_TRUE(membership);
-  EXPECT_EQ(membership->generation, 1u);
-  EXPECT_EQ(membership->quorum, 2u);
-  ASSERT_EQ(membership->members.size(), 2u);
-  EXPECT_EQ(dir::UuidToText(membership->members[0]), dir::UuidToText(kSelf));
 }
 
 TEST_F(AdminTest, DumpNeverFollowsAPlantedLinkAndIsOwnerOnly) {
@@ -140,7 +113,6 @@ TEST_F(AdminTest, InitOnAClusterRefusesBadArgumentsBeforeAnyConnection) {
   const std::string tls[] = {"--ca", "a", "--cert", "b", "--key", "c"};
   const std::vector<std::vector<std::string>> refused = {
       {"--directory", "etcd://localhost"},
-      {"--directory", "etcd://127.0.0.1:1//x"},
       {"--directory", "etcd://127.0.0.1:1", "--cluster", "0a0b0c0d-0000-4000-8000-000000000001",
        "--cluster", "0a0b0c0d-0000-4000-8000-000000000001"},
       {"--directory", "etcd://127.0.0.1:1", tls[0], tls[1], tls[2], tls[3], tls[4], tls[5]},
@@ -163,15 +135,15 @@ TEST_F(AdminTest, AFailedInitOnAClusterTakesBackTheDirectoryItCreated) {
   REQUIRE_ETCD(location);
   const std::string cluster = dir::UuidToText(kClusterA);
   setenv(dir::kNodeVariable, (File("blocker", "") + "/node").c_str(), 1);
-  EXPECT_EQ(AdminAnywhere({"init", "--directory", *location, "--cluster", cluster}), 1);
-  EXPECT_EQ(AdminAnywhere({"info", "--directory", *location}), 1) << "no directory there";
+  EXPECT_EQ(AdminAnywhere({"init", "--directory", location, "--cluster", cluster}), 1);
+  EXPECT_EQ(AdminAnywhere({"info", "--directory", location}), 1) << "no directory there";
   // The node file's missing folders are made, as the package's /etc/tarne would be.
   const mode_t umaskBefore = umask(022);
   setenv(dir::kNodeVariable, (folder_ + "/etc/tarne/node").c_str(), 1);
   std::string output;
-  EXPECT_EQ(AdminAnywhere({"init", "--directory", *location, "--cluster", cluster}, &output), 0);
+  EXPECT_EQ(AdminAnywhere({"init", "--directory", location, "--cluster", cluster}, &output), 0);
   umask(umaskBefore);
-  EXPECT_EQ(output, *location + ": created; node file " + folder_ + "/etc/tarne/node\n");
+  EXPECT_EQ(output, location + ": created; node file " + folder_ + "/etc/tarne/node\n");
   for (const std::string folder : {"/etc", "/etc/tarne"}) {
     struct stat info {};
     ASSERT_EQ(stat((folder_ + folder).c_str(), &info), 0);
@@ -182,24 +154,24 @@ TEST_F(AdminTest, AFailedInitOnAClusterTakesBackTheDirectoryItCreated) {
 TEST_F(AdminTest, StatusOnAClusterShowsEveryMemberAndNamesWhyItCannotOpen) {
   REQUIRE_ETCD(location);
   const std::string cluster = dir::UuidToText(kClusterA);
-  ASSERT_EQ(AdminAnywhere({"init", "--directory", *location, "--cluster", cluster}), 0);
+  ASSERT_EQ(AdminAnywhere({"init", "--directory", location, "--cluster", cluster}), 0);
   for (const char *uuid :
        {"6a1f0c2e-1d3b-4c5a-9e8f-7a6b5c4d3e21", "6a1f0c2e-1d3b-4c5a-9e8f-7a6b5c4d3e22"}) {
-    ASSERT_EQ(AdminAnywhere({"put", "--directory", *location, "--uuid", uuid, "--type", "3",
+    ASSERT_EQ(AdminAnywhere({"put", "--directory", location, "--uuid", uuid, "--type", "3",
                              "--file", File("a", "payload")}),
               0);
   }
-  const std::string variable = std::string(dir::kDirectoryVariable) + "=" + *location;
+  const std::string variable = std::string(dir::kDirectoryVariable) + "=" + location;
   StatusRun run = AdminStatus({}, {variable});
   ASSERT_EQ(run.status, 0) << run.text;
   const nlohmann::json &json = run.json;
-  EXPECT_EQ(json["directory"],
-            (nlohmann::json{
-                {"location", *location}, {"source", "TARNE_DIRECTORY"}, {"kind", "cluster"}}));
+  EXPECT_EQ(
+      json["directory"],
+      (nlohmann::json{{"location", location}, {"source", "TARNE_DIRECTORY"}, {"kind", "cluster"}}));
   EXPECT_EQ(json["node_file"], (nlohmann::json{{"path", node_}, {"source", "TARNE_NODE"}}));
   EXPECT_EQ(json["entries"], 2);
   EXPECT_EQ(json["alarms"], nlohmann::json::array());
-  const std::optional<dir::ClusterLocation> parsed = dir::ParseClusterLocation(*location);
+  const std::optional<dir::ClusterLocation> parsed = dir::ParseClusterLocation(location);
   ASSERT_TRUE(parsed.has_value());
   ASSERT_EQ(json["members"].size(), parsed->endpoints.size());
   size_t leaders = 0;
@@ -226,8 +198,6 @@ TEST_F(AdminTest, StatusOnAClusterShowsEveryMemberAndNamesWhyItCannotOpen) {
     EXPECT_EQ(Count(run.text, "\nmember " + endpoint + ": up, "), 1u) << run.text;
   }
   EXPECT_NE(run.text.find("\nentries: 2\nstatus: healthy\n"), std::string::npos) << run.text;
-  run = AdminStatus({"--directory", *location});
-  EXPECT_EQ(run.json["directory"]["source"], "--directory");
 
   // The library cannot open it: each cause named, exit status 2.
   const auto unreachable = [&](const std::vector<std::string> &environment,
@@ -241,7 +211,7 @@ TEST_F(AdminTest, StatusOnAClusterShowsEveryMemberAndNamesWhyItCannotOpen) {
   const std::string missingNode = folder_ + "/no-node";
   unreachable({variable, std::string(dir::kNodeVariable) + "=" + missingNode},
               "node file " + missingNode + ": ");
-  const std::string empty = *location + "-none";
+  const std::string empty = location + "-none";
   unreachable({std::string(dir::kDirectoryVariable) + "=" + empty},
               "cannot open the directory: no directory under " + parsed->prefix + "-none");
   unreachable({std::string(dir::kDirectoryVariable) + "=etcd://127.0.0.1:1/" + parsed->prefix},
@@ -266,17 +236,16 @@ TEST_F(AdminTest, ARestoreThatFailsOnAClusterTakesBackWhatItLoaded) {
   done.WaitFor(entries.size());
   ASSERT_EQ(Admin({"dump", "--output", dump, "--header", header}), 0);
   ASSERT_EQ(
-      AdminAnywhere({"init", "--directory", *location, "--cluster", dir::UuidToText(kClusterA)}),
-      0);
+      AdminAnywhere({"init", "--directory", location, "--cluster", dir::UuidToText(kClusterA)}), 0);
   std::string output;
-  EXPECT_EQ(AdminAnywhere({"restore", "--directory", *location, "--input", dump, "--header", small},
+  EXPECT_EQ(AdminAnywhere({"restore", "--directory", location, "--input", dump, "--header", small},
                           &output),
             1);
   EXPECT_EQ(output,
             "tarne-admin: the dump holds 1501 entries but its header announces 1; "
             "nothing was restored\n");
   output.clear();
-  EXPECT_EQ(AdminAnywhere({"info", "--directory", *location}, &output), 0);
+  EXPECT_EQ(AdminAnywhere({"info", "--directory", location}, &output), 0);
   EXPECT_NE(output.find("entries: 0\n"), std::string::npos) << output;
 }
 

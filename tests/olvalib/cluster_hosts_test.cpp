@@ -56,21 +56,5 @@ TEST_F(EtcdClusterHostsTest, RemoteFindOnOneHostFindsTheOtherHostsLocalEntries) 
   EXPECT_EQ(run.out, "");
 }
 
-// tarne-tool wait on the other host, woken by an add on this one.
-TEST_F(EtcdClusterHostsTest, AnAddOnOneHostWakesTheToolWaitingOnTheOther) {
-  int out = -1;
-  const pid_t waiting =
-      StartProcess({TARNE_TOOL_PATH, "wait", "-t", "9", "-i", "20"}, &out, nullptr, OtherHost());
-  usleep(500000);
-  ASSERT_EQ(waitpid(waiting, nullptr, WNOHANG), 0) << "the wait ended before the add";
-  Put(Uuid(0x91), kSelfMarker, 9, 1);
-  const auto added = std::chrono::steady_clock::now();
-  EXPECT_EQ(WaitProcessFor(waiting, 10), 0);
-  std::printf(
-      "tarne-tool wait on the other host ended %.1f ms after the add completed\n",
-      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - added).count());
-  close(out);
-}
-
 }  // namespace
 }  // namespace olva::test

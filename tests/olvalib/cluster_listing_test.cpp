@@ -1,5 +1,6 @@
 // What a listing on a cluster costs: a number of range reads that grows with its pages, not
-// with its entries, however slowly the member answers; and that it lists every entry.
+// with its entries, however slowly the member answers; that it lists every entry, across a
+// compaction too; and that a wait costs no reads while nothing changes.
 #include <signal.h>
 
 #include <atomic>
@@ -34,12 +35,6 @@ class EtcdClusterListingTest : public EtcdClusterOwnTest {
       for (const auto &[entry, status] : done.WaitFor(entries.size())) ASSERT_EQ(status, 0u);
     }
   }
-  pid_t MemberPid() {
-    std::ifstream in(clusterDir_ + "/member0.pid");
-    pid_t pid = 0;
-    in >> pid;
-    return pid;
-  }
 };
 
 // Freezes a process for 150 ms out of every 160 while it lives, so that nearly every request
@@ -69,7 +64,7 @@ TEST_F(EtcdClusterListingTest, ASlowMemberCostsAListingNoMoreReadsThanItsPages) 
   // About two and a half of the store's listing pages.
   constexpr uint32_t kEntries = 20000;
   ASSERT_NO_FATAL_FAILURE(AddListedEntries(kEntries));
-  const pid_t member = MemberPid();
+  const pid_t member = MemberPids().at(0);
   ASSERT_GT(member, 0);
   const long before = RangeReads();
   ASSERT_GT(before, 0) << "no metrics";
@@ -116,14 +111,24 @@ TEST_F(EtcdClusterListingTest, ASlowMemberCostsAListingNoMoreReadsThanItsPages) 
   EXPECT_EQ(listed, kEntries) << "across a member frozen for 7 s";
 }
 
+// An idle wait rests on a watch: the member sees no reads or transactions while it waits.
 // A page of a listing is read in several requests at one revision. The history compacted
-// past that revision between two of them must not end the listing there as if complete.
-TEST_F(EtcdClusterListingTest, AHistoryCompactedUnderAPageShortensNoListingNorSnapshot) {
+// past that revision between two of them must not end the listing there as if complete; a
+// snapshot begins again, whole.
+TEST_F(EtcdClusterListingTest, AnIdleWaitDoesNotPollAndACompactionShortensNoListingNorSnapshot) {
+  TarneQuery awaited = QueryAll();
+  awaited.type = 8;
+  awaited.flags &= uint8_t(~TARNE_QUERY_ANY_TYPE);
+  const long before = StartedCalls("(?:Range|Txn)");
+  ASSERT_GT(before, 0) << "no metrics";
+  EXPECT_EQ(TARNE_WaitForEntryForCluster(&awaited, 3, 0), TARNE_STATUS_TIMEOUT);
+  const long during = StartedCalls("(?:Range|Txn)") - before;
+  std::printf("reads and transactions during a 3 s idle wait: %ld\n", during);
+  EXPECT_LT(during, 20) << "a wait that asks every 100 ms would make 30";
+
   constexpr uint32_t kEntries = 3000;  // several requests of one page
   ASSERT_NO_FATAL_FAILURE(AddListedEntries(kEntries));
-  std::ifstream in(clusterDir_ + "/endpoints");
-  std::string endpoints;
-  std::getline(in, endpoints);
+  const std::string endpoints = Endpoints().at(0);
   std::string error;
   const auto store = dir::EtcdStore::Open(*dir::ParseClusterLocation(location_), {}, &error);
   ASSERT_NE(store, nullptr) << error;

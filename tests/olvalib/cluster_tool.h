@@ -11,7 +11,7 @@
 namespace olva::test {
 
 struct ToolRun {
-  int status = -1;  // -2: still running after 30 s, then killed
+  int status = -1;  // -2: still running after its bound (30 s), then killed
   std::string out, err;
   double seconds = 0;
 };
@@ -19,7 +19,7 @@ struct ToolRun {
 // Runs a program with these words, in this environment plus environment; standard output and
 // error apart.
 inline ToolRun RunProgram(const std::string &program, const std::vector<std::string> &words,
-                          const std::vector<std::string> &environment = {}) {
+                          const std::vector<std::string> &environment = {}, int seconds = 30) {
   char errName[] = "/tmp/olvalib-tool-err-XXXXXX";
   const int errFd = mkstemp(errName);
   EXPECT_GE(errFd, 0);
@@ -33,7 +33,7 @@ inline ToolRun RunProgram(const std::string &program, const std::vector<std::str
   int out = -1;
   const pid_t pid = StartProcess(argv, &out, nullptr, variables);
   run.out = ReadAll(out);
-  run.status = WaitProcessFor(pid, 30);
+  run.status = WaitProcessFor(pid, seconds);
   run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::ifstream err(errName);
   run.err.assign(std::istreambuf_iterator<char>(err), {});
@@ -131,10 +131,7 @@ class EtcdClusterOwnTest : public DirectoryTest {
   // serving, from its metrics (python3 rather than curl: one of the packages the setup
   // script installs).
   long StartedCalls(const std::string &methods) {
-    std::ifstream in(clusterDir_ + "/endpoints");
-    std::string endpoint;
-    std::getline(in, endpoint);
-    endpoint = endpoint.substr(0, endpoint.find(','));
+    const std::string endpoint = Endpoints().at(0);
     int out = -1;
     const pid_t pid = StartProcess(
         {"/usr/bin/env", "python3", "-c",
@@ -148,19 +145,35 @@ class EtcdClusterOwnTest : public DirectoryTest {
     EXPECT_EQ(WaitProcess(pid), 0);
     return said.empty() ? -1 : std::stol(said);
   }
+  // The process ids of the members, in the order of their endpoints.
+  std::vector<pid_t> MemberPids() {
+    std::vector<pid_t> pids;
+    for (int i = 0; i < Members(); ++i) {
+      std::ifstream pidFile(clusterDir_ + "/member" + std::to_string(i) + ".pid");
+      pid_t pid = 0;
+      pidFile >> pid;
+      pids.push_back(pid);
+    }
+    return pids;
+  }
+  std::vector<std::string> Endpoints() {
+    std::ifstream in(clusterDir_ + "/endpoints");
+    std::vector<std::string> endpoints;
+    for (std::string endpoint; std::getline(in, endpoint, ',');) {
+      endpoints.push_back(endpoint.substr(0, endpoint.find_last_not_of('\n') + 1));
+    }
+    return endpoints;
+  }
   virtual int Members() const { return 3; }
   virtual std::string CertsDir() const { return {}; }
   // More words for etcd-cluster.sh start.
   virtual std::vector<std::string> StartWords() const { return {}; }
   // etcd-cluster.sh with these words after the command and the folder; its standard output.
-  std::string Script(const std::string &command, const std::vector<std::string> &words = {}) {
-    std::vector<std::string> argv{ETCD_CLUSTER_SCRIPT, command, clusterDir_};
-    argv.insert(argv.end(), words.begin(), words.end());
-    int out = -1;
-    const pid_t pid = StartProcess(argv, &out);
-    std::string said = ReadAll(out);
-    scriptStatus_ = WaitProcessFor(pid, 60);
-    return said;
+  std::string Script(const std::string &command, std::vector<std::string> words = {}) {
+    words.insert(words.begin(), {command, clusterDir_});
+    const ToolRun run = RunProgram(ETCD_CLUSTER_SCRIPT, words, {}, 60);
+    scriptStatus_ = run.status;
+    return run.out;
   }
 
   std::string clusterDir_;

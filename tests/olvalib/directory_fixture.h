@@ -267,11 +267,6 @@ class DirectoryTest : public ::testing::Test {
   std::string nodePath_;  // TARNE_NODE on a cluster
 };
 
-class TwoClusterTest : public DirectoryTest {
- protected:
-  std::vector<OlvaUUID> Clusters() const override { return {kClusterA, kClusterB}; }
-};
-
 // The same tests on both backends, so that they cannot drift apart:
 //   using LookupTest = AnyBackendTest;
 //   TEST_P(LookupTest, ...)

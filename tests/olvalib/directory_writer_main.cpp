@@ -12,9 +12,6 @@
 //       updates one entry that every writer shares (type 22) COUNT times with 900 in flight;
 //       exits 0 when every update was stored
 // Each mode says "failed with STATUS" for its first ten failures.
-//   olvalib_test_writer delete UUID TYPE
-//       deletes the entry's rows (any owner, every revision) in the first sub-cluster; exits 0
-//       when some were removed
 // Exit status 2: the library did not initialise, or the arguments are wrong.
 #include <semaphore.h>
 #include <time.h>
@@ -23,8 +20,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
-#include <string_view>
 
 #include "client/tarne_client.h"
 #include "client/tarne_status_codes.h"
@@ -87,52 +82,11 @@ void Issue(uint8_t tag, uint32_t number, uint32_t round, bool update, bool share
   if (status != TARNE_STATUS_SUCCESS) Done(nullptr, entry, 0, {}, status);
 }
 
-// 32 hex digits, dashes anywhere.
-std::optional<OlvaUUID> ParseUuid(std::string_view text) {
-  OlvaUUID uuid{};
-  size_t digits = 0;
-  for (char c : text) {
-    if (c == '-') continue;
-    const char *hex = "0123456789abcdef";
-    const char *found = c != '\0' ? std::strchr(hex, c | 0x20) : nullptr;
-    if (found == nullptr || digits == 32) return std::nullopt;
-    uuid.bytes[digits / 2] = uint8_t(uuid.bytes[digits / 2] << 4 | (found - hex));
-    ++digits;
-  }
-  return digits == 32 ? std::optional(uuid) : std::nullopt;
-}
-
-int Delete(const char *uuidText, const char *typeText) {
-  const std::optional<OlvaUUID> uuid = ParseUuid(uuidText);
-  if (!uuid) return 2;
-  TarneEntry entry{};
-  entry.uuid = *uuid;
-  entry.type = static_cast<uint8_t>(std::strtoul(typeText, nullptr, 0));
-  sem_init(&slots, 0, 0);
-  if (TARNE_DeleteEntryForCluster(
-          &entry,
-          [](void *, TarneEntry *, uint32_t, OlvaUUID, PEK_ReturnStatus status) -> int32_t {
-            failures += status != TARNE_STATUS_SUCCESS;
-            sem_post(&slots);
-            return 0;
-          },
-          nullptr, {}) != TARNE_STATUS_SUCCESS) {
-    return 1;
-  }
-  sem_wait(&slots);
-  return failures == 0 ? 0 : 1;
-}
-
 }  // namespace
 
 int main(int argc, char **argv) {
   int32_t handle = -1;
   if (argc < 3 || argc > 4 || TARNE_Initialize(1, 0, &handle) != TARNE_STATUS_SUCCESS) return 2;
-  if (std::strcmp(argv[1], "delete") == 0) {
-    const int status = argc == 4 ? Delete(argv[2], argv[3]) : 2;
-    TARNE_Deinitialize(handle);
-    return status;
-  }
   sem_init(&slots, 0, 900);
   if (std::strcmp(argv[1], "shared") == 0) {
     total = static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 0));

@@ -55,19 +55,5 @@ TEST_F(HostLocationTest, WithoutARecordTheDefaultPath) {
   unsetenv(dir::kDirectoryVariable);
 }
 
-TEST_F(HostLocationTest, ANodeFileThatIsNotOneIsRefused) {
-  for (const std::string text : {
-           "directory /srv/lab/a.db\ndirectory /srv/lab/b.db\n",
-           "directory \n",
-           "directory /srv/lab/a.db\ncluster ca000000-0000-4000-8000-0000000000c3\n",
-       }) {
-    WriteNode(text);
-    std::string location;
-    std::string error;
-    EXPECT_FALSE(dir::HostDirectoryLocation(&location, &error)) << text;
-    EXPECT_NE(error.find(node_), std::string::npos) << error;
-  }
-}
-
 }  // namespace
 }  // namespace olva::test

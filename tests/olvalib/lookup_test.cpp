@@ -52,7 +52,8 @@ TEST_P(LookupTest, AListingSeesChangesOfThisProcessAtOnceAndOfOthersSoon) {
   ASSERT_EQ(TARNE_FindEntryForCluster(&query, 1, AsEntry(buffer), 1024, 0), 0u);
   EXPECT_EQ(AsEntry(buffer)->uuid.bytes[15], 1);
   // Removed by another process: seen once the read-ahead expired.
-  ASSERT_EQ(RunProcess({TEST_WRITER_PATH, "delete", dir::UuidToText(Uuid(0x90, 2)), "9"}), 0);
+  ASSERT_EQ(
+      RunProcess({TARNE_TOOL_PATH, "delete", "-u", dir::UuidToText(Uuid(0x90, 2)), "-t", "9"}), 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(150));
   ASSERT_EQ(TARNE_FindEntryForCluster(&query, 1, AsEntry(buffer), 1024, 0), 0u);
   EXPECT_EQ(AsEntry(buffer)->uuid.bytes[15], 4);

@@ -52,19 +52,5 @@ TEST(WorkerQueueTest, StopHandsOverEveryQueuedItemCancelledInBatchesWithinTheLim
   for (size_t i = 1; i < seen.size(); ++i) EXPECT_TRUE(seen[i].cancelled) << i;
 }
 
-TEST(WorkerQueueTest, RefusesUntilStartedAndOnceStopped) {
-  WorkerQueue<int> queue(4);
-  EXPECT_EQ(queue.Submit(1), TARNE_STATUS_NO_CONNECTION);
-  std::counting_semaphore<4> done{0};
-  queue.Start(1, [&](std::vector<int> &batch, bool) {
-    for (size_t i = 0; i < batch.size(); ++i) done.release();
-  });
-  ASSERT_EQ(queue.Submit(1), TARNE_STATUS_SUCCESS);
-  EXPECT_TRUE(done.try_acquire_for(std::chrono::seconds(10)));
-  queue.Stop();
-  EXPECT_EQ(queue.Submit(2), TARNE_STATUS_NO_CONNECTION);
-  queue.Stop();  // a second stop is harmless
-}
-
 }  // namespace
 }  // namespace olva::dir
