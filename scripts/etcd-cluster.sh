@@ -39,12 +39,15 @@ readonly COMPACTION_RETENTION=30s
 # depose a working leader with its higher term, so the cluster is not without a leader (and
 # new commands not refused) for an election after every such return.
 
-# A loopback TCP port that nobody listens on now. Two are needed per member.
-free_port() {
-  python3 -c 'import socket
-s = socket.socket()
-s.bind(("127.0.0.1", 0))
-print(s.getsockname()[1])'
+# COUNT loopback TCP ports, all different, that nobody listens on now. Two are needed per
+# member. One interpreter for all of them: an interpreter's start can take seconds on a loaded
+# host (a version manager's shim among them).
+free_ports() {
+  python3 -c 'import socket, sys
+held = [socket.socket() for _ in range(int(sys.argv[1]))]
+for s in held:
+    s.bind(("127.0.0.1", 0))
+print(" ".join(str(s.getsockname()[1]) for s in held))' "$1"
 }
 
 # True while one of the processes runs (a zombie left to a parent that does not reap it has
@@ -145,9 +148,11 @@ start_members() {
          --client-cert-auth --trusted-ca-file "$certs/ca.crt")
     echo "$certs" >"$dir/tls"
   fi
+  local -a ports
+  read -r -a ports <<<"$(free_ports $((2 * count)))"
   for ((i = 0; i < count; i++)); do
-    client[i]=$(free_port)
-    peer[i]=$(free_port)
+    client[i]=${ports[2 * i]}
+    peer[i]=${ports[2 * i + 1]}
     cluster+="${cluster:+,}member$i=http://127.0.0.1:${peer[i]}"
     endpoints+="${endpoints:+,}127.0.0.1:${client[i]}"
   done
