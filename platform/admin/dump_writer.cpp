@@ -76,11 +76,16 @@ bool DumpWriter::Fail(std::string *error, const std::string &what) {
 bool DumpWriter::Open(const std::string &dumpPath, std::string *error) {
   dumpPath_ = dumpPath;
   if (!dumpFile_.Create(dumpPath, error)) return false;
-  dump_ = GzipOnto(dumpFile_.Descriptor());
-  if (dump_ == nullptr) {
+  if (!StartStream()) {
     *error = "cannot create " + dumpPath;
     return false;
   }
+  return true;
+}
+
+bool DumpWriter::StartStream() {
+  dump_ = GzipOnto(dumpFile_.Descriptor());
+  if (dump_ == nullptr) return false;
   gzbuffer(dump_, kGzipBufferBytes);
   count_ = 0;
   return true;
@@ -91,13 +96,9 @@ bool DumpWriter::BeginAgain(std::string *error) {
   gzclose(dump_);
   dump_ = nullptr;
   const int fd = dumpFile_.Descriptor();
-  if (ftruncate(fd, 0) != 0 || lseek(fd, 0, SEEK_SET) != 0) {
+  if (ftruncate(fd, 0) != 0 || lseek(fd, 0, SEEK_SET) != 0 || !StartStream()) {
     return Fail(error, "cannot write " + dumpPath_);
   }
-  dump_ = GzipOnto(fd);
-  if (dump_ == nullptr) return Fail(error, "cannot write " + dumpPath_);
-  gzbuffer(dump_, kGzipBufferBytes);
-  count_ = 0;
   return true;
 }
 

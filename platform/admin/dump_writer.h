@@ -48,6 +48,8 @@ class DumpWriter {
 
  private:
   bool Fail(std::string *error, const std::string &what);
+  // A gzip stream from the dump file's current offset, and no entry counted.
+  bool StartStream();
 
   gzFile dump_ = nullptr;
   std::string dumpPath_;

@@ -401,37 +401,47 @@ void EtcdStore::SpanMemory::Remember(const std::string &end, const std::string &
   density_ = density;
 }
 
-PEK_ReturnStatus EtcdStore::ReadSnapshot(const RowSink &sink,
-                                         const std::function<bool()> &beginAgain) {
+PEK_ReturnStatus EtcdStore::AtOneMoment(const std::function<PEK_ReturnStatus(ReadMoment &)> &read,
+                                        const std::function<bool()> &beginAgain) {
   PEK_ReturnStatus status = TARNE_STATUS_FAILURE;
   for (int attempt = 0; attempt < kMomentAttempts; ++attempt) {
     if (attempt > 0 && !beginAgain()) break;
-    bool malformed = false;
     ReadMoment moment;
-    status = ReadRows(kTableOrder, etcd::OrderRange(keyPrefix_, kTableOrder), UINT32_MAX, moment,
-                      [&](const std::string &, const EntryKey &key, const std::string &stored) {
-                        RowView row;
-                        malformed = !RowOf(key, stored, &row);
-                        return !malformed && sink(row);
-                      });
-    if (malformed) return TARNE_STATUS_FAILURE;
+    status = read(moment);
     if (!moment.compacted) break;
   }
   return status;
 }
 
+PEK_ReturnStatus EtcdStore::ReadSnapshot(const RowSink &sink,
+                                         const std::function<bool()> &beginAgain) {
+  bool malformed = false;
+  const PEK_ReturnStatus status = AtOneMoment(
+      [&](ReadMoment &moment) {
+        return ReadRows(kTableOrder, etcd::OrderRange(keyPrefix_, kTableOrder), UINT32_MAX, moment,
+                        [&](const std::string &, const EntryKey &key, const std::string &stored) {
+                          RowView row;
+                          malformed = !RowOf(key, stored, &row);
+                          return !malformed && sink(row);
+                        });
+      },
+      beginAgain);
+  if (malformed) return TARNE_STATUS_FAILURE;
+  return status;
+}
+
 PEK_ReturnStatus EtcdStore::CheckOrders(const std::function<void(const std::string &)> &problem) {
   std::vector<std::string> found;
-  ReadMoment moment;
-  // The orders are compared at one revision; a read that the history compacted away under it
-  // (a large directory on a busy cluster) begins again at the newest.
-  PEK_ReturnStatus status = TARNE_STATUS_FAILURE;
-  for (int attempt = 0; attempt < kMomentAttempts; ++attempt) {
-    found.clear();
-    moment = ReadMoment{};
-    status = CompareOrders(moment, [&](std::string text) { found.push_back(std::move(text)); });
-    if (!moment.compacted) break;
-  }
+  // The orders are compared at one revision (a large directory on a busy cluster may see it
+  // compacted away and begin again).
+  const PEK_ReturnStatus status = AtOneMoment(
+      [&](ReadMoment &moment) {
+        return CompareOrders(moment, [&](std::string text) { found.push_back(std::move(text)); });
+      },
+      [&] {
+        found.clear();
+        return true;
+      });
   if (status != TARNE_STATUS_SUCCESS) return status;
   for (const std::string &text : found) problem(text);
   return TARNE_STATUS_SUCCESS;

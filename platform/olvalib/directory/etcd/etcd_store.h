@@ -122,6 +122,11 @@ class EtcdStore final : public DirectoryStore {
       std::function<bool(const std::string &key, const EntryKey &row, const std::string &value)>;
   PEK_ReturnStatus ReadRows(const ColumnOrder &order, etcd::KeyRange range, uint32_t wanted,
                             ReadMoment &moment, const RowVisitor &visit);
+  // Runs read at one moment; when the history compacted that moment away before read ended,
+  // calls beginAgain and, when it returns true, runs read again from a later one (a few times
+  // at most).
+  PEK_ReturnStatus AtOneMoment(const std::function<PEK_ReturnStatus(ReadMoment &)> &read,
+                               const std::function<bool()> &beginAgain);
   // One pass of CheckOrders at moment.
   PEK_ReturnStatus CompareOrders(ReadMoment &moment,
                                  const std::function<void(std::string)> &problem);
