@@ -15,58 +15,73 @@ breach() {
   failures=$((failures + 1))
 }
 
-# Everything FILE includes, directly or through the project's own headers, one per line: a
-# project header as its path, anything else as written between the quotes or brackets. A
-# quoted name is looked up beside the including file, then under platform/olvalib and src
-# (the project's includes name no "..", so the paths need no normalising).
+# What FILE includes directly, one per line: a project header as its path, anything else as
+# written between the quotes or brackets. A quoted name is looked up beside the including file,
+# then under platform/olvalib and src (the project's includes name no "..", so the paths need no
+# normalising). Each file is read once for the whole run: the closures share its headers.
+declare -A direct_includes=()
+read_includes() {
+  local file=$1 base=${1%/*} line name found candidate list=""
+  while IFS= read -r line; do
+    if [[ $line =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\"([^\"]+)\" ]]; then
+      name=${BASH_REMATCH[1]}
+      found=$name
+      for candidate in "$base/$name" "$lib/$name" "src/$name"; do
+        if [[ -f $candidate ]]; then
+          found=${candidate#./}
+          break
+        fi
+      done
+    elif [[ $line =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\<([^\>]+)\> ]]; then
+      found="<${BASH_REMATCH[1]}>"
+    else
+      continue
+    fi
+    list+="$found"$'\n'
+  done < <(grep -E '^[[:space:]]*#[[:space:]]*include' "$file")
+  direct_includes[$file]=$list
+}
+
+# Sets reached to everything FILE includes, directly or through the project's own headers, one
+# per line (in this shell, not a subshell, so that the files read stay cached).
+reached=""
 closure() {
+  reached=""
   local -A seen=()
-  local queue=("$1") file line name found base
+  local queue=("$1") file found
   while ((${#queue[@]})); do
     file=${queue[0]}
     queue=("${queue[@]:1}")
-    base=${file%/*}
-    while IFS= read -r line; do
-      if [[ $line =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\"([^\"]+)\" ]]; then
-        name=${BASH_REMATCH[1]}
-        found=""
-        for candidate in "$base/$name" "$lib/$name" "src/$name"; do
-          if [[ -f $candidate ]]; then
-            found=${candidate#./}
-            break
-          fi
-        done
-        [[ -n $found ]] || found=$name
-      elif [[ $line =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\<([^\>]+)\> ]]; then
-        found="<${BASH_REMATCH[1]}>"
-      else
-        continue
-      fi
-      [[ -n ${seen[$found]:-} ]] && continue
+    [[ -n ${direct_includes[$file]+set} ]] || read_includes "$file"
+    while IFS= read -r found; do
+      [[ -z $found || -n ${seen[$found]:-} ]] && continue
       seen[$found]=1
-      echo "$found"
+      reached+="$found"$'\n'
       [[ -f $found ]] && queue+=("$found")
-    done <"$file"
+    done <<<"${direct_includes[$file]}"
   done
 }
 
 # reaches FILE PATTERN WHAT: FILE must not include anything that matches PATTERN.
 reaches() {
-  local hits
-  hits=$(closure "$1" | grep -E "$2")
-  [[ -z $hits ]] || breach "$1 reaches $3:" $hits
+  local hits=() found
+  closure "$1"
+  while IFS= read -r found; do
+    [[ -n $found && $found =~ $2 ]] && hits+=("$found")
+  done <<<"$reached"
+  ((${#hits[@]} == 0)) || breach "$1 reaches $3:" "${hits[@]}"
 }
 
 sqlite_headers='(^|/)(query_plan|directory_schema|sqlite_connection|sqlite_store|entry_store)\.h$|<sqlite3\.h>|/sqlite/'
 cluster_headers='<grpc|<openssl/|^etcd/etcdserver|/etcd/'
 
 # The seam's headers and the C boundary's sources name no backend.
-for file in $dir/*.h $lib/*.cpp; do
+for file in "$dir"/*.h "$lib"/*.cpp; do
   reaches "$file" "$sqlite_headers" "the SQLite store"
   reaches "$file" "$cluster_headers" "the etcd store"
 done
 # The etcd store reaches nothing of SQLite's.
-for file in $dir/etcd/*.h; do
+for file in "$dir"/etcd/*.h; do
   reaches "$file" "$sqlite_headers" "the SQLite store"
 done
 
