@@ -128,9 +128,13 @@ TEST(CompletionWaiterWait, TimedWaitAppliesToEachCompletionNotTheBatch) {
 }
 
 // The number of requests in flight is the tool's contract with the library: 900, not a
-// name for it, so that a changed limit fails here.
+// name for it, so that a changed limit fails here (a smaller one before it could block).
 TEST(CompletionWaiterThrottle, The901stRequestWaitsForACompletion) {
-  const auto waiter = Issued(900);
+  const auto waiter = Issued(0);
+  int free = 0;
+  ASSERT_EQ(sem_getvalue(&waiter->throttle, &free), 0);
+  ASSERT_EQ(free, 900);
+  for (int i = 0; i < free; ++i) CompletionWaiter_TakeSlot(waiter.get());
   std::atomic<bool> issued{false};
   std::thread issuer([&] {
     CompletionWaiter_TakeSlot(waiter.get());
