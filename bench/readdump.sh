@@ -59,7 +59,7 @@ echo "# processor: $cpu_model; $(nproc) CPUs; load average $(cut -d' ' -f1-3 /pr
 echo "# vector extensions: ${cpu_vectors% }"
 printf '%-16s %9s %8s %8s %9s %10s %9s\n' what entries "wall s" "cpu s" "peak KB" wall/zcat cpu/zcat
 for n in "$entries" $((entries / 10)); do
-  make_test_dump "$work/h" "$work/d.gz" --entries "$n" --seed 3
+  "$build/bin/make-test-dump" "$work/h" "$work/d.gz" --entries "$n" --seed 3
   echo "# $n entries: $(zcat "$work/d.gz" | wc -c) bytes, $(stat -c %s "$work/d.gz") compressed"
   for ((run = 0; run < repeats; run++)); do
     measure zcat timed zcat "$work/d.gz"
