@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# readdump of a gzip dump of realistic entries (make-test-dump's mix of types), in each
+# readdump of a gzip dump of realistic entries (make-bench-dump's mix of types), in each
 # format, beside zcat of the same file into /dev/null measured in the same run: wall time, CPU
 # time (user + system), peak memory, and the ratios to zcat. The same runs again on a dump a
 # tenth the size, to show that peak memory does not grow with the number of entries. The runs
@@ -8,14 +8,14 @@
 # figure is only comparable with figures of the same processor. BEFORE="[NAME=]TOOL..." runs
 # other builds beside this one (rows NAME, "before").
 #
-#   [BEFORE=...] bench/readdump.sh [BUILD_DIR] [ENTRIES] [REPEATS]   (build/release 1000000 3)
+#   [BEFORE=...] bench/readdump.sh [BUILD_DIR] [ENTRIES] [REPEATS]   (build/bench 1000000 3)
 #
 # The fixed header path is served from a private mount namespace (tests/dump/dump_case_lib.sh),
 # so a real dump header on the host stays untouched. Figures go to docs/PERFORMANCE.md,
 # section "Dumps".
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-build=$(cd "${1:-$here/../build/release}" && pwd)
+build=$(cd "${1:-$here/../build/bench}" && pwd)
 entries=${2:-1000000}
 repeats=${3:-3}
 export PATH="$build/bin:$PATH"
@@ -59,7 +59,7 @@ echo "# processor: $cpu_model; $(nproc) CPUs; load average $(cut -d' ' -f1-3 /pr
 echo "# vector extensions: ${cpu_vectors% }"
 printf '%-16s %9s %8s %8s %9s %10s %9s\n' what entries "wall s" "cpu s" "peak KB" wall/zcat cpu/zcat
 for n in "$entries" $((entries / 10)); do
-  "$build/bin/make-test-dump" "$work/h" "$work/d.gz" --entries "$n" --seed 3
+  "$build/bin/make-bench-dump" "$work/h" "$work/d.gz" --entries "$n" --seed 3
   echo "# $n entries: $(zcat "$work/d.gz" | wc -c) bytes, $(stat -c %s "$work/d.gz") compressed"
   for ((run = 0; run < repeats; run++)); do
     measure zcat timed zcat "$work/d.gz"

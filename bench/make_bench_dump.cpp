@@ -1,7 +1,6 @@
-// make-test-dump HEADER DUMP [--entries N] [--seed N]: a dump header file and a gzip dump file
+// make-bench-dump HEADER DUMP [--entries N] [--seed N]: a dump header file and a gzip dump file
 // of N realistic entries (default 10): a deterministic mix by the seed (default 1) of the
-// types a directory holds most, payloads encoded from the schema tables, for the readdump
-// benchmark. The tests' dumps come from tarne-admin's own writer (tests/dump/dump_case_lib.sh).
+// types a directory holds most, payloads encoded from the schema tables, for readdump.sh.
 #include <zlib.h>
 
 #include <algorithm>
@@ -145,7 +144,7 @@ Bytes Payload(Random &random, uint8_t type) {
   std::string error;
   const std::vector<std::string_view> assignments(texts.begin(), texts.end());
   if (OlvaFields_Encode(TarneSchemaDirectory, schema, assignments, &payload, &error) != 0) {
-    (void)std::fprintf(stderr, "make-test-dump: cannot encode %s: %s\n", schema, error.c_str());
+    (void)std::fprintf(stderr, "make-bench-dump: cannot encode %s: %s\n", schema, error.c_str());
     std::exit(1);
   }
   return payload;
@@ -202,7 +201,7 @@ int main(int argc, char **argv) {
   for (int i = 3; i < argc; i += 2) {
     const std::string name = argv[i] + std::min<size_t>(2, std::strlen(argv[i]));
     if (options.count(name) == 0 || i + 1 >= argc) {
-      (void)std::fprintf(stderr, "make-test-dump: bad option %s (see the source)\n", argv[i]);
+      (void)std::fprintf(stderr, "make-bench-dump: bad option %s (see the source)\n", argv[i]);
       return 2;
     }
     options[name] = std::strtoull(argv[i + 1], nullptr, 10);
@@ -213,7 +212,7 @@ int main(int argc, char **argv) {
   DumpHeader header{kDumpMagic, 0, 1, 0, static_cast<int32_t>(count), 1764900000, 1764900042};
   const auto *at = reinterpret_cast<const uint8_t *>(&header);
   if (!Write(argv[2], dump, true) || !Write(argv[1], Bytes(at, at + sizeof header), false)) {
-    (void)std::fprintf(stderr, "make-test-dump: cannot write %s or %s\n", argv[2], argv[1]);
+    (void)std::fprintf(stderr, "make-bench-dump: cannot write %s or %s\n", argv[2], argv[1]);
     return 1;
   }
   return 0;
