@@ -8,16 +8,19 @@
 # figure is only comparable with figures of the same processor. BEFORE="[NAME=]TOOL..." runs
 # other builds beside this one (rows NAME, "before").
 #
-#   [BEFORE=...] bench/readdump.sh [BUILD_DIR] [ENTRIES] [REPEATS]   (build/bench 1000000 3)
+#   [BEFORE=...] bench/readdump.sh [BUILD_DIR] [ENTRIES] [REPEATS]   (build/release 1000000 3)
 #
 # The fixed header path is served from a private mount namespace (tests/dump/dump_case_lib.sh),
 # so a real dump header on the host stays untouched. Figures go to docs/PERFORMANCE.md,
 # section "Dumps".
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-build=$(cd "${1:-$here/../build/bench}" && pwd)
+build=$(cd "${1:-$here/../build/release}" && pwd)
 entries=${2:-1000000}
 repeats=${3:-3}
+# The dumps' generator is built by the bench preset (cmake --preset bench).
+generator=${MAKE_BENCH_DUMP:-$here/../build/bench/bin/make-bench-dump}
+[ -x "$generator" ] || { echo "readdump.sh: no $generator: build the bench preset" >&2; exit 2; }
 export PATH="$build/bin:$PATH"
 # shellcheck source=tests/dump/dump_case_lib.sh
 source "$here/../tests/dump/dump_case_lib.sh"
@@ -59,7 +62,7 @@ echo "# processor: $cpu_model; $(nproc) CPUs; load average $(cut -d' ' -f1-3 /pr
 echo "# vector extensions: ${cpu_vectors% }"
 printf '%-16s %9s %8s %8s %9s %10s %9s\n' what entries "wall s" "cpu s" "peak KB" wall/zcat cpu/zcat
 for n in "$entries" $((entries / 10)); do
-  "$build/bin/make-bench-dump" "$work/h" "$work/d.gz" --entries "$n" --seed 3
+  "$generator" "$work/h" "$work/d.gz" --entries "$n" --seed 3
   echo "# $n entries: $(zcat "$work/d.gz" | wc -c) bytes, $(stat -c %s "$work/d.gz") compressed"
   for ((run = 0; run < repeats; run++)); do
     measure zcat timed zcat "$work/d.gz"
