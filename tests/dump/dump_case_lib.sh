@@ -21,21 +21,29 @@ dump_of() {
   rm -rf "$(dirname "$directory")"
   set_header starttime=1764900000 endtime=1764900042
 }
+# le VALUE BYTES: VALUE's lowest BYTES bytes, little-endian.
+le() {
+  local i
+  # shellcheck disable=SC2059  # the format is the escaped byte
+  for ((i = 0; i < $2; i++)); do printf "\\$(printf %03o $(($1 >> 8 * i & 255)))"; done
+}
 set_header() {
-  python3 - "$@" <<'PY'
-import struct, sys
-fields = {"magic": (0, "<Q"), "minor": (12, "<i"), "major": (16, "<i"),
-          "numentries": (20, "<I"), "starttime": (24, "<I"), "endtime": (28, "<I")}
-header = bytearray(open("h", "rb").read())
-for word in sys.argv[1:]:
-    name, value = word.split("=")
-    struct.pack_into(fields[name][1], header, fields[name][0], int(value, 0))
-open("h", "wb").write(header)
-PY
+  local word at size
+  for word; do
+    case ${word%%=*} in
+      magic) at=0 size=8 ;;
+      minor) at=12 size=4 ;;
+      major) at=16 size=4 ;;
+      numentries) at=20 size=4 ;;
+      starttime) at=24 size=4 ;;
+      endtime) at=28 size=4 ;;
+      *) echo "set_header: no field ${word%%=*}" >&2 && return 1 ;;
+    esac
+    le "$((${word#*=}))" $size | dd of=h bs=1 seek=$at conv=notrunc status=none
+  done
 }
 dump_entry_header() {  # a DISK entry, healthy, claiming VALUELEN payload bytes
-  python3 -c 'import struct, sys; sys.stdout.buffer.write(bytes(40) + bytes([4, 2]) + bytes(18)
-    + struct.pack("<I", int(sys.argv[1])))' "$1"
+  head -c 40 /dev/zero && printf '\004\002' && head -c 18 /dev/zero && le "$1" 4
 }
 with_dump_header() {
   local user=()
