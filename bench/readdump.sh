@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# readdump of a gzip dump of realistic entries (make-test-dump's mix of types), in each
+# readdump of a gzip dump of realistic entries (make-bench-dump's mix of types), in each
 # format, beside zcat of the same file into /dev/null measured in the same run: wall time, CPU
 # time (user + system), peak memory, and the ratios to zcat. The same runs again on a dump a
 # tenth the size, to show that peak memory does not grow with the number of entries. The runs
@@ -18,6 +18,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-$here/../build/release}" && pwd)
 entries=${2:-1000000}
 repeats=${3:-3}
+# The dumps' generator is built by the bench preset (cmake --preset bench).
+generator=${MAKE_BENCH_DUMP:-$here/../build/bench/bin/make-bench-dump}
+[ -x "$generator" ] || { echo "readdump.sh: no $generator: build the bench preset" >&2; exit 2; }
 export PATH="$build/bin:$PATH"
 # shellcheck source=tests/dump/dump_case_lib.sh
 source "$here/../tests/dump/dump_case_lib.sh"
@@ -59,7 +62,7 @@ echo "# processor: $cpu_model; $(nproc) CPUs; load average $(cut -d' ' -f1-3 /pr
 echo "# vector extensions: ${cpu_vectors% }"
 printf '%-16s %9s %8s %8s %9s %10s %9s\n' what entries "wall s" "cpu s" "peak KB" wall/zcat cpu/zcat
 for n in "$entries" $((entries / 10)); do
-  make_test_dump "$work/h" "$work/d.gz" --entries "$n" --seed 3
+  "$generator" "$work/h" "$work/d.gz" --entries "$n" --seed 3
   echo "# $n entries: $(zcat "$work/d.gz" | wc -c) bytes, $(stat -c %s "$work/d.gz") compressed"
   for ((run = 0; run < repeats; run++)); do
     measure zcat timed zcat "$work/d.gz"

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <initializer_list>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -22,45 +23,24 @@ constexpr PEK_ReturnStatus kFailureB = TARNE_STATUS_NO_CONNECTION;
 // How long a thread that should stay blocked is given to (wrongly) get through.
 constexpr auto kBlockedGrace = 150ms;
 
+// A waiter with `requests` issued, each single wait limited to `timeoutSec` (0: none).
+std::unique_ptr<CompletionWaiter> Issued(unsigned requests, uint32_t timeoutSec = 0) {
+  auto waiter = std::make_unique<CompletionWaiter>();
+  CompletionWaiter_Init(waiter.get());
+  waiter->timeoutSec = timeoutSec;
+  for (unsigned i = 0; i < requests; ++i) CompletionWaiter_TakeSlot(waiter.get());
+  return waiter;
+}
+
 // Issues one request per status and delivers the completions one after another, each on a
 // thread of its own, in the order given.
 PEK_ReturnStatus CompleteInOrder(std::initializer_list<PEK_ReturnStatus> statuses) {
-  CompletionWaiter waiter;
-  CompletionWaiter_Init(&waiter);
-  for (size_t i = 0; i < statuses.size(); ++i) CompletionWaiter_TakeSlot(&waiter);
+  const auto waiter = Issued(static_cast<unsigned>(statuses.size()));
   for (PEK_ReturnStatus status : statuses) {
-    std::thread([&waiter, status] { CompletionWaiter_Complete(&waiter, status); }).join();
+    std::thread([&waiter, status] { CompletionWaiter_Complete(waiter.get(), status); }).join();
   }
-  return CompletionWaiter_Wait(&waiter);
+  return CompletionWaiter_Wait(waiter.get());
 }
-
-// Runs CompletionWaiter_Wait on a thread of its own and tells whether it has returned.
-class BackgroundWait {
- public:
-  explicit BackgroundWait(CompletionWaiter *waiter)
-      : thread_([this, waiter] {
-          entered_.store(true);
-          result_ = CompletionWaiter_Wait(waiter);
-          finished_.store(true);
-        }) {
-    while (!entered_.load()) std::this_thread::yield();
-  }
-  ~BackgroundWait() {
-    if (thread_.joinable()) thread_.join();
-  }
-  bool Finished() const { return finished_.load(); }
-  PEK_ReturnStatus Join() {
-    thread_.join();
-    return result_;
-  }
-  pthread_t Handle() { return thread_.native_handle(); }
-
- private:
-  std::atomic<bool> entered_{false};
-  std::atomic<bool> finished_{false};
-  PEK_ReturnStatus result_ = 0;
-  std::thread thread_;
-};
 
 TEST(CompletionWaiterRecording, FirstFailureStaysAndSuccessReplacesOnlyNotInitialized) {
   EXPECT_EQ(CompleteInOrder({0}), 0u);
@@ -77,9 +57,7 @@ TEST(CompletionWaiterRecording, OneFailureAmongConcurrentSuccessesIsNeverLost) {
   constexpr int kThreads = 8;
   constexpr int kPerThread = 100;
   for (int round = 0; round < 20; ++round) {
-    CompletionWaiter waiter;
-    CompletionWaiter_Init(&waiter);
-    for (int i = 0; i < kThreads * kPerThread; ++i) CompletionWaiter_TakeSlot(&waiter);
+    const auto waiter = Issued(kThreads * kPerThread);
     const int failingThread = round % kThreads;
     const int failingIndex = (round * 37) % kPerThread;
     std::atomic<bool> go{false};
@@ -89,13 +67,13 @@ TEST(CompletionWaiterRecording, OneFailureAmongConcurrentSuccessesIsNeverLost) {
         while (!go.load()) std::this_thread::yield();
         for (int i = 0; i < kPerThread; ++i) {
           const bool fails = t == failingThread && i == failingIndex;
-          CompletionWaiter_Complete(&waiter, fails ? kFailureA : 0);
+          CompletionWaiter_Complete(waiter.get(), fails ? kFailureA : 0);
         }
       });
     }
     go.store(true);
     for (std::thread &thread : threads) thread.join();
-    ASSERT_EQ(CompletionWaiter_Wait(&waiter), kFailureA) << "round " << round;
+    ASSERT_EQ(CompletionWaiter_Wait(waiter.get()), kFailureA) << "round " << round;
   }
 }
 
@@ -114,72 +92,70 @@ TEST(CompletionWaiterWait, SignalNeitherEndsTheWaitNorCountsAsCompletion) {
   ASSERT_EQ(sigaction(SIGUSR1, &action, &previous), 0);
   signalsHandled.store(0);
 
-  CompletionWaiter waiter;
-  CompletionWaiter_Init(&waiter);
-  CompletionWaiter_TakeSlot(&waiter);
-  CompletionWaiter_TakeSlot(&waiter);
-  {
-    BackgroundWait wait(&waiter);
-    for (int i = 0; i < 20; ++i) {
-      pthread_kill(wait.Handle(), SIGUSR1);
-      std::this_thread::sleep_for(10ms);
-    }
-    // One real completion: a counted interruption would now make two and end the wait.
-    CompletionWaiter_Complete(&waiter, 0);
-    std::this_thread::sleep_for(kBlockedGrace);
-    EXPECT_GT(signalsHandled.load(), 0);
-    EXPECT_FALSE(wait.Finished());
-    CompletionWaiter_Complete(&waiter, 0);
-    EXPECT_EQ(wait.Join(), 0u);
+  const auto waiter = Issued(2);
+  std::atomic<bool> finished{false};
+  PEK_ReturnStatus result = TARNE_STATUS_NOT_INITIALIZED;
+  std::thread wait([&] {
+    result = CompletionWaiter_Wait(waiter.get());
+    finished.store(true);
+  });
+  for (int i = 0; i < 20; ++i) {
+    pthread_kill(wait.native_handle(), SIGUSR1);
+    std::this_thread::sleep_for(10ms);
   }
+  // One real completion: a counted interruption would now make two and end the wait.
+  CompletionWaiter_Complete(waiter.get(), 0);
+  std::this_thread::sleep_for(kBlockedGrace);
+  EXPECT_GT(signalsHandled.load(), 0);
+  EXPECT_FALSE(finished.load());
+  CompletionWaiter_Complete(waiter.get(), 0);
+  wait.join();
+  EXPECT_EQ(result, 0u);
   sigaction(SIGUSR1, &previous, nullptr);
 }
 
 TEST(CompletionWaiterWait, TimedWaitAppliesToEachCompletionNotTheBatch) {
-  CompletionWaiter waiter;
-  CompletionWaiter_Init(&waiter);
-  waiter.timeoutSec = 1;
-  for (int i = 0; i < 3; ++i) CompletionWaiter_TakeSlot(&waiter);
+  const auto waiter = Issued(3, 1);
   // Three completions 600 ms apart: 1.8 s in all, but never a second between two.
   std::thread completer([&waiter] {
     for (int i = 0; i < 3; ++i) {
       std::this_thread::sleep_for(600ms);
-      CompletionWaiter_Complete(&waiter, 0);
+      CompletionWaiter_Complete(waiter.get(), 0);
     }
   });
-  EXPECT_EQ(CompletionWaiter_Wait(&waiter), 0u);
+  EXPECT_EQ(CompletionWaiter_Wait(waiter.get()), 0u);
   completer.join();
 }
 
+// The number of requests in flight is the tool's contract with the library: 900, not a
+// name for it, so that a changed limit fails here (a smaller one before it could block).
 TEST(CompletionWaiterThrottle, The901stRequestWaitsForACompletion) {
-  CompletionWaiter waiter;
-  CompletionWaiter_Init(&waiter);
-  for (unsigned i = 0; i < kCompletionWaiterSlots; ++i) CompletionWaiter_TakeSlot(&waiter);
+  const auto waiter = Issued(0);
+  int free = 0;
+  ASSERT_EQ(sem_getvalue(&waiter->throttle, &free), 0);
+  ASSERT_EQ(free, 900);
+  for (int i = 0; i < free; ++i) CompletionWaiter_TakeSlot(waiter.get());
   std::atomic<bool> issued{false};
   std::thread issuer([&] {
-    CompletionWaiter_TakeSlot(&waiter);
+    CompletionWaiter_TakeSlot(waiter.get());
     issued.store(true);
   });
   std::this_thread::sleep_for(kBlockedGrace);
   EXPECT_FALSE(issued.load());
-  CompletionWaiter_Complete(&waiter, 0);
+  CompletionWaiter_Complete(waiter.get(), 0);
   issuer.join();
-  EXPECT_TRUE(issued.load());
-  EXPECT_EQ(waiter.expected, kCompletionWaiterSlots + 1);
-  for (unsigned i = 0; i < kCompletionWaiterSlots; ++i) CompletionWaiter_Complete(&waiter, 0);
-  EXPECT_EQ(CompletionWaiter_Wait(&waiter), 0u);
+  EXPECT_EQ(waiter->expected, 901u);
+  for (unsigned i = 0; i < 900; ++i) CompletionWaiter_Complete(waiter.get(), 0);
+  EXPECT_EQ(CompletionWaiter_Wait(waiter.get()), 0u);
 }
 
 // The settler that holds a command's scope is checked end to end (delete_failures).
 TEST(CompletionWaiterSettle, ReturnsOnlyWhenEveryRequestHasCompleted) {
-  CompletionWaiter waiter;
-  CompletionWaiter_Init(&waiter);
-  waiter.timeoutSec = 1;
-  for (int i = 0; i < 3; ++i) CompletionWaiter_TakeSlot(&waiter);
-  CompletionWaiter_Complete(&waiter, 0);
+  const auto waiter = Issued(3, 1);
+  CompletionWaiter_Complete(waiter.get(), 0);
   // The wait consumes the one completion, then gives up on the other two after its second.
   const auto start = std::chrono::steady_clock::now();
-  ASSERT_EQ(CompletionWaiter_Wait(&waiter), TARNE_STATUS_TIMEOUT);
+  ASSERT_EQ(CompletionWaiter_Wait(waiter.get()), TARNE_STATUS_TIMEOUT);
   EXPECT_GE(std::chrono::steady_clock::now() - start, 900ms);
 
   std::atomic<int> started{0};
@@ -187,12 +163,12 @@ TEST(CompletionWaiterSettle, ReturnsOnlyWhenEveryRequestHasCompleted) {
     for (int i = 0; i < 2; ++i) {
       std::this_thread::sleep_for(100ms);
       started.fetch_add(1);
-      CompletionWaiter_Complete(&waiter, kFailureB);
+      CompletionWaiter_Complete(waiter.get(), kFailureB);
     }
   });
-  CompletionWaiter_Settle(&waiter);
+  CompletionWaiter_Settle(waiter.get());
   EXPECT_EQ(started.load(), 2);
-  EXPECT_EQ(waiter.status.load(), kFailureB);
+  EXPECT_EQ(waiter->status.load(), kFailureB);
   late.join();
 }
 

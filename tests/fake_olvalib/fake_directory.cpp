@@ -15,16 +15,15 @@ constexpr uint8_t kWildcards = TARNE_QUERY_ANY_OWNER | TARNE_QUERY_ANY_UUID |
                                TARNE_QUERY_ANY_TYPE;
 
 OlvaUUID Resolved(const OlvaUUID &uuid, const State &state) {
-  static constexpr OlvaUUID kSelfMarker{{0, 0, 0, 2}};
-  return SameUuid(uuid, kSelfMarker) ? state.self : uuid;
+  return TarneUuid_Equal(uuid, kTarneUuidSelf) ? state.self : uuid;
 }
 
 bool Matches(const TarneQuery &q, const StoredEntry &stored, const State &state) {
   const TarneEntry &e = *stored.Header();
   return ((q.flags & kWildcards) != 0 || !stored.vanishes) &&
          ((q.flags & TARNE_QUERY_ANY_OWNER) ||
-          SameUuid(Resolved(q.owner, state), Resolved(e.owner, state))) &&
-         ((q.flags & TARNE_QUERY_ANY_UUID) || SameUuid(q.uuid, e.uuid)) &&
+          TarneUuid_Equal(Resolved(q.owner, state), Resolved(e.owner, state))) &&
+         ((q.flags & TARNE_QUERY_ANY_UUID) || TarneUuid_Equal(q.uuid, e.uuid)) &&
          ((q.flags & TARNE_QUERY_ANY_TYPE) || q.type == (e.type & 0x7F)) &&
          ((q.flags & (TARNE_QUERY_ANY_REVISION | TARNE_QUERY_LATEST_REVISION)) ||
           q.revision == e.revision);
@@ -156,7 +155,7 @@ PEK_ReturnStatus TARNE_RemoteFindEntry(const TarneRemoteFindRequest *request, ui
   const State &state = Current();
   if (state.remoteFindRefuse) return *state.remoteFindRefuse;
   TarneQuery query{request->owner, request->uuid, {}, 0, request->type, 0, {}};
-  const uint8_t anyUuid = SameUuid(query.uuid, OlvaUUID{}) ? TARNE_QUERY_ANY_UUID : 0;
+  const uint8_t anyUuid = TarneUuid_IsNull(query.uuid) ? TARNE_QUERY_ANY_UUID : 0;
   query.flags = TARNE_QUERY_ANY_REVISION | anyUuid;
   std::vector<TarneEntry> headers;
   for (const StoredEntry &stored : state.entries) {

@@ -2,12 +2,14 @@
 #include "fake_state.h"
 
 #include <chrono>
-#include <condition_variable>
+#include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <thread>
+
+#include "directory/worker_queue.h"
+#include "record/uuid.h"
 
 namespace fake {
 namespace {
@@ -18,55 +20,17 @@ constexpr int kBrokenScriptStatus = 99;
 std::mutex stateMutex;
 State *state = nullptr;  // created on first use; lives until the process ends
 
-// Completions and remote-find results arrive on this thread, never on the caller's, one
-// at a time and in request order, as they do from the real library.
-class Worker {
- public:
-  ~Worker() { Stop(); }
-
-  void Post(uint32_t delayMs, std::function<void()> task) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    queue_.emplace_back(delayMs, std::move(task));
-    if (!thread_.joinable()) {
-      stopping_ = false;
-      thread_ = std::thread([this] { Loop(); });
-    }
-    wake_.notify_one();
-  }
-
-  void Stop() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      queue_.clear();
-      stopping_ = true;
-      wake_.notify_one();
-    }
-    // A process that ends from inside a callback cannot wait for itself.
-    if (thread_.joinable() && thread_.get_id() == std::this_thread::get_id()) thread_.detach();
-    if (thread_.joinable()) thread_.join();
-  }
-
- private:
-  void Loop() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-      wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-      if (stopping_) return;
-      auto [delayMs, task] = std::move(queue_.front());
-      queue_.pop_front();
-      lock.unlock();
-      std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-      task();
-      lock.lock();
-    }
-  }
-
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::deque<std::pair<uint32_t, std::function<void()>>> queue_;
-  bool stopping_ = false;
-  std::thread thread_;
-} worker;
+// Completions and remote-find results arrive on the library's own kind of worker thread, one
+// at a time and in request order, as they do from the real library. Never destroyed: a
+// process that ends from inside a callback cannot wait for that thread.
+struct Delivery {
+  uint32_t delayMs;
+  std::function<void()> task;
+};
+olva::dir::WorkerQueue<Delivery> &Worker() {
+  static auto *worker = new olva::dir::WorkerQueue<Delivery>(SIZE_MAX);
+  return *worker;
+}
 
 }  // namespace
 
@@ -106,21 +70,25 @@ std::string HexText(const void *bytes, size_t length) {
 }
 
 std::string UuidText(const OlvaUUID &uuid) {
-  const std::string hex = HexText(uuid.bytes, sizeof uuid.bytes);
-  return hex.substr(0, 8) + '-' + hex.substr(8, 4) + '-' + hex.substr(12, 4) + '-' +
-         hex.substr(16, 4) + '-' + hex.substr(20);
-}
-
-bool SameUuid(const OlvaUUID &a, const OlvaUUID &b) {
-  return std::memcmp(a.bytes, b.bytes, sizeof a.bytes) == 0;
+  char text[40];
+  static_cast<void>(std::snprintf(text, sizeof text, UUID_TEXT_FORMAT, UUID_TEXT_ARGS(uuid)));
+  return text;
 }
 
 void RunLater(uint32_t delayMs, std::function<void()> task) {
-  worker.Post(delayMs, std::move(task));
+  // Started with the first delivery, and again after each StopWorker.
+  if (Worker().Submit({delayMs, task}) == TARNE_STATUS_NO_CONNECTION) {
+    Worker().Start(1, [](std::vector<Delivery> &batch, bool cancelled) {
+      if (cancelled) return;  // queued before StopWorker: dropped
+      std::this_thread::sleep_for(std::chrono::milliseconds(batch[0].delayMs));
+      batch[0].task();
+    });
+    Worker().Submit({delayMs, std::move(task)});
+  }
 }
 
 void StopWorker() {
-  worker.Stop();
+  Worker().Stop();
 }
 
 }  // namespace fake

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "client/tarne_client.h"
+#include "client/tarne_client_values.h"
 #include "client/tarne_status_codes.h"
 
 namespace fake {
@@ -70,9 +71,8 @@ State &Current();  // only under Lock()
 void Log(const std::string &line);  // to the TARNE_FAKE_LOG file, when it is set
 std::string HexText(const void *bytes, size_t length);
 std::string UuidText(const OlvaUUID &uuid);
-bool SameUuid(const OlvaUUID &a, const OlvaUUID &b);
 
-// Runs the task on the fake's own worker thread, after delayMs, behind earlier tasks.
+// Runs the task on the fake's worker thread, after delayMs, behind earlier tasks.
 void RunLater(uint32_t delayMs, std::function<void()> task);
 // Drops tasks not yet started and waits for the running one.
 void StopWorker();

@@ -89,17 +89,6 @@ TEST_F(PrinterTest, JsonCompactAndExtremeNumbers) {
                                 "\"content\":\"say \\\"hi\\\"\",\"errorStr\":\"NoMemory\"}");
 }
 
-TEST_F(PrinterTest, PythonQuotesEveryContentAndIgnoresCompact) {
-  MutableSettings().compactOutput = true;
-  Python_PrintEntry(nullptr, 1, &disk_, "{\"a\": \"\\\"}", 0, nullptr);
-  Python_PrintEntry(nullptr, 0, &disk_, nullptr, 0, "NoMemory");
-  EXPECT_EQ(capture_.Out(), std::string(kDiskPretty) +
-                                "   \"content\": \"{\\\"a\\\": \\\"\\\\\\\"}\",\n"
-                                "   \"errorStr\": \"(null)\"\n},\n" +
-                                kDiskPretty +
-                                "   \"content\": \"null\",\n   \"errorStr\": \"NoMemory\"\n},\n");
-}
-
 // Every pattern of bytes to escape in eight bytes, at every offset from the start of the
 // content, so that each pattern falls in either half of a sixteen-byte step and across them,
 // with every length of the last, partial step; and the patterns repeated past the first and

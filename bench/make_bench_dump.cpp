@@ -1,7 +1,6 @@
-// make-test-dump HEADER DUMP [--NAME VALUE | --plain | --gzip-header]...: a dump header file
-// and a dump file of realistic entries (a deterministic mix by --seed of the types a directory
-// holds most, payloads encoded from the schema tables), or damaged on purpose, for the readdump
-// tests and benchmarks. The options and their defaults are the table `options` below.
+// make-bench-dump HEADER DUMP [--entries N] [--seed N]: a dump header file and a gzip dump file
+// of N realistic entries (default 10): a deterministic mix by the seed (default 1) of the
+// types a directory holds most, payloads encoded from the schema tables, for readdump.sh.
 #include <zlib.h>
 
 #include <algorithm>
@@ -24,7 +23,6 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-constexpr uint64_t kUnset = UINT64_MAX;
 
 // splitmix64: small, fast, and the same sequence everywhere.
 struct Random {
@@ -49,12 +47,7 @@ struct Random {
   }
 };
 
-std::map<std::string, uint64_t> options = {
-    {"entries", 10},       {"seed", 1},       {"empty-every", 0}, {"announce", kUnset},
-    {"magic", kDumpMagic}, {"major", 0},      {"minor", 1},       {"header-bytes", 32},
-    {"claim", kUnset},     {"tail", 0},       {"cut-at", kUnset}, {"garbage", kUnset},
-    {"plain", 0},          {"gzip-header", 0}};
-std::vector<uint8_t> types;
+std::map<std::string, uint64_t> options = {{"entries", 10}, {"seed", 1}};
 
 std::string UuidText(const OlvaUUID &uuid) {
   char text[40];
@@ -151,7 +144,7 @@ Bytes Payload(Random &random, uint8_t type) {
   std::string error;
   const std::vector<std::string_view> assignments(texts.begin(), texts.end());
   if (OlvaFields_Encode(TarneSchemaDirectory, schema, assignments, &payload, &error) != 0) {
-    (void)std::fprintf(stderr, "make-test-dump: cannot encode %s: %s\n", schema, error.c_str());
+    (void)std::fprintf(stderr, "make-bench-dump: cannot encode %s: %s\n", schema, error.c_str());
     std::exit(1);
   }
   return payload;
@@ -164,7 +157,6 @@ constexpr uint8_t kMix[][2] = {{13, 30}, {4, 10}, {15, 10}, {16, 8}, {7, 8},  {2
 // The dump's bytes, with its entry count.
 Bytes DumpBytes(uint64_t *count) {
   Random random{options["seed"]};
-  if (options["garbage"] != kUnset) return random.Of(options["garbage"]);
   Bytes dump;
   const auto append = [&](const TarneEntry &header, const Bytes &payload) {
     const auto *at = reinterpret_cast<const uint8_t *>(&header);
@@ -175,13 +167,9 @@ Bytes DumpBytes(uint64_t *count) {
   for (OlvaUUID &owner : owners) owner = random.Uuid();
   for (*count = 0; *count < options["entries"]; ++*count) {
     TarneEntry header{};
-    if (types.empty()) {
-      uint64_t roll = random.Below(100), row = 0;
-      for (; roll >= kMix[row][1]; ++row) roll -= kMix[row][1];
-      header.type = kMix[row][0];
-    } else {
-      header.type = types[*count % types.size()];
-    }
+    uint64_t roll = random.Below(100), row = 0;
+    for (; roll >= kMix[row][1]; ++row) roll -= kMix[row][1];
+    header.type = kMix[row][0];
     header.uuid = random.Uuid();
     header.owner = owners[random.Below(std::size(owners))];
     header.revision = 1 + random.Below(random.Below(10) == 0 ? 100000 : 20);
@@ -193,17 +181,9 @@ Bytes DumpBytes(uint64_t *count) {
     header.flag = random.Below(20) == 0 ? 0x00 : 0x02;
     const uint64_t digest[2] = {random.Next(), random.Next()};
     std::memcpy(header.md5sum, digest, sizeof header.md5sum);
-    const uint64_t every = options["empty-every"];
-    const Bytes payload = every != 0 && (*count + 1) % every == 0 ? Bytes{} : Payload(random, type);
+    const Bytes payload = Payload(random, type);
     header.valueLen = static_cast<uint32_t>(payload.size());
     append(header, payload);
-  }
-  if (options["claim"] != kUnset) {
-    TarneEntry header{};
-    header.type = 4;
-    header.flag = 0x02;
-    header.valueLen = static_cast<uint32_t>(options["claim"]);
-    append(header, Random{options["seed"] + 1}.Of(options["tail"]));
   }
   return dump;
 }
@@ -218,34 +198,21 @@ bool Write(const char *path, const Bytes &bytes, bool gzip) {
 }  // namespace
 
 int main(int argc, char **argv) {
-  for (int i = 3; i < argc; ++i) {
+  for (int i = 3; i < argc; i += 2) {
     const std::string name = argv[i] + std::min<size_t>(2, std::strlen(argv[i]));
-    const bool flag = name == "plain" || name == "gzip-header";
-    if (name == "types" && i + 1 < argc) {
-      for (char *at = argv[++i]; *at != '\0'; at += *at != '\0') {
-        types.push_back(static_cast<uint8_t>(std::strtoul(at, &at, 10)));
-      }
-    } else if (options.count(name) == 0 || (!flag && i + 1 >= argc)) {
-      (void)std::fprintf(stderr, "make-test-dump: bad option %s (see the source)\n", argv[i]);
+    if (options.count(name) == 0 || i + 1 >= argc) {
+      (void)std::fprintf(stderr, "make-bench-dump: bad option %s (see the source)\n", argv[i]);
       return 2;
-    } else {
-      options[name] = flag ? 1 : std::strtoull(argv[++i], nullptr, name == "magic" ? 16 : 10);
     }
+    options[name] = std::strtoull(argv[i + 1], nullptr, 10);
   }
   if (argc < 3) return 2;
   uint64_t count = 0;
-  Bytes dump = DumpBytes(&count);
-  dump.resize(std::min<uint64_t>(dump.size(), options["cut-at"]));
-  const auto i32 = [](uint64_t value) { return static_cast<int32_t>(value); };
-  const uint64_t announce = options["announce"] != kUnset ? options["announce"] : count;
-  DumpHeader header{
-      options["magic"], 0,         i32(options["minor"]), i32(options["major"]), i32(announce),
-      1764900000,       1764900042};
+  const Bytes dump = DumpBytes(&count);
+  DumpHeader header{kDumpMagic, 0, 1, 0, static_cast<int32_t>(count), 1764900000, 1764900042};
   const auto *at = reinterpret_cast<const uint8_t *>(&header);
-  const Bytes headerBytes(at, at + std::min<uint64_t>(sizeof header, options["header-bytes"]));
-  if (!Write(argv[2], dump, options["plain"] == 0) ||
-      !Write(argv[1], headerBytes, options["gzip-header"] != 0)) {
-    (void)std::fprintf(stderr, "make-test-dump: cannot write %s or %s\n", argv[2], argv[1]);
+  if (!Write(argv[2], dump, true) || !Write(argv[1], Bytes(at, at + sizeof header), false)) {
+    (void)std::fprintf(stderr, "make-bench-dump: cannot write %s or %s\n", argv[2], argv[1]);
     return 1;
   }
   return 0;
