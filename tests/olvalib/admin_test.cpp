@@ -43,11 +43,6 @@ class AdminTest : public DirectoryTest {
   std::string node_;
 };
 
-// A fresh prefix on the test run's cluster; skips the test when the run has none.
-#define REQUIRE_ETCD(location)                                                             \
-  const std::string location = "etcd://" + SharedClusterEndpoints() + "/" + FreshPrefix(); \
-  if (HasFatalFailure() || IsSkipped()) return
-
 TEST_F(AdminTest, UsageInitAndPutRoundTrip) {
   EXPECT_EQ(Admin({}), 2);
   EXPECT_EQ(Admin({"init"}), 1) << "the directory exists";
@@ -134,7 +129,9 @@ TEST_F(AdminTest, InitOnAClusterRefusesBadArgumentsBeforeAnyConnection) {
 // host's next init creates it rather than joining an empty one; a restore that fails takes
 // back what it loaded. Then status shows every member, and names why it cannot open.
 TEST_F(AdminTest, InitRestoreAndStatusOnAClusterAnswerForThemselves) {
-  REQUIRE_ETCD(location);
+  // A fresh prefix on the test run's cluster; skipped when the run has none.
+  const std::string location = "etcd://" + SharedClusterEndpoints() + "/" + FreshPrefix();
+  if (HasFatalFailure() || IsSkipped()) return;
   const std::string cluster = dir::UuidToText(kClusterA);
   setenv(dir::kNodeVariable, (File("blocker", "") + "/node").c_str(), 1);
   EXPECT_EQ(AdminAnywhere({"init", "--directory", location, "--cluster", cluster}), 1);

@@ -203,32 +203,24 @@ class DirectoryTest : public ::testing::Test {
     char folder[] = "/tmp/olvalib-test-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
     folder_ = folder;
-    if (backend() == Backend::kEtcd) {
+    if (backend() == Backend::kSqlite) {
+      path_ = location_ = folder_ + "/directory.db";
+    } else {
       const std::string endpoints = ClusterEndpoints();
       if (HasFatalFailure() || IsSkipped()) return;
-      ASSERT_NO_FATAL_FAILURE(OpenOnCluster(
-          (Tls().Given() ? "etcds://" : "etcd://") + endpoints + "/" + FreshPrefix(), Tls()));
-      return;
+      location_ = (Tls().Given() ? "etcds://" : "etcd://") + endpoints + "/" + FreshPrefix();
+      nodePath_ = folder_ + "/node";
+      setenv(dir::kNodeVariable, nodePath_.c_str(), 1);
     }
-    path_ = location_ = folder_ + "/directory.db";
-    ASSERT_NO_FATAL_FAILURE(InitDirectory(location_, "", {kSelf, Clusters()}));
+    ASSERT_NO_FATAL_FAILURE(InitDirectory(location_, nodePath_, {kSelf, Clusters()}, Tls()));
     setenv(dir::kDirectoryVariable, location_.c_str(), 1);
-    ASSERT_EQ(TARNE_Initialize(1, 0, &handle_), TARNE_STATUS_SUCCESS);
+    ASSERT_EQ(TARNE_Initialize(1, 0, &handle_), TARNE_STATUS_SUCCESS) << location_;
   }
   void TearDown() override {
     Close();
     unsetenv(dir::kDirectoryVariable);
     unsetenv(dir::kNodeVariable);
     std::filesystem::remove_all(folder_);
-  }
-  // Creates the directory at location with this host's node file, then opens it.
-  void OpenOnCluster(const std::string &location, const dir::TlsFiles &tls = {}) {
-    location_ = location;
-    nodePath_ = folder_ + "/node";
-    ASSERT_NO_FATAL_FAILURE(InitDirectory(location_, nodePath_, {kSelf, Clusters()}, tls));
-    setenv(dir::kDirectoryVariable, location_.c_str(), 1);
-    setenv(dir::kNodeVariable, nodePath_.c_str(), 1);
-    ASSERT_EQ(TARNE_Initialize(1, 0, &handle_), TARNE_STATUS_SUCCESS) << location_;
   }
   void Close() {
     EXPECT_TRUE(handle_ == -1 || TARNE_Deinitialize(handle_) == TARNE_STATUS_SUCCESS);
