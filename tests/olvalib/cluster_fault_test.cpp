@@ -1,6 +1,7 @@
 // A cluster directory when its members fail: the leader killed during adds, members frozen,
 // and members that refuse hosts without a certificate they trust.
 // Each test has a cluster of its own.
+#include <filesystem>
 #include <future>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -30,17 +31,32 @@ class EtcdClusterFaultTest : public EtcdClusterOwnTest {
     const size_t path = location_.find('/', std::string("etcd://").size());
     return "etcd://" + endpoint + location_.substr(path);
   }
-  // The members (by endpoint index) that the process has a TCP connection to.
+  // The members (by endpoint index) that the process has an open TCP connection to: its
+  // sockets' inodes, looked up in its network namespace's tables.
   std::set<int> MembersConnectedTo(pid_t pid) {
-    const ToolRun peers = RunProgram(
-        "/bin/sh", {"-c", "ss -Htnp state established | grep \"pid=$0,\" | awk '{print $4}'",
-                    std::to_string(pid)});
+    const std::string proc = "/proc/" + std::to_string(pid);
+    std::set<std::string> sockets;
+    for (const auto &fd : std::filesystem::directory_iterator(proc + "/fd")) {
+      std::error_code error;
+      const std::string target = std::filesystem::read_symlink(fd.path(), error).string();
+      if (target.starts_with("socket:[")) sockets.insert(target.substr(8, target.size() - 9));
+    }
     const std::vector<std::string> endpoints = Endpoints();
     std::set<int> members;
-    std::istringstream lines(peers.out);
-    for (std::string peer; lines >> peer;) {  // gRPC may connect over IPv4-mapped sockets
-      for (size_t i = 0; i < endpoints.size(); ++i) {
-        if (endpoints[i].ends_with(peer.substr(peer.rfind(':')))) members.insert(int(i));
+    for (const char *table : {"/net/tcp", "/net/tcp6"}) {  // gRPC may use IPv4-mapped sockets
+      std::ifstream lines(proc + table);
+      std::string line, remote, state, inode, skip;
+      std::getline(lines, line);  // the heading
+      while (std::getline(lines, line)) {
+        std::istringstream fields(line);
+        fields >> skip >> skip >> remote >> state >> skip >> skip >> skip >> skip >> skip >> inode;
+        if (state != "01" || sockets.count(inode) == 0) continue;  // 01: established
+        const int port = std::stoi(remote.substr(remote.rfind(':') + 1), nullptr, 16);
+        for (size_t i = 0; i < endpoints.size(); ++i) {
+          if (std::stoi(endpoints[i].substr(endpoints[i].rfind(':') + 1)) == port) {
+            members.insert(int(i));
+          }
+        }
       }
     }
     return members;
