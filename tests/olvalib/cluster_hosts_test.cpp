@@ -12,7 +12,7 @@ class EtcdClusterHostsTest : public DirectoryTest {
   Backend backend() const override { return Backend::kEtcd; }
 };
 
-TEST_F(EtcdClusterHostsTest, AMembershipWrittenOnOneHostIsSeenOnTheOther) {
+TEST_F(EtcdClusterHostsTest, AMembershipAndLocalEntriesWrittenOnOneHostAreSeenOnTheOther) {
   const std::vector<std::string> other = OtherHost();
   ToolRun run = RunTool({"amimember"}, other);
   EXPECT_EQ(run.status, 255) << "no membership yet: " << run.out << run.err;
@@ -31,17 +31,14 @@ TEST_F(EtcdClusterHostsTest, AMembershipWrittenOnOneHostIsSeenOnTheOther) {
   EXPECT_EQ(run.out, "Membership: \n" + dir::UuidToText(kSelf) + "\n" +
                          dir::UuidToText(kOtherHost) + "\nI (" + dir::UuidToText(kOtherHost) +
                          ") am a member.\n");
-}
 
-TEST_F(EtcdClusterHostsTest, RemoteFindOnOneHostFindsTheOtherHostsLocalEntries) {
   // This host's local entries (type 47, owned by itself through the self marker), one in each
   // revision of the first, and an entry of another type.
   Put(Uuid(1), kSelfMarker, 47, 1);
   Put(Uuid(1), kSelfMarker, 47, 2);
   Put(Uuid(2), kSelfMarker, 47, 1);
   Put(Uuid(3), kSelfMarker, 46, 1);
-  const std::vector<std::string> other = OtherHost();
-  ToolRun run = RunTool({"remoteFind", "-o", dir::UuidToText(kSelf), "-t", "47"}, other);
+  run = RunTool({"remoteFind", "-o", dir::UuidToText(kSelf), "-t", "47"}, other);
   EXPECT_EQ(run.status, 0) << run.err;
   const auto found = [&](const OlvaUUID &uuid, int revision) {
     return Count(run.out, "uuid=" + dir::UuidToText(uuid) +

@@ -7,7 +7,6 @@
 #include <thread>
 
 #include "cluster_tool.h"
-#include "directory/etcd/etcd_store.h"
 
 namespace olva::test {
 namespace {
@@ -130,7 +129,8 @@ TEST_F(EtcdClusterListingTest, AnIdleWaitDoesNotPollAndACompactionShortensNoList
   ASSERT_NO_FATAL_FAILURE(AddListedEntries(kEntries));
   const std::string endpoints = Endpoints().at(0);
   std::string error;
-  const auto store = dir::EtcdStore::Open(*dir::ParseClusterLocation(location_), {}, &error);
+  dir::DirectoryInfo info;
+  const auto store = dir::BackendFor(location_).Open(location_, nodePath_, &info, &error);
   ASSERT_NE(store, nullptr) << error;
   // A change of another key moves the revision on; the compaction then drops the page's.
   const std::string compactPastThePage =

@@ -3,11 +3,10 @@
 // leaves every key of the other as it was, nested prefixes included. And the longest prefix
 // still stores the largest payload it reports.
 #include <map>
+#include <sstream>
 #include <tuple>
 
 #include "cluster_tool.h"
-#include "directory/etcd/etcd_client.h"
-#include "directory/etcd/etcd_store.h"
 #include "directory/uuid_util.h"
 
 namespace olva::test {
@@ -20,12 +19,9 @@ class EtcdClusterPrefixTest : public EtcdClusterOwnTest {
  protected:
   int Members() const override { return 1; }
 
+  // The location of prefix on the test's cluster; with none, the default prefix.
   std::string Location(const std::string &prefix) const {
-    return "etcd://" + endpoints_ + (prefix.empty() ? "" : "/" + prefix);
-  }
-  std::string ClusterEndpoints() override {
-    endpoints_ = EtcdClusterOwnTest::ClusterEndpoints();
-    return endpoints_;
+    return location_.substr(0, location_.find('/', 7)) + (prefix.empty() ? "" : "/" + prefix);
   }
 
   // tarne-tool with TARNE_DIRECTORY naming the location; sh -c when a confirmation is typed.
@@ -59,47 +55,30 @@ class EtcdClusterPrefixTest : public EtcdClusterOwnTest {
     }
   }
 
-  std::unique_ptr<dir::etcd::Client> Connect() {
-    std::string error;
-    std::unique_ptr<dir::etcd::Client> client =
-        dir::etcd::Client::Connect(*dir::ParseClusterLocation(Location("")), {}, &error);
-    [&] { ASSERT_NE(client, nullptr) << error; }();
-    return client;
+  // A shell command run with etcdctl pointed at the cluster and these NAME=VALUE variables;
+  // its standard output. Fails the test unless it succeeds.
+  std::string Etcdctl(const std::string &command, std::vector<std::string> variables = {}) {
+    variables.insert(variables.end(),
+                     {"ETCDCTL_API=3", "ETCDCTL_ENDPOINTS=" + Location("").substr(7)});
+    const ToolRun run = RunProgram("/bin/sh", {"-c", command}, variables);
+    [&] { ASSERT_EQ(run.status, 0) << command << ": " << run.err; }();
+    return run.out;
   }
-  // One request on the keys: a put of key, or with no value a deletion of every key.
-  void Change(const std::string &key, const std::optional<std::string> &value) {
-    const std::unique_ptr<dir::etcd::Client> client = Connect();
-    if (client == nullptr) return;
-    dir::etcd::pb::TxnRequest request;
-    if (value) {
-      dir::etcd::pb::PutRequest *put = request.add_success()->mutable_request_put();
-      put->set_key(key);
-      put->set_value(*value);
-    } else {
-      dir::etcd::pb::DeleteRangeRequest *remove =
-          request.add_success()->mutable_request_delete_range();
-      remove->set_key(std::string(1, '\0'));
-      remove->set_range_end(std::string(1, '\0'));
-    }
-    dir::etcd::pb::TxnResponse response;
-    const grpc::Status status = client->Txn(request, &response);
-    [&] { ASSERT_TRUE(status.ok()) << status.error_message(); }();
+  // A key of that value: text, or base-64 as Everything() holds it.
+  void PutKey(const std::string &key, const std::string &value, bool base64 = false) {
+    Etcdctl(base64 ? "printf %s \"$V\" | base64 -d | etcdctl put \"$K\" >/dev/null"
+                   : "etcdctl put \"$K\" \"$V\" >/dev/null",
+            {"K=" + key, "V=" + value});
   }
-  void PutKey(const std::string &key, const std::string &value) { Change(key, value); }
-
+  // Every key (text: a directory's keys are) with its value in base-64 and its revisions.
   KeySpace Everything() {
     KeySpace keys;
-    const std::unique_ptr<dir::etcd::Client> client = Connect();
-    if (client == nullptr) return keys;
-    dir::etcd::pb::RangeRequest request;
-    request.set_key(std::string(1, '\0'));
-    request.set_range_end(std::string(1, '\0'));  // every key
-    dir::etcd::pb::RangeResponse response;
-    const grpc::Status status = client->Range(request, &response);
-    [&] { ASSERT_TRUE(status.ok()) << status.error_message(); }();
-    for (const auto &stored : response.kvs()) {
-      keys[stored.key()] = {stored.value(), stored.create_revision(), stored.mod_revision()};
-    }
+    std::istringstream lines(Etcdctl(
+        "etcdctl get --from-key '' -w json | jq -r '.kvs[]? | \"\\(.key | @base64d) \\(.value) "
+        "\\(.create_revision) \\(.mod_revision)\"'"));
+    std::string key, value;
+    int64_t created = 0, modified = 0;
+    while (lines >> key >> value >> created >> modified) keys[key] = {value, created, modified};
     return keys;
   }
 
@@ -109,8 +88,6 @@ class EtcdClusterPrefixTest : public EtcdClusterOwnTest {
     for (uint8_t i = 1; i <= 3; ++i) count += Count(text, dir::UuidToText(Uuid(tag, i)));
     return count;
   }
-
-  std::string endpoints_;
 };
 
 // Each pair on the emptied cluster, each nesting both ways round: the default prefix (none
@@ -128,14 +105,14 @@ TEST_P(EtcdClusterNestedPrefixTest, EveryCommandOnOneLeavesTheOtherUntouched) {
   constexpr uint8_t kUsed = 0x11, kOther = 0x22;
   for (const auto &[usedPrefix, otherPrefix] : kPairs[GetParam()]) {
     SCOPED_TRACE("'" + usedPrefix + "' beside '" + otherPrefix + "'");
-    ASSERT_NO_FATAL_FAILURE(Change("", std::nullopt));
+    ASSERT_NO_FATAL_FAILURE(Etcdctl("etcdctl del --from-key '' >/dev/null"));
     const std::string used = Location(usedPrefix), other = Location(otherPrefix);
-    ASSERT_NO_FATAL_FAILURE(CreateClusterDirectory(other));
+    ASSERT_NO_FATAL_FAILURE(InitDirectory(other, folder_ + "/created-node"));
     ASSERT_NO_FATAL_FAILURE(PutEntries(other, kOther));
     const KeySpace before = Everything();
     ASSERT_FALSE(before.empty());
 
-    ASSERT_NO_FATAL_FAILURE(CreateClusterDirectory(used));
+    ASSERT_NO_FATAL_FAILURE(InitDirectory(used, folder_ + "/created-node"));
     ASSERT_NO_FATAL_FAILURE(PutEntries(used, kUsed));
     ToolRun found = Tool({"find", "-a", "-f", "json"}, used);
     EXPECT_EQ(found.status, 0) << found.err;
@@ -194,12 +171,12 @@ std::string EarlierRowKey(const std::string &prefix) {
 TEST_F(EtcdClusterPrefixTest, DirectoriesOfTheEarlierLayoutAreRefusedMovedOrStayApart) {
   // A prefix without '/' has the same keys in both layouts: its keys, copied under
   // team/prod/ and team/dev/, are the directories the earlier layout wrote there.
-  ASSERT_NO_FATAL_FAILURE(CreateClusterDirectory(Location("scratch")));
+  ASSERT_NO_FATAL_FAILURE(InitDirectory(Location("scratch"), folder_ + "/created-node"));
   ASSERT_NO_FATAL_FAILURE(PutEntries(Location("scratch"), 0x44));
   for (const auto &[key, stored] : Everything()) {
     if (!key.starts_with("scratch/")) continue;
     for (const std::string earlier : {"team/prod/", "team/dev/"}) {
-      ASSERT_NO_FATAL_FAILURE(PutKey(earlier + key.substr(8), std::get<0>(stored)));
+      ASSERT_NO_FATAL_FAILURE(PutKey(earlier + key.substr(8), std::get<0>(stored), true));
     }
   }
   ASSERT_NO_FATAL_FAILURE(PutKey(EarlierRowKey("team/prod/u"), "a nested directory's row"));
@@ -240,7 +217,7 @@ TEST_F(EtcdClusterPrefixTest, DirectoriesOfTheEarlierLayoutAreRefusedMovedOrStay
   ASSERT_NO_FATAL_FAILURE(PutKey(EarlierRowKey("x/u"), "a nested directory's row"));
   ASSERT_NO_FATAL_FAILURE(PutKey("x/t/030z", "no row's shape, in x's own range"));
   const std::string x = Location("x");
-  ASSERT_NO_FATAL_FAILURE(CreateClusterDirectory(x));
+  ASSERT_NO_FATAL_FAILURE(InitDirectory(x, folder_ + "/created-node"));
   ASSERT_NO_FATAL_FAILURE(PutEntries(x, 0x33));
   for (const std::vector<std::string> &find :
        {std::vector<std::string>{"find", "-a", "-f", "json"}, {"find", "-t", "3", "-f", "json"}}) {
@@ -278,11 +255,12 @@ TEST_F(EtcdClusterLongPrefixTest, TheLongestPrefixStillStoresTheLargestPayload) 
   ASSERT_TRUE(dir::ParseClusterLocation(location).has_value());
   EXPECT_FALSE(dir::ParseClusterLocation(location + "b").has_value()) << "one byte longer";
   Close();
-  ASSERT_NO_FATAL_FAILURE(CreateClusterDirectory(location));
+  ASSERT_NO_FATAL_FAILURE(InitDirectory(location, nodePath_));
   setenv(dir::kDirectoryVariable, location.c_str(), 1);
   ASSERT_EQ(TARNE_Initialize(1, 0, &handle_), TARNE_STATUS_SUCCESS);
   std::string error;
-  const auto store = dir::EtcdStore::Open(*dir::ParseClusterLocation(location), {}, &error);
+  dir::DirectoryInfo info;
+  const auto store = dir::BackendFor(location).Open(location, nodePath_, &info, &error);
   ASSERT_NE(store, nullptr) << error;
   const uint64_t maximum = store->MaxPayload();
   std::printf("maximum payload under a %zu-byte prefix: %llu bytes\n", prefix.size(),
@@ -313,7 +291,7 @@ TEST_F(EtcdClusterLongPrefixTest, TheLongestPrefixStillStoresTheLargestPayload) 
   std::vector<uint8_t> buffer(64 + maximum + 16);
   ASSERT_EQ(TARNE_FindEntryForCluster(&exact, 0, AsEntry(buffer), uint32_t(buffer.size()), 0), 0u);
   EXPECT_TRUE(PayloadOf(AsEntry(buffer)) == std::string(maximum, 'M')) << "stored whole";
-  ExpectOrdersAgree(location);
+  ExpectSoundDirectory(location, nodePath_);
 }
 
 }  // namespace

@@ -23,11 +23,9 @@ class EtcdClusterSpaceTest : public EtcdClusterOwnTest {
   static std::vector<uint8_t> Entry(uint8_t number) {
     return MakeEntry(Uuid(0x3a, number), kSelf, kType, 1, std::string(kPayloadBytes, 'p'));
   }
-  std::vector<std::string> Host(const std::string &node) const {
-    return {std::string(dir::kNodeVariable) + "=" + node};
-  }
 };
 
+// tarne-admin runs as this host: TARNE_NODE names its node file.
 TEST_F(EtcdClusterSpaceTest, AFullClusterRefusesWritesByNameKeepsTheRestAndCompactFreesIt) {
   // Adds until the members refuse one; each add holds three copies of its payload.
   uint8_t added = 0;
@@ -43,10 +41,9 @@ TEST_F(EtcdClusterSpaceTest, AFullClusterRefusesWritesByNameKeepsTheRestAndCompa
   // tarne-admin's write says so too.
   const std::string payloadFile = folder_ + "/payload";
   std::ofstream(payloadFile) << std::string(kPayloadBytes, 'q');
-  ToolRun put = RunProgram(TARNE_ADMIN_PATH,
-                           {"put", "--uuid", dir::UuidToText(Uuid(0x3b)), "--type",
-                            std::to_string(kType), "--file", payloadFile, "--directory", location_},
-                           Host(nodePath_));
+  ToolRun put = RunProgram(
+      TARNE_ADMIN_PATH, {"put", "--uuid", dir::UuidToText(Uuid(0x3b)), "--type",
+                         std::to_string(kType), "--file", payloadFile, "--directory", location_});
   EXPECT_EQ(put.status, 1);
   EXPECT_EQ(put.err,
             "tarne-admin: cannot write: quota exceeded: the cluster's space is exhausted "
@@ -64,7 +61,7 @@ TEST_F(EtcdClusterSpaceTest, AFullClusterRefusesWritesByNameKeepsTheRestAndCompa
     EXPECT_EQ(member["quota"], kQuotaBytes) << member;
     EXPECT_EQ(member["reachable"], true) << member;
   }
-  ToolRun check = RunProgram(TARNE_ADMIN_PATH, {"check"}, Host(nodePath_));
+  ToolRun check = RunProgram(TARNE_ADMIN_PATH, {"check"});
   EXPECT_EQ(check.status, 1);
   EXPECT_EQ(check.out, "");
   EXPECT_TRUE(
@@ -91,7 +88,7 @@ TEST_F(EtcdClusterSpaceTest, AFullClusterRefusesWritesByNameKeepsTheRestAndCompa
   ToolRun join = RunProgram(TARNE_ADMIN_PATH,
                             {"init", "--self", dir::UuidToText(kOtherHost), "--cluster",
                              dir::UuidToText(kClusterA), "--directory", location_},
-                            Host(folder_ + "/node-joined"));
+                            {std::string(dir::kNodeVariable) + "=" + folder_ + "/node-joined"});
   EXPECT_EQ(join.status, 0) << join.err;
   EXPECT_EQ(join.out, location_ + ": joined the directory already there; node file " + folder_ +
                           "/node-joined\n");
@@ -106,8 +103,7 @@ TEST_F(EtcdClusterSpaceTest, AFullClusterRefusesWritesByNameKeepsTheRestAndCompa
   std::vector<uint8_t> again = Entry(0);
   EXPECT_EQ(Apply(TARNE_AddEntryForCluster, again), TARNE_STATUS_QUOTA_EXCEEDED);
 
-  ToolRun compact =
-      RunProgram(TARNE_ADMIN_PATH, {"compact", "--directory", location_}, Host(nodePath_));
+  ToolRun compact = RunProgram(TARNE_ADMIN_PATH, {"compact", "--directory", location_});
   EXPECT_EQ(compact.status, 0) << compact.err;
   EXPECT_EQ(compact.err, "");
   // One line for the compaction, one per member defragmented (its size after, then
@@ -143,11 +139,11 @@ TEST_F(EtcdClusterSpaceTest, AFullClusterRefusesWritesByNameKeepsTheRestAndCompa
       std::stoll(compact.out.substr(std::string("compacted: history kept from revision ").size())))
       << compact.out << status.text;
   EXPECT_EQ(status.json["entries"], 1);
-  check = RunProgram(TARNE_ADMIN_PATH, {"check"}, Host(nodePath_));
+  check = RunProgram(TARNE_ADMIN_PATH, {"check"});
   EXPECT_EQ(check.status, 0) << check.err;
 
   // Nothing left to clear a second time; the history starts later.
-  compact = RunProgram(TARNE_ADMIN_PATH, {"compact", "--directory", location_}, Host(nodePath_));
+  compact = RunProgram(TARNE_ADMIN_PATH, {"compact", "--directory", location_});
   EXPECT_EQ(compact.status, 0) << compact.err;
   EXPECT_EQ(Count(compact.out, "space alarm cleared"), 0u) << compact.out;
 }

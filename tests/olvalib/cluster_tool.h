@@ -33,7 +33,7 @@ inline ToolRun RunProgram(const std::string &program, const std::vector<std::str
   int out = -1;
   const pid_t pid = StartProcess(argv, &out, nullptr, variables);
   run.out = ReadAll(out);
-  run.status = WaitProcessFor(pid, seconds);
+  run.status = WaitProcess(pid, seconds);
   run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::ifstream err(errName);
   run.err.assign(std::istreambuf_iterator<char>(err), {});
@@ -156,13 +156,8 @@ class EtcdClusterOwnTest : public DirectoryTest {
     }
     return pids;
   }
-  std::vector<std::string> Endpoints() {
-    std::ifstream in(clusterDir_ + "/endpoints");
-    std::vector<std::string> endpoints;
-    for (std::string endpoint; std::getline(in, endpoint, ',');) {
-      endpoints.push_back(endpoint.substr(0, endpoint.find_last_not_of('\n') + 1));
-    }
-    return endpoints;
+  std::vector<std::string> Endpoints() const {
+    return dir::ParseClusterLocation(location_)->endpoints;
   }
   virtual int Members() const { return 3; }
   virtual std::string CertsDir() const { return {}; }

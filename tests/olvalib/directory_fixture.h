@@ -26,9 +26,9 @@
 
 #include "client/tarne_client.h"
 #include "client/tarne_status_codes.h"
+#include "directory/directory_backend.h"
 #include "directory/directory_location.h"
 #include "directory/node_file.h"
-#include "directory/sqlite/directory_schema.h"
 
 namespace olva::test {
 
@@ -166,12 +166,34 @@ inline void WriteNode(const std::string &path, const dir::DirectoryInfo &identit
       << error;
 }
 
-// Records an empty directory at the cluster location; fails the test if it cannot.
-void CreateClusterDirectory(const std::string &location, const dir::TlsFiles &tls = {});
+// Creates the directory at the location as tarne-admin init does, for a host with that
+// identity: a file records it; on a cluster (which it may join) the node file at nodePath
+// does. Fails the test if it cannot.
+inline void InitDirectory(const std::string &location, const std::string &nodePath,
+                          const dir::DirectoryInfo &identity = {kSelf, {kClusterA}},
+                          const dir::TlsFiles &tls = {}) {
+  std::error_code ignored;
+  std::filesystem::remove(nodePath, ignored);
+  dir::InitRequest request;
+  request.location = location;
+  request.nodePath = nodePath;
+  request.identity = identity;
+  if (tls.Given()) request.ca = tls.ca, request.cert = tls.cert, request.key = tls.key;
+  std::string usage;
+  ASSERT_EQ(dir::BackendFor(location).Init(request, &usage), dir::AdminOutcome::kDone)
+      << location << ": " << usage;
+}
 
-// Every row of the directory at the cluster location also under its owner's and its type's
-// key, the same; fails the test with each problem otherwise.
-void ExpectOrdersAgree(const std::string &location, const dir::TlsFiles &tls = {});
+// tarne-admin check's findings on the directory, as the host of that node file: every row
+// sound, and on a cluster under its owner's and its type's key too. Fails the test otherwise.
+inline void ExpectSoundDirectory(const std::string &location, const std::string &nodePath) {
+  std::vector<std::string> problems;
+  uint64_t rows = 0;
+  EXPECT_TRUE(dir::BackendFor(location).Check(
+      location, nodePath, [&](std::string problem) { problems.push_back(std::move(problem)); },
+      &rows));
+  EXPECT_EQ(problems, std::vector<std::string>{});
+}
 
 // A fresh directory opened through the library: on a file, or on its own prefix of the test
 // run's cluster with a node file of its own. location_ is what TARNE_DIRECTORY names.
@@ -181,34 +203,24 @@ class DirectoryTest : public ::testing::Test {
     char folder[] = "/tmp/olvalib-test-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
     folder_ = folder;
-    if (backend() == Backend::kEtcd) {
+    if (backend() == Backend::kSqlite) {
+      path_ = location_ = folder_ + "/directory.db";
+    } else {
       const std::string endpoints = ClusterEndpoints();
       if (HasFatalFailure() || IsSkipped()) return;
-      ASSERT_NO_FATAL_FAILURE(OpenOnCluster(
-          (Tls().Given() ? "etcds://" : "etcd://") + endpoints + "/" + FreshPrefix(), Tls()));
-      return;
+      location_ = (Tls().Given() ? "etcds://" : "etcd://") + endpoints + "/" + FreshPrefix();
+      nodePath_ = folder_ + "/node";
+      setenv(dir::kNodeVariable, nodePath_.c_str(), 1);
     }
-    path_ = location_ = folder_ + "/directory.db";
-    std::string error;
-    ASSERT_EQ(dir::CreateDirectory(path_, {kSelf, Clusters()}, false, &error), 0u) << error;
+    ASSERT_NO_FATAL_FAILURE(InitDirectory(location_, nodePath_, {kSelf, Clusters()}, Tls()));
     setenv(dir::kDirectoryVariable, location_.c_str(), 1);
-    ASSERT_EQ(TARNE_Initialize(1, 0, &handle_), TARNE_STATUS_SUCCESS);
+    ASSERT_EQ(TARNE_Initialize(1, 0, &handle_), TARNE_STATUS_SUCCESS) << location_;
   }
   void TearDown() override {
     Close();
     unsetenv(dir::kDirectoryVariable);
     unsetenv(dir::kNodeVariable);
     std::filesystem::remove_all(folder_);
-  }
-  // Creates the directory at location with this host's node file, then opens it.
-  void OpenOnCluster(const std::string &location, const dir::TlsFiles &tls = {}) {
-    location_ = location;
-    nodePath_ = folder_ + "/node";
-    ASSERT_NO_FATAL_FAILURE(WriteNode(nodePath_, {kSelf, Clusters()}, tls));
-    ASSERT_NO_FATAL_FAILURE(CreateClusterDirectory(location_, tls));
-    setenv(dir::kDirectoryVariable, location_.c_str(), 1);
-    setenv(dir::kNodeVariable, nodePath_.c_str(), 1);
-    ASSERT_EQ(TARNE_Initialize(1, 0, &handle_), TARNE_STATUS_SUCCESS) << location_;
   }
   void Close() {
     EXPECT_TRUE(handle_ == -1 || TARNE_Deinitialize(handle_) == TARNE_STATUS_SUCCESS);
@@ -284,22 +296,15 @@ inline const auto kBothBackends = ::testing::Values(Backend::kSqlite, Backend::k
 
 // Starts the program with its standard output and error on a pipe (*out, the read end), or
 // discarded without out. With release, it is held back until the test closes *release, so
-// that the test can prepare for its process id first. environment: NAME=VALUE words added to
-// this process's environment (another host's TARNE_NODE, say).
+// that the test can prepare for its process id first. environment: NAME=VALUE words that
+// env(1) adds to this process's environment (another host's TARNE_NODE, say).
 inline pid_t StartProcess(std::vector<std::string> argv, int *out, int *release = nullptr,
-                          std::vector<std::string> environment = {}) {
-  std::vector<char *> words(argv.size() + 1);  // the last one null
-  std::transform(argv.begin(), argv.end(), words.begin(), [](std::string &w) { return w.data(); });
-  std::vector<char *> variables;
-  for (std::string &variable : environment) variables.push_back(variable.data());
-  for (char **inherited = environ; *inherited != nullptr; ++inherited) {
-    const std::string_view name(*inherited, std::strcspn(*inherited, "="));
-    const bool replaced = std::any_of(environment.begin(), environment.end(), [&](auto &v) {
-      return v.size() > name.size() && v.starts_with(name) && v[name.size()] == '=';
-    });
-    if (!replaced) variables.push_back(*inherited);
-  }
-  variables.push_back(nullptr);
+                          const std::vector<std::string> &environment = {}) {
+  argv.insert(argv.begin(), environment.begin(), environment.end());
+  argv.insert(argv.begin(), "/usr/bin/env");
+  std::vector<char *> words;
+  for (std::string &word : argv) words.push_back(word.data());
+  words.push_back(nullptr);
   int output[2], gate[2];
   if (pipe2(output, O_CLOEXEC) != 0 || pipe2(gate, O_CLOEXEC) != 0) return -1;
   const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
@@ -311,7 +316,7 @@ inline pid_t StartProcess(std::vector<std::string> argv, int *out, int *release 
     }
     dup2(out != nullptr ? output[1] : null, 1);
     dup2(out != nullptr ? output[1] : null, 2);
-    execve(words[0], words.data(), variables.data());
+    execv(words[0], words.data());
     _exit(127);
   }
   for (int unused : {output[1], gate[0], null, out != nullptr ? -1 : output[0]}) close(unused);
@@ -319,25 +324,19 @@ inline pid_t StartProcess(std::vector<std::string> argv, int *out, int *release 
   release != nullptr ? void(*release = gate[1]) : void(close(gate[1]));
   return pid;
 }
-// The exit status once it ended; -1 when a signal ended it.
-inline int WaitProcess(pid_t pid) {
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 // The exit status once it ended, -1 when a signal ended it; -2 when it still ran after that
 // many seconds (it is then killed).
-inline int WaitProcessFor(pid_t pid, int seconds) {
-  for (int waited = 0; waited < seconds * 100; ++waited) {
-    int status = 0;
+inline int WaitProcess(pid_t pid, int seconds = 120) {
+  int status = 0;
+  for (int waited = 0; waited <= seconds * 100; ++waited) {
     const pid_t ended = waitpid(pid, &status, WNOHANG);
     if (ended == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     if (ended < 0 && errno != EINTR) return -1;
     usleep(10000);
   }
   kill(pid, SIGKILL);
-  WaitProcess(pid);
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
   return -2;
 }
 inline int RunProcess(const std::vector<std::string> &argv,

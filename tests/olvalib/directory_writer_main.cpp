@@ -88,14 +88,8 @@ int main(int argc, char **argv) {
   int32_t handle = -1;
   if (argc < 3 || argc > 4 || TARNE_Initialize(1, 0, &handle) != TARNE_STATUS_SUCCESS) return 2;
   sem_init(&slots, 0, 900);
-  if (std::strcmp(argv[1], "shared") == 0) {
-    total = static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 0));
-    for (uint32_t number = 0; number < total; ++number) Issue(0, number, 0, true, true);
-    for (unsigned i = 0; i < 900; ++i) sem_wait(&slots);
-    TARNE_Deinitialize(handle);
-    return failures == 0 ? 0 : 1;
-  }
-  const auto tag = static_cast<uint8_t>(std::strtoul(argv[1], nullptr, 0));
+  const bool shared = std::strcmp(argv[1], "shared") == 0;
+  const auto tag = static_cast<uint8_t>(shared ? 0 : std::strtoul(argv[1], nullptr, 0));
   if (std::strcmp(argv[2], "forever") == 0) {
     for (uint32_t round = 1;; ++round) {
       for (uint32_t number = 0; number < 500; ++number) Issue(tag, number, round, true);
@@ -107,7 +101,7 @@ int main(int argc, char **argv) {
   }
   if (argc == 4 && (report = std::fopen(argv[3], "w")) == nullptr) return 2;
   total = static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 0));
-  for (uint32_t number = 0; number < total; ++number) Issue(tag, number, 0, false);
+  for (uint32_t number = 0; number < total; ++number) Issue(tag, number, 0, shared, shared);
   for (unsigned i = 0; i < 900; ++i) sem_wait(&slots);
   TARNE_Deinitialize(handle);
   if (report != nullptr && std::fclose(report) != 0) return 2;

@@ -1,22 +1,16 @@
-// etcd row keys: their byte order must be the directory's listing order, a match range must
-// hold exactly the rows a query fixes, after its cursor, and no directory's keys may fall
-// among another's, whatever their prefixes.
+// etcd row keys: no directory's keys may fall among another's, whatever their prefixes. The
+// keys' order and the rows a match range holds are the listings' to show, on both backends;
+// keys of no row's shape among a directory's the prefix tests' on a cluster.
 #include "directory/etcd/etcd_keys.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 #include <random>
-#include <tuple>
 #include <vector>
-
-#include "directory/uuid_util.h"
 
 namespace olva::test {
 namespace {
 
-using dir::Column;
 using dir::EntryKey;
 using dir::MatchCriteria;
 
@@ -37,32 +31,6 @@ EntryKey RandomKey(std::mt19937 &random) {
           pick({0, 1, 255, 256, UINT64_MAX}), uuid()};
 }
 
-// The column order compared field by field: the oracle the keys' bytes must agree with.
-int CompareInOrder(const dir::ColumnOrder &order, const EntryKey &a, const EntryKey &b) {
-  for (Column column : order) {
-    int result = 0;
-    switch (column) {
-      case Column::kUuid:
-        result = dir::CompareUuid(a.uuid, b.uuid);
-        break;
-      case Column::kOwner:
-        result = dir::CompareUuid(a.owner, b.owner);
-        break;
-      case Column::kType:
-        result = int(a.type) - int(b.type);
-        break;
-      case Column::kRevision:
-        result = a.revision < b.revision ? -1 : (a.revision > b.revision ? 1 : 0);
-        break;
-      case Column::kCluster:
-        result = dir::CompareUuid(a.cluster, b.cluster);
-        break;
-    }
-    if (result != 0) return result;
-  }
-  return 0;
-}
-
 // One query shape per listing order, plus shapes that fix columns further down.
 std::vector<MatchCriteria> Shapes(const EntryKey &sample) {
   std::vector<MatchCriteria> shapes(6);
@@ -78,79 +46,6 @@ std::vector<MatchCriteria> Shapes(const EntryKey &sample) {
   shapes[5] = shapes[4];
   shapes[5].latest = true;  // the revision is then not compared
   return shapes;
-}
-
-bool MatchesLeadingFixed(const MatchCriteria &criteria, const EntryKey &key) {
-  return (!criteria.uuid || dir::SameUuid(*criteria.uuid, key.uuid)) &&
-         (!criteria.owner || dir::SameUuid(*criteria.owner, key.owner)) &&
-         (!criteria.type || *criteria.type == key.type) &&
-         (!criteria.revision || criteria.latest || *criteria.revision == key.revision) &&
-         (!criteria.cluster || dir::SameUuid(*criteria.cluster, key.cluster));
-}
-
-TEST(EtcdKeysTest, KeyOrderIsListingOrderAndKeysReadBack) {
-  std::mt19937 random(12);
-  std::vector<EntryKey> rows(300);
-  for (EntryKey &row : rows) row = RandomKey(random);
-  for (const MatchCriteria &shape : Shapes(rows[0])) {
-    const dir::ColumnOrder order = dir::MatchOrder(shape);
-    for (size_t i = 0; i + 1 < rows.size(); ++i) {
-      const std::string a = dir::etcd::RowKey(kPrefix, order, rows[i]);
-      const std::string b = dir::etcd::RowKey(kPrefix, order, rows[i + 1]);
-      const int expected = CompareInOrder(order, rows[i], rows[i + 1]);
-      EXPECT_EQ(a < b, expected < 0) << a << " " << b;
-      EXPECT_EQ(a == b, expected == 0) << a << " " << b;
-      const std::optional<EntryKey> back = dir::etcd::ParseRowKey(kPrefix, order, a);
-      ASSERT_TRUE(back);
-      EXPECT_EQ(CompareInOrder(order, *back, rows[i]), 0);
-    }
-  }
-  const dir::ColumnOrder order = dir::MatchOrder({});
-  const std::string key = dir::etcd::RowKey(kPrefix, order, rows[0]);
-  EXPECT_FALSE(dir::etcd::ParseRowKey("other/", order, key));
-  EXPECT_FALSE(dir::etcd::ParseRowKey(kPrefix, order, key.substr(0, key.size() - 1)));
-  std::string upper = key;
-  upper.back() = 'G';
-  EXPECT_FALSE(dir::etcd::ParseRowKey(kPrefix, order, upper));
-}
-
-TEST(EtcdKeysTest, AMatchRangeHoldsExactlyTheFixedRowsAfterTheCursor) {
-  std::mt19937 random(34);
-  std::vector<EntryKey> rows(300);
-  for (EntryKey &row : rows) row = RandomKey(random);
-  for (size_t trial = 0; trial < 20; ++trial) {
-    const EntryKey sample = rows[trial];
-    for (MatchCriteria shape : Shapes(sample)) {
-      for (const bool withCluster : {false, true}) {
-        if (withCluster) shape.cluster = sample.cluster;
-        const dir::ColumnOrder order = dir::MatchOrder(shape);
-        const std::optional<EntryKey> cursor =
-            trial % 2 == 0 ? std::nullopt : std::optional<EntryKey>(rows[trial + 40]);
-        const dir::etcd::KeyRange range = dir::etcd::MatchRange(kPrefix, shape, cursor);
-        for (const EntryKey &row : rows) {
-          const std::string key = dir::etcd::RowKey(kPrefix, order, row);
-          const bool inRange = key >= range.begin && key < range.end;
-          // Columns past the leading fixed ones are the reader's to compare: only rows
-          // outside the fixed lead may lie outside the range.
-          if (MatchesLeadingFixed(shape, row) &&
-              (!cursor || CompareInOrder(order, row, *cursor) > 0)) {
-            EXPECT_TRUE(inRange) << key << " not in [" << range.begin << ", " << range.end << ")";
-          }
-          if (cursor && CompareInOrder(order, row, *cursor) <= 0) {
-            EXPECT_FALSE(inRange) << key;
-          }
-          // A row that differs in the order's leading column, which the query fixes.
-          const dir::ColumnOrder lead{order[0], order[0], order[0], order[0], order[0]};
-          const bool leadFixed = order[0] == Column::kUuid    ? shape.uuid.has_value()
-                                 : order[0] == Column::kOwner ? shape.owner.has_value()
-                                                              : shape.type.has_value();
-          if (leadFixed && CompareInOrder(lead, row, sample) != 0) {
-            EXPECT_FALSE(inRange) << key;
-          }
-        }
-      }
-    }
-  }
 }
 
 // Whatever two prefixes are, nested, escaped-looking or not, no key of one directory (a row
@@ -212,37 +107,6 @@ TEST(EtcdKeysTest, PrefixesWithoutPercentOrSlashKeepTheirLayout) {
   }
   for (const char *same : {"tarne", "a%2Fb", "%25", "x%252F%2F"}) {
     EXPECT_FALSE(dir::etcd::EarlierLayoutDistinct(same)) << same;
-  }
-}
-
-// A range of an order holds only keys that can be rows of it: the keys an earlier nested
-// directory kept under the order's tag (its own tags, its marker) lie outside, while the
-// lowest and highest row keys lie inside.
-TEST(EtcdKeysTest, AnOrdersRangeHoldsRowKeysOnly) {
-  const EntryKey lowest{};
-  EntryKey highest;
-  std::memset(&highest.uuid, 0xff, sizeof highest.uuid);
-  std::memset(&highest.owner, 0xff, sizeof highest.owner);
-  highest.type = 0x7f;
-  highest.revision = UINT64_MAX;
-  std::memset(&highest.cluster, 0xff, sizeof highest.cluster);
-  for (const MatchCriteria &shape : Shapes(lowest)) {
-    const dir::ColumnOrder order = dir::MatchOrder(shape);
-    const dir::etcd::KeyRange range = dir::etcd::OrderRange(kPrefix, order);
-    const dir::etcd::KeyRange all = dir::etcd::MatchRange(kPrefix, {}, std::nullopt);
-    for (const EntryKey &row : {lowest, highest}) {
-      const std::string key = dir::etcd::RowKey(kPrefix, order, row);
-      EXPECT_TRUE(key >= range.begin && key < range.end) << key;
-      EXPECT_EQ(key.size(), dir::etcd::RowKeyLength(kPrefix));
-    }
-    const std::string tag = dir::etcd::RowKey(kPrefix, order, lowest).substr(0, kPrefix.size() + 2);
-    for (const std::string &nested : {tag + "u/" + std::string(144, '0'), tag + "format",
-                                      tag + "o/", tag + "t/" + std::string(144, 'f')}) {
-      EXPECT_FALSE(nested >= range.begin && nested < range.end) << nested;
-      if (order == dir::MatchOrder({})) {
-        EXPECT_FALSE(nested >= all.begin && nested < all.end) << nested;
-      }
-    }
   }
 }
 

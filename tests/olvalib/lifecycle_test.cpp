@@ -44,8 +44,7 @@ TEST_F(EtcdClusterLocationTest, IsNeverTakenForAFileName) {
   const std::filesystem::path previous = std::filesystem::current_path();
   std::filesystem::current_path(folder_);
   std::filesystem::create_directories("etcd:/127.0.0.1:9");
-  std::string error;
-  ASSERT_EQ(dir::CreateDirectory("etcd:/127.0.0.1:9/d", {kSelf, Clusters()}, false, &error), 0u);
+  ASSERT_NO_FATAL_FAILURE(InitDirectory("etcd:/127.0.0.1:9/d", "", {kSelf, Clusters()}));
   WriteNode(folder_ + "/node", {kSelf, Clusters()});  // so that only the address is wrong
   setenv(dir::kNodeVariable, (folder_ + "/node").c_str(), 1);
   setenv(dir::kDirectoryVariable, "etcd://127.0.0.1:9/d", 1);

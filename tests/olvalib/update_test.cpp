@@ -185,8 +185,8 @@ TEST_P(UpdateTest, UpdatesOfOneEntryAreNeitherLostNorRefused) {
       StartProcess({TEST_WRITER_PATH, "shared", "300"}, &secondOut, nullptr, OtherHost());
   const std::string said = ReadAll(firstOut);
   const std::string secondSaid = ReadAll(secondOut);
-  EXPECT_EQ(WaitProcessFor(first, 120), 0) << said;
-  EXPECT_EQ(WaitProcessFor(second, 120), 0) << secondSaid;
+  EXPECT_EQ(WaitProcess(first, 120), 0) << said;
+  EXPECT_EQ(WaitProcess(second, 120), 0) << secondSaid;
   EXPECT_EQ(revision(), 600u);
 }
 
