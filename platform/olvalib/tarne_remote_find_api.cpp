@@ -16,7 +16,8 @@ namespace {
 using namespace olva::dir;
 
 constexpr uint8_t kLocalSymbolType = 47;
-constexpr uint32_t kPageRows = 256;
+// Rows one read of the store brings to the search.
+constexpr uint32_t kRowsPerRead = 256;
 
 void Deliver(TarneRemoteFindCallback callback, void *context, const TarneEntry &header,
              PEK_ReturnStatus status) {
@@ -38,7 +39,7 @@ void RunSearch(const MatchCriteria &criteria, uint32_t timeoutSeconds,
   for (;;) {
     // The page is read whole before any callback runs: the callback reads the entry again.
     const PEK_ReturnStatus status =
-        library.Store().Scan(criteria, cursor, kPageRows, [&](const RowView &row) {
+        library.Store().Scan(criteria, cursor, kRowsPerRead, [&](const RowView &row) {
           TarneEntry header;
           std::memcpy(&header, row.header.data(), sizeof header);
           page.push_back(header);
@@ -55,7 +56,7 @@ void RunSearch(const MatchCriteria &criteria, uint32_t timeoutSeconds,
       }
       Deliver(callback, context, header, TARNE_STATUS_SUCCESS);
     }
-    if (page.size() < kPageRows) {
+    if (page.size() < kRowsPerRead) {
       return Deliver(callback, context, noEntry, TARNE_STATUS_NOT_FOUND);
     }
     page.clear();

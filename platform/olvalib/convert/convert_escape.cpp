@@ -3,8 +3,6 @@
 namespace olva {
 namespace {
 
-constexpr char kHexDigits[] = "0123456789abcdef";
-
 bool IsContinuation(uint8_t byte) {
   return (byte & 0xc0) == 0x80;
 }

@@ -13,6 +13,9 @@
 
 namespace olva {
 
+// The digits of every hex form the converter writes.
+inline constexpr char kHexDigits[] = "0123456789abcdef";
+
 // Length of the well-formed UTF-8 sequence at bytes (1 to 4), or 0 when the bytes there are
 // not one (stray continuation, overlong form, surrogate, beyond U+10FFFF, cut short).
 size_t Utf8SequenceLength(const uint8_t *bytes, size_t remaining);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "convert_escape.h"
 #include "convert_layout.h"
 
 namespace olva {
@@ -84,7 +85,6 @@ const SipKey &HostObfuscationKey() {
 }
 
 Token MakeToken(std::string_view prefix, const SipKey &key, const uint8_t *bytes, size_t count) {
-  constexpr char kHexDigits[] = "0123456789abcdef";
   Token token{};
   std::memcpy(token.text.data(), prefix.data(), 4);
   const uint64_t hash = SipHash24(key, bytes, count);

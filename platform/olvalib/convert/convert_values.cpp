@@ -8,12 +8,11 @@
 #include <charconv>
 #include <cstring>
 
+#include "convert_escape.h"
 #include "convert_layout.h"
 
 namespace olva {
 namespace {
-
-constexpr char kHexDigits[] = "0123456789abcdef";
 
 char *WriteHexByte(char *out, uint8_t byte) {
   out[0] = kHexDigits[byte >> 4];

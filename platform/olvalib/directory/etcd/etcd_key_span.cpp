@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <string_view>
 
+#include "etcd_keys.h"
+
 namespace olva::dir::etcd {
 namespace {
 
-constexpr std::string_view kDigits = "0123456789abcdef";
 constexpr size_t kWindow = 2 * sizeof(uint64_t);  // hex digits
 // A window's distance times a page's rows: up to 96 bits.
 __extension__ typedef unsigned __int128 Wide;
@@ -33,10 +34,10 @@ uint64_t WindowOf(const std::string &key, size_t at) {
 // digit.
 bool CarryInto(std::string &key, size_t end) {
   for (size_t i = end; i-- > 0;) {
-    const size_t digit = kDigits.find(key[i]);
+    const size_t digit = kKeyDigits.find(key[i]);
     if (digit == std::string_view::npos) return false;
     if (digit != 15) {
-      key[i] = kDigits[digit + 1];
+      key[i] = kKeyDigits[digit + 1];
       return true;
     }
     key[i] = '0';
@@ -63,7 +64,7 @@ std::string KeyAfterRows(const std::string &from, const KeyDensity &density, uin
   // A step wider than the window is taken in the digits before it, rounded down; one wider
   // than the hex part of the key is past every key.
   while (step > UINT64_MAX) {
-    if (at == 0 || (at <= from.size() && kDigits.find(from[at - 1]) == std::string_view::npos)) {
+    if (at == 0 || (at <= from.size() && kKeyDigits.find(from[at - 1]) == std::string_view::npos)) {
       return {};
     }
     step >>= 4;
@@ -76,7 +77,7 @@ std::string KeyAfterRows(const std::string &from, const KeyDensity &density, uin
   uint64_t sum = 0;
   const bool carry = __builtin_add_overflow(start, add, &sum);
   key.resize(at + kWindow);
-  for (size_t i = at + kWindow; i-- > at; sum >>= 4) key[i] = kDigits[sum & 0xf];
+  for (size_t i = at + kWindow; i-- > at; sum >>= 4) key[i] = kKeyDigits[sum & 0xf];
   if (carry && !CarryInto(key, at)) return {};
   // A from with bytes past 'f' in the window may pass the sum: no bound then.
   if (key <= from) return {};

@@ -6,7 +6,6 @@
 namespace olva::dir::etcd {
 namespace {
 
-constexpr std::string_view kDigits = "0123456789abcdef";
 constexpr std::array<size_t, kColumnCount> kColumnWidth{32, 32, 2, 16, 32};  // by Column
 // The hex digits of a row key after its order's tag and '/'.
 constexpr size_t kRowDigits = 32 + 32 + 2 + 16 + 32;
@@ -27,15 +26,15 @@ char OrderTag(const ColumnOrder &order) {
 
 void AppendHex(std::string &out, const uint8_t *bytes, size_t count) {
   for (size_t i = 0; i < count; ++i) {
-    out += kDigits[bytes[i] >> 4];
-    out += kDigits[bytes[i] & 0xf];
+    out += kKeyDigits[bytes[i] >> 4];
+    out += kKeyDigits[bytes[i] & 0xf];
   }
 }
 
 bool ReadHex(std::string_view text, uint8_t *bytes) {
   for (size_t i = 0; i < text.size() / 2; ++i) {
-    const size_t high = kDigits.find(text[2 * i]);
-    const size_t low = kDigits.find(text[2 * i + 1]);
+    const size_t high = kKeyDigits.find(text[2 * i]);
+    const size_t low = kKeyDigits.find(text[2 * i + 1]);
     if (high == std::string_view::npos || low == std::string_view::npos) return false;
     bytes[i] = static_cast<uint8_t>(high << 4 | low);
   }

@@ -13,6 +13,9 @@
 
 namespace olva::dir::etcd {
 
+// The digits a row key writes its columns in.
+inline constexpr std::string_view kKeyDigits = "0123456789abcdef";
+
 // The beginning of every key of the directory under a location's prefix: the prefix with each
 // '%' written %25 and each '/' written %2F, then '/'. The escaped prefix holds no '/', so a
 // key's first '/' ends it, and no directory's keys can begin with another's key prefix,
