@@ -16,7 +16,7 @@
 namespace olva::admin {
 namespace {
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionSpec kDumpOptions[] = {
     {"output", true, false},
     {"header", true, false},
     {"gzip-header", false, false},
@@ -61,7 +61,7 @@ int RunDump(std::span<char *const> words) {
   const Command &command = CommandNamed("dump");
   int usageStatus = kExitUsage;
   const std::optional<Arguments> arguments =
-      ParseOptionsOnly(command, words, kOptions, &usageStatus);
+      ParseOptionsOnly(command, words, kDumpOptions, &usageStatus);
   if (!arguments) return usageStatus;
   std::string error;
   const std::optional<std::string> output = arguments->Value("output");

@@ -9,12 +9,12 @@
 namespace olva::admin {
 namespace {
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionSpec kInitOptions[] = {
     {"self", true, false}, {"cluster", true, true}, {"force", false, false},
     {"ca", true, false},   {"cert", true, false},   {"key", true, false},
 };
 
-const Command &ThisCommand() {
+const Command &InitCommand() {
   return CommandNamed("init");
 }
 
@@ -35,22 +35,22 @@ std::optional<OlvaUUID> GivenOrRandom(const std::optional<std::string> &text, co
 int RunInit(std::span<char *const> words) {
   int usageStatus = kExitUsage;
   const std::optional<Arguments> arguments =
-      ParseOptionsOnly(ThisCommand(), words, kOptions, &usageStatus);
+      ParseOptionsOnly(InitCommand(), words, kInitOptions, &usageStatus);
   if (!arguments) return usageStatus;
   std::string error;
   dir::DirectoryInfo info;
   const std::optional<OlvaUUID> self = GivenOrRandom(arguments->Value("self"), "self", &error);
-  if (!self) return UsageError(ThisCommand(), error);
+  if (!self) return UsageError(InitCommand(), error);
   info.self = *self;
   std::vector<std::string> clusters = arguments->Values("cluster");
   if (clusters.empty()) {
     const std::optional<OlvaUUID> cluster = GivenOrRandom(std::nullopt, "cluster", &error);
-    if (!cluster) return UsageError(ThisCommand(), error);
+    if (!cluster) return UsageError(InitCommand(), error);
     info.clusters.push_back(*cluster);
   }
   for (const std::string &text : clusters) {
     const std::optional<OlvaUUID> cluster = GivenOrRandom(text, "cluster", &error);
-    if (!cluster) return UsageError(ThisCommand(), error);
+    if (!cluster) return UsageError(InitCommand(), error);
     info.clusters.push_back(*cluster);
   }
 
@@ -67,7 +67,7 @@ int RunInit(std::span<char *const> words) {
     case dir::AdminOutcome::kDone:
       break;
     case dir::AdminOutcome::kUsage:
-      return UsageError(ThisCommand(), error);
+      return UsageError(InitCommand(), error);
     case dir::AdminOutcome::kFailed:
     case dir::AdminOutcome::kUnsupported:
       return kExitFailure;

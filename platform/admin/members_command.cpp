@@ -13,13 +13,13 @@
 namespace olva::admin {
 namespace {
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionSpec kMembersOptions[] = {
     {"cluster", true, false},
     {"generation", true, false},
 };
 constexpr uint8_t kHealthy = 0x02;
 
-const Command &ThisCommand() {
+const Command &MembersCommand() {
   return CommandNamed("members");
 }
 
@@ -46,21 +46,21 @@ std::optional<uint32_t> CurrentGeneration(dir::DirectoryStore &store,
 
 int RunMembers(std::span<char *const> words) {
   std::string error;
-  const std::optional<Arguments> arguments = Arguments::Parse(words, kOptions, &error);
-  if (!arguments) return UsageError(ThisCommand(), error);
+  const std::optional<Arguments> arguments = Arguments::Parse(words, kMembersOptions, &error);
+  if (!arguments) return UsageError(MembersCommand(), error);
   const std::optional<std::string> clusterText = arguments->Value("cluster");
-  if (!clusterText) return UsageError(ThisCommand(), "--cluster is required");
+  if (!clusterText) return UsageError(MembersCommand(), "--cluster is required");
   const std::optional<OlvaUUID> cluster = dir::UuidFromText(*clusterText);
-  if (!cluster) return UsageError(ThisCommand(), "bad cluster UUID " + *clusterText);
+  if (!cluster) return UsageError(MembersCommand(), "bad cluster UUID " + *clusterText);
   std::optional<uint64_t> generation;
   if (const std::optional<std::string> text = arguments->Value("generation")) {
     generation = ParseNumber(*text, UINT32_MAX);
-    if (!generation) return UsageError(ThisCommand(), "bad generation " + *text);
+    if (!generation) return UsageError(MembersCommand(), "bad generation " + *text);
   }
   std::vector<OlvaUUID> members;
   for (const std::string &text : arguments->Positional()) {
     const std::optional<OlvaUUID> member = ParseUuidArgument(text);
-    if (!member) return UsageError(ThisCommand(), "bad member UUID " + text);
+    if (!member) return UsageError(MembersCommand(), "bad member UUID " + text);
     members.push_back(*member);
   }
 

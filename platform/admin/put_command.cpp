@@ -14,7 +14,7 @@
 namespace olva::admin {
 namespace {
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionSpec kPutOptions[] = {
     {"uuid", true, false},
     {"owner", true, false},
     {"type", true, false},
@@ -27,7 +27,7 @@ constexpr OptionSpec kOptions[] = {
 constexpr uint8_t kHasMinHostVersion = 0x80;
 constexpr uint64_t kMaxPayload = UINT32_MAX - sizeof(TarneEntry);
 
-const Command &ThisCommand() {
+const Command &PutCommand() {
   return CommandNamed("put");
 }
 
@@ -56,7 +56,7 @@ std::optional<int> ReadPayload(const Arguments &arguments, uint8_t type,
   const std::vector<std::string> &fields = arguments.Positional();
   if (!fields.empty()) {
     if (arguments.Has("file"))
-      return UsageError(ThisCommand(), "--file and field values both given");
+      return UsageError(PutCommand(), "--file and field values both given");
     const char *schema = Schema_NameForType(type);
     const std::vector<std::string_view> assignments(fields.begin(), fields.end());
     std::string error;
@@ -68,7 +68,7 @@ std::optional<int> ReadPayload(const Arguments &arguments, uint8_t type,
                    schema);
       return kExitFailure;
     }
-    if (status == TARNE_STATUS_BAD_PARAMETER) return UsageError(ThisCommand(), error);
+    if (status == TARNE_STATUS_BAD_PARAMETER) return UsageError(PutCommand(), error);
     std::fprintf(stderr, "tarne-admin: cannot encode the fields: %s\n", error.c_str());
     return kExitFailure;
   }
@@ -97,34 +97,33 @@ std::optional<int> ReadPayload(const Arguments &arguments, uint8_t type,
 
 int RunPut(std::span<char *const> words) {
   std::string error;
-  const std::optional<Arguments> arguments = Arguments::Parse(words, kOptions, &error);
-  if (!arguments) return UsageError(ThisCommand(), error);
+  const std::optional<Arguments> arguments = Arguments::Parse(words, kPutOptions, &error);
+  if (!arguments) return UsageError(PutCommand(), error);
 
   const std::optional<std::string> uuidText = arguments->Value("uuid");
   const std::optional<std::string> typeText = arguments->Value("type");
-  if (!uuidText || !typeText) return UsageError(ThisCommand(), "--uuid and --type are required");
+  if (!uuidText || !typeText) return UsageError(PutCommand(), "--uuid and --type are required");
   const std::optional<OlvaUUID> uuid = dir::UuidFromText(*uuidText);
-  if (!uuid) return UsageError(ThisCommand(), "bad UUID " + *uuidText);
+  if (!uuid) return UsageError(PutCommand(), "bad UUID " + *uuidText);
   const std::optional<OlvaUUID> owner =
       ParseUuidArgument(arguments->Value("owner").value_or(TARNE_UUID_SELF_NAME));
-  if (!owner) return UsageError(ThisCommand(), "bad owner UUID " + *arguments->Value("owner"));
+  if (!owner) return UsageError(PutCommand(), "bad owner UUID " + *arguments->Value("owner"));
   const std::optional<uint8_t> type = ParseType(*typeText);
-  if (!type) return UsageError(ThisCommand(), "bad type " + *typeText);
+  if (!type) return UsageError(PutCommand(), "bad type " + *typeText);
   std::optional<uint64_t> revision;
   if (const std::optional<std::string> text = arguments->Value("revision")) {
     revision = ParseNumber(*text, UINT64_MAX);
-    if (!revision) return UsageError(ThisCommand(), "bad revision " + *text);
+    if (!revision) return UsageError(PutCommand(), "bad revision " + *text);
   }
   const std::optional<OlvaUUID> cluster =
       ParseUuidArgument(arguments->Value("cluster").value_or(TARNE_UUID_NULL_NAME));
-  if (!cluster)
-    return UsageError(ThisCommand(), "bad cluster UUID " + *arguments->Value("cluster"));
+  if (!cluster) return UsageError(PutCommand(), "bad cluster UUID " + *arguments->Value("cluster"));
   const std::optional<uint64_t> flag = ParseNumber(arguments->Value("flag").value_or("0"), 0xff);
-  if (!flag) return UsageError(ThisCommand(), "bad flag " + *arguments->Value("flag"));
+  if (!flag) return UsageError(PutCommand(), "bad flag " + *arguments->Value("flag"));
   std::optional<uint64_t> minHostVersion;
   if (const std::optional<std::string> text = arguments->Value("min-host-version")) {
     minHostVersion = ParseNumber(*text, 0xff);
-    if (!minHostVersion) return UsageError(ThisCommand(), "bad minimum host version " + *text);
+    if (!minHostVersion) return UsageError(PutCommand(), "bad minimum host version " + *text);
   }
 
   std::vector<uint8_t> payload;

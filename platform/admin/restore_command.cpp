@@ -21,7 +21,7 @@
 namespace olva::admin {
 namespace {
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionSpec kRestoreOptions[] = {
     {"input", true, false},
     {"header", true, false},
 };
@@ -147,7 +147,7 @@ int RunRestore(std::span<char *const> words) {
   const Command &command = CommandNamed("restore");
   int usageStatus = kExitUsage;
   const std::optional<Arguments> arguments =
-      ParseOptionsOnly(command, words, kOptions, &usageStatus);
+      ParseOptionsOnly(command, words, kRestoreOptions, &usageStatus);
   if (!arguments) return usageStatus;
   std::string error;
   const std::optional<std::string> input = arguments->Value("input");

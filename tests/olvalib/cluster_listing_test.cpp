@@ -11,8 +11,6 @@
 namespace olva::test {
 namespace {
 
-const OlvaUUID kOwner = Uuid(0x0b);
-
 class EtcdClusterListingTest : public EtcdClusterOwnTest {
  protected:
   int Members() const override { return 1; }

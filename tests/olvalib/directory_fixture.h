@@ -39,6 +39,8 @@ inline OlvaUUID Uuid(uint8_t tag, uint8_t number = 0) {
 inline const OlvaUUID kSelf = Uuid(0x5e), kClusterA = Uuid(0xca), kClusterB = Uuid(0xcb);
 // Another host of the same cluster directory (a node file of its own).
 inline const OlvaUUID kOtherHost = Uuid(0x5f);
+// The owner of entries that no host of a test is.
+inline const OlvaUUID kOwner = Uuid(0x0a);
 inline const OlvaUUID kSelfMarker{{0, 0, 0, 2}};
 
 inline TarneEntry *AsEntry(std::vector<uint8_t> &bytes) {

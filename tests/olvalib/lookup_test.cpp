@@ -8,8 +8,6 @@
 namespace olva::test {
 namespace {
 
-const OlvaUUID kOwner = Uuid(0x0a);
-
 using LookupTest = AnyBackendTest;
 using TwoClusterLookupTest = TwoClusterAnyBackendTest;
 

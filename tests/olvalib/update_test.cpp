@@ -10,8 +10,6 @@
 namespace olva::test {
 namespace {
 
-const OlvaUUID kOwner = Uuid(0x0a);
-
 using UpdateTest = AnyBackendTest;
 using SqliteUpdateTest = DirectoryTest;
 
