@@ -84,7 +84,8 @@ std::string Arguments::DirectoryPath() const {
   if (dir::HostDirectoryLocation(&location, &error)) return location;
   // Every command asks for the location before it does anything: a node file that cannot
   // be read ends it here, named, rather than sending it to the default path.
-  std::fprintf(stderr, "tarne-admin: cannot tell where the directory is: %s\n", error.c_str());
+  (void)std::fprintf(stderr, "tarne-admin: cannot tell where the directory is: %s\n",
+                     error.c_str());
   std::exit(kExitFailure);
 }
 

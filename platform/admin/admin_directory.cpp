@@ -14,8 +14,8 @@ std::optional<OpenDirectory> OpenExistingDirectory(const std::string &location) 
   OpenDirectory directory;
   directory.store = dir::OpenDirectoryStore(location, dir::NodePath(), &directory.info, &error);
   if (directory.store != nullptr) return directory;
-  std::fprintf(stderr, "tarne-admin: cannot open directory %s: %s\n", location.c_str(),
-               error.c_str());
+  (void)std::fprintf(stderr, "tarne-admin: cannot open directory %s: %s\n", location.c_str(),
+                     error.c_str());
   return std::nullopt;
 }
 
@@ -24,8 +24,8 @@ std::optional<OlvaUUID> ServerCluster(const dir::DirectoryInfo &info, const Olva
   for (const OlvaUUID &server : info.clusters) {
     if (dir::SameUuid(server, cluster)) return cluster;
   }
-  std::fprintf(stderr, "tarne-admin: %s is not a server sub-cluster of this directory\n",
-               dir::UuidToText(cluster).c_str());
+  (void)std::fprintf(stderr, "tarne-admin: %s is not a server sub-cluster of this directory\n",
+                     dir::UuidToText(cluster).c_str());
   return std::nullopt;
 }
 
@@ -38,11 +38,11 @@ PEK_ReturnStatus WriteEntry(const OpenDirectory &directory, const TarneEntry &he
               record, cluster, directory.info);
   directory.store->ApplyBatch({&applied, 1});
   if (applied.status == TARNE_STATUS_ALREADY_EXISTS) {
-    std::fprintf(stderr, "tarne-admin: revision %llu of the entry already exists\n",
-                 static_cast<unsigned long long>(header.revision));
+    (void)std::fprintf(stderr, "tarne-admin: revision %llu of the entry already exists\n",
+                       static_cast<unsigned long long>(header.revision));
   } else if (applied.status != TARNE_STATUS_SUCCESS) {
-    std::fprintf(stderr, "tarne-admin: cannot write: %s\n",
-                 StoreFailureText(applied.status).c_str());
+    (void)std::fprintf(stderr, "tarne-admin: cannot write: %s\n",
+                       StoreFailureText(applied.status).c_str());
   }
   return applied.status;
 }

@@ -1,7 +1,5 @@
 // tarne-admin dump: streams every row of the directory, as one read transaction
 // sees it, into a dump file, then writes the header file that announces them.
-#include "admin_dump.h"
-
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -75,7 +73,7 @@ int RunDump(std::span<char *const> words) {
   DumpWriter writer;
   if (!writer.Open(*output, &error) || !WriteSnapshot(*directory->store, writer, &error) ||
       !writer.Finish(headerPath, arguments->Has("gzip-header"), starttime, Now(), &error)) {
-    std::fprintf(stderr, "tarne-admin: %s\n", error.c_str());
+    (void)std::fprintf(stderr, "tarne-admin: %s\n", error.c_str());
     return kExitFailure;
   }
   std::printf("dumped %llu entries to %s, header %s\n",
@@ -84,7 +82,3 @@ int RunDump(std::span<char *const> words) {
 }
 
 }  // namespace olva::admin
-
-int AdminDump(int argc, char **argv) {
-  return olva::admin::RunDump(std::span<char *const>(argv + 1, static_cast<size_t>(argc - 1)));
-}

@@ -20,8 +20,9 @@ int RunCompact(std::span<char *const> words) {
     case dir::AdminOutcome::kDone:
       return kExitSuccess;
     case dir::AdminOutcome::kUnsupported:
-      std::fprintf(stderr, "tarne-admin: %s is not a directory on a cluster: nothing to compact\n",
-                   path.c_str());
+      (void)std::fprintf(stderr,
+                         "tarne-admin: %s is not a directory on a cluster: nothing to compact\n",
+                         path.c_str());
       return kExitFailure;
     case dir::AdminOutcome::kUsage:
     case dir::AdminOutcome::kFailed:

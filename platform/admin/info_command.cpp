@@ -18,7 +18,7 @@ int RunInfo(std::span<char *const> words) {
   if (!directory) return kExitFailure;
   const std::optional<uint64_t> count = directory->store->CountEntries();
   if (!count) {
-    std::fprintf(stderr, "tarne-admin: cannot count the entries of %s\n", path.c_str());
+    (void)std::fprintf(stderr, "tarne-admin: cannot count the entries of %s\n", path.c_str());
     return kExitFailure;
   }
   std::printf("directory: %s\n", path.c_str());

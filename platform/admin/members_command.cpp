@@ -77,7 +77,7 @@ int RunMembers(std::span<char *const> words) {
   membership.members = members;
   const std::optional<std::vector<uint8_t>> payload = dir::EncodeMembership(membership);
   if (!payload) {
-    std::fputs("tarne-admin: the membership does not fit an entry\n", stderr);
+    (void)std::fputs("tarne-admin: the membership does not fit an entry\n", stderr);
     return kExitFailure;
   }
 

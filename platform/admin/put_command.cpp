@@ -64,12 +64,12 @@ std::optional<int> ReadPayload(const Arguments &arguments, uint8_t type,
         OlvaFields_Encode(TarneSchemaDirectory, schema, assignments, payload, &error);
     if (status == TARNE_STATUS_SUCCESS) return std::nullopt;
     if (status == TARNE_STATUS_NOT_FOUND) {
-      std::fprintf(stderr, "tarne-admin: type %u has no schema (%s) to encode fields with\n", type,
-                   schema);
+      (void)std::fprintf(stderr, "tarne-admin: type %u has no schema (%s) to encode fields with\n",
+                         type, schema);
       return kExitFailure;
     }
     if (status == TARNE_STATUS_BAD_PARAMETER) return UsageError(PutCommand(), error);
-    std::fprintf(stderr, "tarne-admin: cannot encode the fields: %s\n", error.c_str());
+    (void)std::fprintf(stderr, "tarne-admin: cannot encode the fields: %s\n", error.c_str());
     return kExitFailure;
   }
   if (const std::optional<std::string> file = arguments.Value("file")) {
@@ -79,15 +79,15 @@ std::optional<int> ReadPayload(const Arguments &arguments, uint8_t type,
       return kExitFailure;
     }
     const bool read = ReadStream(stream, payload);
-    std::fclose(stream);
+    (void)std::fclose(stream);
     if (!read) {
-      std::fprintf(stderr, "tarne-admin: cannot read %s whole\n", file->c_str());
+      (void)std::fprintf(stderr, "tarne-admin: cannot read %s whole\n", file->c_str());
       return kExitFailure;
     }
     return std::nullopt;
   }
   if (!ReadStream(stdin, payload)) {
-    std::fputs("tarne-admin: cannot read standard input whole\n", stderr);
+    (void)std::fputs("tarne-admin: cannot read standard input whole\n", stderr);
     return kExitFailure;
   }
   return std::nullopt;
@@ -129,7 +129,7 @@ int RunPut(std::span<char *const> words) {
   std::vector<uint8_t> payload;
   if (const std::optional<int> failed = ReadPayload(*arguments, *type, &payload)) return *failed;
   if (payload.size() > kMaxPayload) {
-    std::fputs("tarne-admin: the payload does not fit an entry\n", stderr);
+    (void)std::fputs("tarne-admin: the payload does not fit an entry\n", stderr);
     return kExitFailure;
   }
 
@@ -139,10 +139,11 @@ int RunPut(std::span<char *const> words) {
   if (!target) return kExitFailure;
 
   if (payload.size() > directory->store->MaxPayload()) {
-    std::fprintf(stderr,
-                 "tarne-admin: the payload of %zu bytes is larger than the directory's "
-                 "maximum of %llu\n",
-                 payload.size(), static_cast<unsigned long long>(directory->store->MaxPayload()));
+    (void)std::fprintf(stderr,
+                       "tarne-admin: the payload of %zu bytes is larger than the directory's "
+                       "maximum of %llu\n",
+                       payload.size(),
+                       static_cast<unsigned long long>(directory->store->MaxPayload()));
     return kExitFailure;
   }
 

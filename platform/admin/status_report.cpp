@@ -25,7 +25,7 @@ std::string Quoted(std::string_view text) {
       quoted.append(1, '\\').append(1, c);
     } else if (byte < 0x20) {
       char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+      (void)std::snprintf(escape, sizeof escape, "\\u%04x", byte);
       quoted += escape;
     } else {
       quoted += c;

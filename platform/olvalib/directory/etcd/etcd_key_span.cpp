@@ -15,8 +15,8 @@ __extension__ typedef unsigned __int128 Wide;
 // A byte's digit value, rising with the byte: one that is no hex digit takes the nearest
 // digit's (a bound or a key read past, key + '\0', holds such bytes).
 uint64_t DigitOf(char byte) {
-  if (byte >= '0' && byte <= '9') return static_cast<uint64_t>(byte - '0');
-  if (byte >= 'a' && byte <= 'f') return static_cast<uint64_t>(byte - 'a' + 10);
+  if (byte >= '0' && byte <= '9') return static_cast<uint64_t>(byte) - '0';
+  if (byte >= 'a' && byte <= 'f') return static_cast<uint64_t>(byte) - 'a' + 10;
   if (byte < '0') return 0;
   return byte < 'a' ? 10 : 15;
 }
