@@ -7,14 +7,14 @@
 
 namespace {
 
-CommandCheckResult Refuse(const char *message) {
+CommandCheckResult RefuseCommand(const char *message) {
   Message_Error("%s", message);
   return CommandCheckResult::kRefused;
 }
 
 CommandCheckResult CheckAdd(Settings &settings) {
   if ((settings.query.flags & (TARNE_QUERY_ANY_UUID | TARNE_QUERY_ANY_TYPE)) != 0) {
-    return Refuse("Type and UUID must be provided\n");
+    return RefuseCommand("Type and UUID must be provided\n");
   }
   // The owner is -o's UUID, or the self marker it already holds.
   Query_ClearFlag(settings.query, TARNE_QUERY_ANY_OWNER);
@@ -22,13 +22,14 @@ CommandCheckResult CheckAdd(Settings &settings) {
 }
 
 CommandCheckResult CheckType(Settings &settings) {
-  if ((settings.query.flags & TARNE_QUERY_ANY_TYPE) != 0) return Refuse("Type must be provided\n");
+  if ((settings.query.flags & TARNE_QUERY_ANY_TYPE) != 0)
+    return RefuseCommand("Type must be provided\n");
   return CommandCheckResult::kPassed;
 }
 
 CommandCheckResult CheckDumpFile(Settings &settings) {
   if (settings.dumpFile == nullptr) {
-    return Refuse("readdump requires dumpfile (specify with -d/--dumpfile)\n");
+    return RefuseCommand("readdump requires dumpfile (specify with -d/--dumpfile)\n");
   }
   return CommandCheckResult::kPassed;
 }
