@@ -12,7 +12,7 @@ std::string WordsCase(const std::string &pattern, const std::vector<std::string>
 }
 
 // The option arguments: completed from what their kind offers, and nothing else then.
-std::string ArgumentCases(const CompletionModel &model) {
+std::string BashArgumentCases(const CompletionModel &model) {
   std::string text = "  case $prev in\n";
   text += WordsCase(CasePattern(model, ArgumentKind::kType), model.types);
   text += WordsCase(CasePattern(model, ArgumentKind::kFormat), model.formats);
@@ -29,7 +29,7 @@ std::string ArgumentCases(const CompletionModel &model) {
 }
 
 // tarne-tool: options anywhere, one command word anywhere.
-std::string CommandAnywhere(const CompletionModel &model) {
+std::string BashCommandAnywhere(const CompletionModel &model) {
   const std::vector<std::string> options = AllForms(model);
   const std::vector<std::string> withArgument = FormsWithArgument(model);
   return "  if [[ $cur == -* ]]; then\n"
@@ -52,7 +52,7 @@ std::string CommandAnywhere(const CompletionModel &model) {
 }
 
 // tarne-admin: the command first, then its own options.
-std::string CommandFirst(const CompletionModel &model) {
+std::string BashCommandFirst(const CompletionModel &model) {
   std::string text =
       "  if ((COMP_CWORD == 1)); then\n"
       "    if [[ $cur == -* ]]; then\n"
@@ -98,8 +98,8 @@ std::string BashCompletion(const CompletionModel &model) {
          "    prev=${COMP_WORDS[COMP_CWORD - 2]}\n"
          "  fi\n"
          "  COMPREPLY=()\n" +
-         ArgumentCases(model) +
-         (model.commandOptions.empty() ? CommandAnywhere(model) : CommandFirst(model)) +
+         BashArgumentCases(model) +
+         (model.commandOptions.empty() ? BashCommandAnywhere(model) : BashCommandFirst(model)) +
          "}\n"
          "complete -F " +
          function + " " + model.program + "\n";

@@ -6,23 +6,24 @@
 
 namespace {
 
-std::string Case(const std::string &pattern, const std::string &action) {
+std::string ZshCase(const std::string &pattern, const std::string &action) {
   return pattern.empty() ? std::string() : "    " + pattern + ")\n      " + action + " ;;\n";
 }
 
-std::string ArgumentCases(const CompletionModel &model) {
+std::string ZshArgumentCases(const CompletionModel &model) {
   return "  case $prev in\n" +
-         Case(CasePattern(model, ArgumentKind::kType),
-              "compadd -- " + Joined(model.types, ' ') + "\n      return") +
-         Case(CasePattern(model, ArgumentKind::kFormat),
-              "compadd -- " + Joined(model.formats, ' ') + "\n      return") +
-         Case(CasePattern(model, ArgumentKind::kUuid),
-              "compadd -- " + Joined(model.uuids, ' ') + "\n      return") +
-         Case(CasePattern(model, ArgumentKind::kFile), "_files\n      return") +
-         Case(CasePattern(model, ArgumentKind::kNumber), ": a number\n      return 1") + "  esac\n";
+         ZshCase(CasePattern(model, ArgumentKind::kType),
+                 "compadd -- " + Joined(model.types, ' ') + "\n      return") +
+         ZshCase(CasePattern(model, ArgumentKind::kFormat),
+                 "compadd -- " + Joined(model.formats, ' ') + "\n      return") +
+         ZshCase(CasePattern(model, ArgumentKind::kUuid),
+                 "compadd -- " + Joined(model.uuids, ' ') + "\n      return") +
+         ZshCase(CasePattern(model, ArgumentKind::kFile), "_files\n      return") +
+         ZshCase(CasePattern(model, ArgumentKind::kNumber), ": a number\n      return 1") +
+         "  esac\n";
 }
 
-std::string CommandAnywhere(const CompletionModel &model) {
+std::string ZshCommandAnywhere(const CompletionModel &model) {
   const std::vector<std::string> options = AllForms(model);
   const std::vector<std::string> withArgument = FormsWithArgument(model);
   return "  if [[ $cur == -* ]]; then\n"
@@ -44,7 +45,7 @@ std::string CommandAnywhere(const CompletionModel &model) {
          "  compadd -a subcommands\n";
 }
 
-std::string CommandFirst(const CompletionModel &model) {
+std::string ZshCommandFirst(const CompletionModel &model) {
   std::string text =
       "  if ((CURRENT == 2)); then\n"
       "    if [[ $cur == -* ]]; then\n"
@@ -87,8 +88,8 @@ std::string ZshCompletion(const CompletionModel &model) {
          "    cur=${cur#*=}\n"
          "    compset -P '*='\n"
          "  fi\n" +
-         ArgumentCases(model) +
-         (model.commandOptions.empty() ? CommandAnywhere(model) : CommandFirst(model)) +
+         ZshArgumentCases(model) +
+         (model.commandOptions.empty() ? ZshCommandAnywhere(model) : ZshCommandFirst(model)) +
          "}\n"
          "# Called as the function autoloaded from $fpath, complete; sourced, register.\n"
          "if [[ ${funcstack[1]} == _" +
