@@ -26,7 +26,7 @@ __attribute__((format(printf, 1, 2))) void Report(const char *format, ...) {
   (void)std::fflush(Output_Out());
   va_list args;
   va_start(args, format);
-  (void)std::vfprintf(Output_Err(), format, args);  // NOLINT(clang-analyzer-valist.Uninitialized)
+  (void)std::vfprintf(Output_Err(), format, args);
   va_end(args);
 }
 

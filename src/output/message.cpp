@@ -9,7 +9,7 @@
 void Message_Error(const char *format, ...) {
   va_list args;
   va_start(args, format);
-  std::vfprintf(Output_Err(), format, args);
+  (void)std::vfprintf(Output_Err(), format, args);
   va_end(args);
 }
 

@@ -34,14 +34,14 @@ void WriteFormatted(FILE *stream, const char *head, const char *prefix, const ch
   if (textLength < 0) return;
   const size_t total = prefixLength + static_cast<size_t>(textLength);
   if (total < sizeof local) {
-    std::fwrite(local, 1, total, stream);
+    (void)std::fwrite(local, 1, total, stream);
     return;
   }
   std::unique_ptr<char[]> heap(new (std::nothrow) char[total + 1]);
   if (!heap) return;  // like a failed write: nothing is checked
   std::memcpy(heap.get(), local, prefixLength);
-  std::vsnprintf(heap.get() + prefixLength, total + 1 - prefixLength, format, args);
-  std::fwrite(heap.get(), 1, total, stream);
+  (void)std::vsnprintf(heap.get() + prefixLength, total + 1 - prefixLength, format, args);
+  (void)std::fwrite(heap.get(), 1, total, stream);
 }
 
 void WriteToErrorBehindTimestamp(const char *text, size_t length) {
@@ -60,7 +60,7 @@ void WriteToErrorBehindTimestamp(const char *text, size_t length) {
   }
   std::memcpy(line, timestamp, prefixLength);
   std::memcpy(line + prefixLength, text, length);
-  std::fwrite(line, 1, total, Output_Err());
+  (void)std::fwrite(line, 1, total, Output_Err());
 }
 
 }  // namespace
@@ -72,7 +72,7 @@ const char *Output_Timestamp() {
   const time_t seconds = now.tv_sec;
   tm local{};
   if (localtime_r(&seconds, &local) == nullptr) return timestampBuffer;
-  std::strftime(timestampBuffer, sizeof timestampBuffer, "%Y-%m-%dT%H:%M:%S: ", &local);
+  (void)std::strftime(timestampBuffer, sizeof timestampBuffer, "%Y-%m-%dT%H:%M:%S: ", &local);
   return timestampBuffer;
 }
 
@@ -95,7 +95,7 @@ void Output_Write(const char *text, size_t length) {
   if (CurrentSettings().channelOnStderr) {
     WriteToErrorBehindTimestamp(text, length);
   } else {
-    std::fwrite(text, 1, length, Output_Out());
+    (void)std::fwrite(text, 1, length, Output_Out());
   }
 }
 

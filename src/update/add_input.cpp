@@ -15,7 +15,7 @@ PEK_ReturnStatus AddInput_Read(FILE *in, FILE *err, uint32_t maxCapacity, TarneE
   uint32_t capacity = kAddInitialCapacity;
   auto *block = static_cast<uint8_t *>(std::malloc(sizeof(TarneEntry) + capacity));
   if (block == nullptr) {
-    std::fputs("Failed to allocate memory for entry\n", err);
+    (void)std::fputs("Failed to allocate memory for entry\n", err);
     return TARNE_STATUS_OUT_OF_MEMORY;
   }
   std::memset(block, 0, sizeof(TarneEntry));
@@ -28,17 +28,17 @@ PEK_ReturnStatus AddInput_Read(FILE *in, FILE *err, uint32_t maxCapacity, TarneE
         std::fread(block + sizeof(TarneEntry) + length, 1, capacity - length, in));
     if (length < capacity) break;
     if (capacity >= maxCapacity) {
-      std::fprintf(err,
-                   "Standard input holds %u bytes or more; an entry's payload must be "
-                   "shorter\n",
-                   maxCapacity);
+      (void)std::fprintf(err,
+                         "Standard input holds %u bytes or more; an entry's payload must be "
+                         "shorter\n",
+                         maxCapacity);
       std::free(block);
       return TARNE_STATUS_LIMIT_EXCEEDED;
     }
     capacity *= 2;  // at most maxCapacity, checked above: never wraps
     auto *grown = static_cast<uint8_t *>(std::realloc(block, sizeof(TarneEntry) + capacity));
     if (grown == nullptr) {
-      std::fputs("Failed to re-allocate memory for entry\n", err);
+      (void)std::fputs("Failed to re-allocate memory for entry\n", err);
       std::free(block);
       return TARNE_STATUS_OUT_OF_MEMORY;
     }

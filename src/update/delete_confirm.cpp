@@ -3,7 +3,7 @@
 #include <strings.h>
 
 DeleteConfirmation Delete_ConfirmAll(FILE *in, FILE *err) {
-  std::fputs(
+  (void)std::fputs(
       "This is not a recommended operation."
       "This will delete all entries in TARNE and can destabilize OLVA"
       "Only way to recover from this is to reboot the host."
@@ -13,7 +13,7 @@ DeleteConfirmation Delete_ConfirmAll(FILE *in, FILE *err) {
   // Room for "yes" alone: a longer answer is judged by its first three characters.
   char answer[4] = {};
   if (std::fgets(answer, sizeof answer, in) == nullptr) {
-    std::fputs("Invalid input\n", err);
+    (void)std::fputs("Invalid input\n", err);
     return DeleteConfirmation::kNoInput;
   }
   return strncasecmp(answer, "yes", 3) == 0 ? DeleteConfirmation::kConfirmed

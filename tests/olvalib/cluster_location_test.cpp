@@ -179,16 +179,16 @@ TEST_F(NodeFileTest, OnlyFilesThatCanBeTrustedAreRead) {
       // Root too: another user could rewrite it.
       {"another user's", kNode, kOtherUsers, node, 0600,
        "node file PATH is owned by uid 4242, not by this user (uid 0) or root (chown 0 PATH)"},
-      {"64 KiB", kNode, kFile, padded(node, 64 * 1024), 0600, nullptr},
-      {"a byte more", kNode, kFile, padded(node, 64 * 1024 + 1), 0600,
+      {"64 KiB", kNode, kFile, padded(node, size_t{64} * 1024), 0600, nullptr},
+      {"a byte more", kNode, kFile, padded(node, size_t{64} * 1024 + 1), 0600,
        "node file PATH is larger than 65536 bytes"},
       {"a key for its owner only", kKey, kFile, pem, 0600, nullptr},
       {"a key the group reads", kKey, kFile, pem, 0640, keyOpen},
       {"a key others read", kKey, kFile, pem, 0604, keyOpen},
       {"an empty key", kKey, kFile, "", 0600, "key file PATH is empty"},
-      {"an authority of 1 MiB all may read", kAuthority, kFile, padded(pem, 1024 * 1024), 0644,
-       nullptr},
-      {"a byte more", kAuthority, kFile, padded(pem, 1024 * 1024 + 1), 0644,
+      {"an authority of 1 MiB all may read", kAuthority, kFile, padded(pem, size_t{1024} * 1024),
+       0644, nullptr},
+      {"a byte more", kAuthority, kFile, padded(pem, size_t{1024} * 1024 + 1), 0644,
        "authority file PATH is larger than 1048576 bytes"},
   };
   for (const Row &row : rows) {

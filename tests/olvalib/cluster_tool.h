@@ -133,13 +133,13 @@ class EtcdClusterOwnTest : public DirectoryTest {
   long StartedCalls(const std::string &methods) {
     const std::string endpoint = Endpoints().at(0);
     int out = -1;
+    const char *program =
+        "import re, sys, urllib.request\n"
+        "text = urllib.request.urlopen(sys.argv[1]).read().decode()\n"
+        "print(int(sum(float(n) for n in re.findall(r'^grpc_server_started_total\\{[^}]*"
+        "grpc_method=\"' + sys.argv[2] + r'\"[^}]*\\} (\\S+)$', text, re.M))))";
     const pid_t pid = StartProcess(
-        {"/usr/bin/env", "python3", "-c",
-         "import re, sys, urllib.request\n"
-         "text = urllib.request.urlopen(sys.argv[1]).read().decode()\n"
-         "print(int(sum(float(n) for n in re.findall(r'^grpc_server_started_total\\{[^}]*"
-         "grpc_method=\"' + sys.argv[2] + r'\"[^}]*\\} (\\S+)$', text, re.M))))",
-         "http://" + endpoint + "/metrics", methods},
+        {"/usr/bin/env", "python3", "-c", program, "http://" + endpoint + "/metrics", methods},
         &out);
     const std::string said = ReadAll(out);
     EXPECT_EQ(WaitProcess(pid), 0);

@@ -91,8 +91,8 @@ class Completions {
     if (arrived_.wait_for(lock, kDrainBound, [&] { return seen_.size() >= awaited_; })) return;
     // Every call to a cluster has a deadline, so a completion is lost or the machine is
     // starved: end the run rather than let the library write into freed memory.
-    std::fprintf(stderr, "%zu of %zu completions after 60 s more: ending the run\n", seen_.size(),
-                 awaited_);
+    (void)std::fprintf(stderr, "%zu of %zu completions after 60 s more: ending the run\n",
+                       seen_.size(), awaited_);
     std::abort();
   }
   static int32_t Callback(void *context, TarneEntry *entry, uint32_t, OlvaUUID,
@@ -155,7 +155,7 @@ inline std::string SharedClusterEndpoints() {
 inline std::string FreshPrefix() {
   std::random_device random;
   char text[32];
-  std::snprintf(text, sizeof text, "test-%08x%08x", random(), random());
+  (void)std::snprintf(text, sizeof text, "test-%08x%08x", random(), random());
   return text;
 }
 

@@ -65,7 +65,7 @@ TEST(EtcdKeySpanTest, APagesDensityBoundsANextPageOfAboutAsManyRows) {
   std::vector<std::string> keys(200000);
   for (std::string &key : keys) key = HexKey(random, 0);
   std::sort(keys.begin(), keys.end());
-  constexpr uint32_t kPage = 2000;
+  constexpr size_t kPage = 2000;
   for (size_t first = 0; first + 3 * kPage < keys.size(); first += 7 * kPage + 13) {
     const KeyDensity density = MeasureDensity(keys[first], keys[first + kPage - 1], kPage - 1);
     const std::string reached = keys[first + kPage - 1] + '\0';

@@ -36,7 +36,7 @@ std::vector<std::string> CheckWriterEntries() {
   std::vector<std::string> rows;
   for (const auto &[tag, counts] : writers) {
     char line[64];
-    std::snprintf(line, sizeof line, "%02X %d %d", tag, counts.first, counts.second);
+    (void)std::snprintf(line, sizeof line, "%02X %d %d", tag, counts.first, counts.second);
     rows.push_back(line);
   }
   return rows;

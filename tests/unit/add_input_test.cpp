@@ -40,10 +40,10 @@ std::vector<uint8_t> ReadFrom(FILE *in, PEK_ReturnStatus *status, uint32_t max =
 std::vector<uint8_t> ReadBytes(const std::vector<uint8_t> &input, PEK_ReturnStatus *status,
                                uint32_t max = kAddMaxCapacity) {
   FILE *in = std::tmpfile();
-  if (!input.empty()) std::fwrite(input.data(), 1, input.size(), in);
+  if (!input.empty()) (void)std::fwrite(input.data(), 1, input.size(), in);
   std::rewind(in);
   std::vector<uint8_t> bytes = ReadFrom(in, status, max);
-  std::fclose(in);
+  (void)std::fclose(in);
   return bytes;
 }
 
@@ -75,7 +75,7 @@ TEST(AddInput, PipeDeliveringSmallPiecesIsReadToItsEnd) {
   PEK_ReturnStatus status = 0;
   EXPECT_EQ(ReadFrom(in, &status), input);
   writer.join();
-  std::fclose(in);
+  (void)std::fclose(in);
 }
 
 }  // namespace

@@ -21,8 +21,8 @@ class ChannelCapture {
   ChannelCapture &operator=(const ChannelCapture &) = delete;
   ~ChannelCapture() {
     Output_SetStreams(nullptr, nullptr);
-    std::fclose(out_);
-    std::fclose(err_);
+    (void)std::fclose(out_);
+    (void)std::fclose(err_);
     std::free(outText_);
     std::free(errText_);
     MutableSettings() = saved_;
@@ -32,7 +32,7 @@ class ChannelCapture {
 
  private:
   static std::string Text(FILE *stream, char *const &text, const size_t &size) {  // after the flush
-    std::fflush(stream);
+    (void)std::fflush(stream);
     return std::string(text, size);
   }
   Settings saved_;

@@ -13,9 +13,12 @@ namespace olva {
 
 class TextSink {
  public:
-  // Room for the text is capacity - 1: the last byte is kept for the terminating NUL.
+  // Room for the text is capacity - 1: the last byte is kept for the terminating NUL. No
+  // buffer has no room, whatever the capacity says.
   TextSink(char *buffer, uint32_t capacity)
-      : buffer_(buffer), limit_(capacity == 0 ? 0 : capacity - 1), hasRoomForNul_(capacity != 0) {}
+      : buffer_(buffer),
+        limit_(buffer == nullptr || capacity == 0 ? 0 : capacity - 1),
+        hasRoomForNul_(buffer != nullptr && capacity != 0) {}
 
   void Put(char c) {
     if (length_ < limit_) buffer_[length_] = c;
@@ -23,7 +26,7 @@ class TextSink {
   }
   void Put(const char *bytes, size_t count) {
     // count 0 may come with a null address, which memcpy must not see.
-    if (count != 0 && count <= limit_ && length_ <= limit_ - count) {
+    if (count != 0 && Room(count)) {
       std::memcpy(buffer_ + length_, bytes, count);
     }
     length_ += count;
@@ -33,20 +36,18 @@ class TextSink {
   // sixteen bytes at a time: no call and no branch on its exact length.
   void PutPadded(std::string_view text) {
     const size_t rounded = (text.size() + 15) & ~size_t{15};
-    char *out = Direct(rounded);
-    if (out == nullptr) {
+    if (!Room(rounded)) {
       Put(text);
       return;
     }
+    char *out = buffer_ + length_;
     for (size_t at = 0; at < rounded; at += 16) std::memcpy(out + at, text.data() + at, 16);
     length_ += text.size();
   }
 
   // Formatting helpers write into Scratch(n) and then Commit what they wrote; while the text
   // still fits, the scratch is the buffer itself and Commit only moves on.
-  char *Scratch(size_t count) {
-    return count <= limit_ && length_ <= limit_ - count ? buffer_ + length_ : scratch_;
-  }
+  char *Scratch(size_t count) { return Room(count) ? buffer_ + length_ : scratch_; }
   void Commit(const char *written, size_t count) {
     if (written == scratch_) {
       Put(scratch_, count);
@@ -58,9 +59,7 @@ class TextSink {
 
   // For long pieces: where to write count bytes, or null once the text cannot fit (a piece
   // that does not fit means the whole text does not, so only its length matters then).
-  char *Direct(size_t count) {
-    return count <= limit_ && length_ <= limit_ - count ? buffer_ + length_ : nullptr;
-  }
+  char *Direct(size_t count) { return Room(count) ? buffer_ + length_ : nullptr; }
   void Advance(size_t count) { length_ += count; }
 
   // A renderer that may give up part way rewinds to a mark taken before it began.
@@ -74,6 +73,9 @@ class TextSink {
   void Terminate() { buffer_[length_] = '\0'; }
 
  private:
+  // Whether count more bytes fit before the NUL's byte.
+  bool Room(size_t count) const { return count <= limit_ && length_ <= limit_ - count; }
+
   char *buffer_;
   uint64_t limit_;
   bool hasRoomForNul_;

@@ -23,8 +23,8 @@ class AbsentBackend final : public DirectoryBackend {
     return nullptr;
   }
   AdminOutcome Init(const InitRequest &request, std::string *) const override {
-    std::fprintf(stderr, "tarne-admin: cannot create %s: %s\n", request.location.c_str(),
-                 cause_.c_str());
+    (void)std::fprintf(stderr, "tarne-admin: cannot create %s: %s\n", request.location.c_str(),
+                       cause_.c_str());
     return AdminOutcome::kFailed;
   }
   bool Check(const std::string &location, const std::string &, const ProblemSink &,
@@ -53,8 +53,8 @@ class AbsentBackend final : public DirectoryBackend {
 
  private:
   void CannotOpen(const std::string &location) const {
-    std::fprintf(stderr, "tarne-admin: cannot open directory %s: %s\n", location.c_str(),
-                 cause_.c_str());
+    (void)std::fprintf(stderr, "tarne-admin: cannot open directory %s: %s\n", location.c_str(),
+                       cause_.c_str());
   }
   const std::string cause_;
 };

@@ -156,7 +156,8 @@ std::string StoreFailureText(PEK_ReturnStatus status) {
       return "quota exceeded: the cluster's space is exhausted (tarne-admin compact frees it)";
     default:
       char text[40];
-      std::snprintf(text, sizeof text, "failure (status 0x%08X)", static_cast<unsigned>(status));
+      (void)std::snprintf(text, sizeof text, "failure (status 0x%08X)",
+                          static_cast<unsigned>(status));
       return text;
   }
 }

@@ -15,8 +15,8 @@ namespace olva::dir {
 
 // A node file is a few hundred bytes; an authority's bundle of certificates may be hundreds
 // of KiB.
-inline constexpr size_t kNodeFileMaxBytes = 64 * 1024;
-inline constexpr size_t kTlsFileMaxBytes = 1024 * 1024;
+inline constexpr size_t kNodeFileMaxBytes = size_t{64} * 1024;
+inline constexpr size_t kTlsFileMaxBytes = size_t{1024} * 1024;
 
 enum class FileTrust {
   kPublic,  // anyone may read or own it: a certificate

@@ -18,7 +18,7 @@ std::string MemberName(const ClusterLocation &location, const std::vector<Member
     if (statuses[member].answered && statuses[member].id == id) return location.endpoints[member];
   }
   char text[32];
-  std::snprintf(text, sizeof text, "member %llx", static_cast<unsigned long long>(id));
+  (void)std::snprintf(text, sizeof text, "member %llx", static_cast<unsigned long long>(id));
   return text;
 }
 

@@ -60,8 +60,8 @@ void TakeBack(const ClusterLocation &cluster, const TlsFiles &tls, const std::st
       EtcdStore::RemoveCreatedDirectory(cluster, tls, createdRevision, &markerKey, &error);
   const char *replaced = force ? " (the directory --force replaced is gone)" : "";
   if (status == TARNE_STATUS_SUCCESS) {
-    std::fprintf(stderr, "tarne-admin: the directory created at %s was removed again%s\n",
-                 location.c_str(), replaced);
+    (void)std::fprintf(stderr, "tarne-admin: the directory created at %s was removed again%s\n",
+                       location.c_str(), replaced);
     return;
   }
   std::string endpoints;
@@ -73,10 +73,11 @@ void TakeBack(const ClusterLocation &cluster, const TlsFiles &tls, const std::st
   if (tls.Given()) {
     endpoints += " --cacert=" + tls.ca + " --cert=" + tls.cert + " --key=" + tls.key;
   }
-  std::fprintf(stderr,
-               "tarne-admin: the directory created at %s is still there (%s)%s: remove it with "
-               "`ETCDCTL_API=3 etcdctl --endpoints=%s del '%s'` before running init again\n",
-               location.c_str(), error.c_str(), replaced, endpoints.c_str(), markerKey.c_str());
+  (void)std::fprintf(
+      stderr,
+      "tarne-admin: the directory created at %s is still there (%s)%s: remove it with "
+      "`ETCDCTL_API=3 etcdctl --endpoints=%s del '%s'` before running init again\n",
+      location.c_str(), error.c_str(), replaced, endpoints.c_str(), markerKey.c_str());
 }
 
 // Whether gRPC's words for a member that did not answer say it refused this host's TLS: a
@@ -126,8 +127,8 @@ class ClusterBackend final : public DirectoryBackend {
     const bool force = request.force;
     const std::string &nodePath = request.nodePath;
     const auto nodeExists = [&] {
-      std::fprintf(stderr, "tarne-admin: %s already exists (--force replaces it)\n",
-                   nodePath.c_str());
+      (void)std::fprintf(stderr, "tarne-admin: %s already exists (--force replaces it)\n",
+                         nodePath.c_str());
       return AdminOutcome::kFailed;
     };
     std::error_code ignored;
@@ -141,7 +142,8 @@ class ClusterBackend final : public DirectoryBackend {
         EtcdStore::CreateDirectory(*cluster, *tls, force, &error, &createdRevision);
     const bool joined = status == TARNE_STATUS_ALREADY_EXISTS;
     if (status != TARNE_STATUS_SUCCESS && !joined) {
-      std::fprintf(stderr, "tarne-admin: cannot create %s: %s\n", location.c_str(), error.c_str());
+      (void)std::fprintf(stderr, "tarne-admin: cannot create %s: %s\n", location.c_str(),
+                         error.c_str());
       return AdminOutcome::kFailed;
     }
     // The node file records the location, so that the host's programs find the directory
@@ -155,7 +157,7 @@ class ClusterBackend final : public DirectoryBackend {
     if (status == TARNE_STATUS_ALREADY_EXISTS) {
       nodeExists();
     } else {
-      std::fprintf(stderr, "tarne-admin: cannot write the node file: %s\n", error.c_str());
+      (void)std::fprintf(stderr, "tarne-admin: cannot write the node file: %s\n", error.c_str());
     }
     if (!joined) TakeBack(*cluster, *tls, location, createdRevision, force);
     return AdminOutcome::kFailed;
@@ -174,8 +176,8 @@ class ClusterBackend final : public DirectoryBackend {
     DirectoryInfo info;
     const std::unique_ptr<DirectoryStore> opened = Open(location, nodePath, &info, &error);
     if (opened == nullptr) {
-      std::fprintf(stderr, "tarne-admin: cannot open directory %s: %s\n", location.c_str(),
-                   error.c_str());
+      (void)std::fprintf(stderr, "tarne-admin: cannot open directory %s: %s\n", location.c_str(),
+                         error.c_str());
       return false;
     }
     auto &store = static_cast<EtcdStore &>(*opened);
@@ -341,8 +343,8 @@ class ClusterBackend final : public DirectoryBackend {
     DirectoryInfo info;
     const std::unique_ptr<DirectoryStore> opened = Open(path, nodePath, &info, &error);
     if (opened == nullptr) {
-      std::fprintf(stderr, "tarne-admin: cannot open directory %s: %s\n", path.c_str(),
-                   error.c_str());
+      (void)std::fprintf(stderr, "tarne-admin: cannot open directory %s: %s\n", path.c_str(),
+                         error.c_str());
       return AdminOutcome::kFailed;
     }
     auto &store = static_cast<EtcdStore &>(*opened);
@@ -366,11 +368,11 @@ class ClusterBackend final : public DirectoryBackend {
           std::printf("space alarm cleared on %s\n", member(step.member).c_str());
           break;
         case Kind::kFailed:
-          std::fprintf(stderr, "tarne-admin: %s: %s\n", member(step.member).c_str(),
-                       step.error.c_str());
+          (void)std::fprintf(stderr, "tarne-admin: %s: %s\n", member(step.member).c_str(),
+                             step.error.c_str());
           break;
       }
-      std::fflush(stdout);
+      (void)std::fflush(stdout);
     });
     return whole ? AdminOutcome::kDone : AdminOutcome::kFailed;
   }
@@ -384,12 +386,12 @@ class ClusterBackend final : public DirectoryBackend {
     NodeFile node;
     std::string error;
     if (!ReadNodeFile(nodePath, &node, &error)) {
-      std::fprintf(stderr, "tarne-admin: %s\n", error.c_str());
+      (void)std::fprintf(stderr, "tarne-admin: %s\n", error.c_str());
       return AdminOutcome::kFailed;
     }
     uint64_t moved = 0;
     if (EtcdStore::MoveEarlierLayout(*cluster, node.tls, &moved, &error) != TARNE_STATUS_SUCCESS) {
-      std::fprintf(stderr, "tarne-admin: cannot move %s: %s\n", path.c_str(), error.c_str());
+      (void)std::fprintf(stderr, "tarne-admin: cannot move %s: %s\n", path.c_str(), error.c_str());
       return AdminOutcome::kFailed;
     }
     std::printf("%s: moved %llu entries to the current key layout\n", path.c_str(),

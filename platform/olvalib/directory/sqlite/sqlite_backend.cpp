@@ -197,7 +197,7 @@ std::string FileCause(const std::string &path) {
   if (!S_ISREG(about.st_mode)) return "not a file: " + path;
   if (access(path.c_str(), R_OK | W_OK) != 0) {
     char mode[8];
-    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(about.st_mode & 07777));
+    (void)std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(about.st_mode & 07777));
     return "permissions: user " + std::to_string(geteuid()) + " cannot read and write " + path +
            " (mode " + mode + ", owner " + std::to_string(about.st_uid) + ")";
   }
@@ -220,7 +220,8 @@ class FileBackend final : public DirectoryBackend {
     std::string error;
     const PEK_ReturnStatus status = CreateDirectory(path, request.identity, request.force, &error);
     if (status == TARNE_STATUS_ALREADY_EXISTS) {
-      std::fprintf(stderr, "tarne-admin: %s already exists (--force replaces it)\n", path.c_str());
+      (void)std::fprintf(stderr, "tarne-admin: %s already exists (--force replaces it)\n",
+                         path.c_str());
       return AdminOutcome::kFailed;
     }
     if (status == TARNE_STATUS_BAD_PARAMETER) {
@@ -228,7 +229,8 @@ class FileBackend final : public DirectoryBackend {
       return AdminOutcome::kUsage;
     }
     if (status != TARNE_STATUS_SUCCESS) {
-      std::fprintf(stderr, "tarne-admin: cannot create %s: %s\n", path.c_str(), error.c_str());
+      (void)std::fprintf(stderr, "tarne-admin: cannot create %s: %s\n", path.c_str(),
+                         error.c_str());
       return AdminOutcome::kFailed;
     }
     return AdminOutcome::kDone;
