@@ -47,6 +47,11 @@ TEST_F(EtcdClusterHostsTest, AMembershipAndLocalEntriesWrittenOnOneHostAreSeenOn
   EXPECT_EQ(found(Uuid(1), 2), 1u) << run.out;
   EXPECT_EQ(found(Uuid(2), 1), 1u) << run.out;
   EXPECT_EQ(Count(run.out, "uuid="), 2u) << run.out;
+  run = RunTool(
+      {"remoteFind", "-o", dir::UuidToText(kSelf), "-t", "47", "-u", dir::UuidToText(Uuid(1))},
+      other);
+  EXPECT_EQ(found(Uuid(1), 2), 1u) << run.out;
+  EXPECT_EQ(Count(run.out, "uuid="), 1u) << run.out;
   // The self marker is the asking host: the other one owns nothing.
   run = RunTool({"remoteFind", "-o", "00000002-0000-0000-0000-000000000000", "-t", "47"}, other);
   EXPECT_EQ(run.status, 0) << run.err;

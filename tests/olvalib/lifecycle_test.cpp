@@ -1,4 +1,4 @@
-// Closing the library while it works for callers, and remote find.
+// Closing the library while it works for callers, and a cluster location that names a file.
 #include <future>
 
 #include "directory_fixture.h"
@@ -13,7 +13,6 @@ int32_t DeinitializeFromCompletion(void *context, TarneEntry *, uint32_t, OlvaUU
 }
 
 using LifecycleTest = AnyBackendTest;
-using TwoClusterLifecycleTest = TwoClusterAnyBackendTest;
 
 TEST_P(LifecycleTest, ClosingEndsWaitsButNotFromACallback) {
   std::vector<uint8_t> entry = MakeEntry(Uuid(0x32), kSelf, 3, 1, "");
@@ -54,48 +53,7 @@ TEST_F(EtcdClusterLocationTest, IsNeverTakenForAFileName) {
   if (handle != -1) TARNE_Deinitialize(handle);
 }
 
-// What a remote find delivers; each result is read whole from inside the callback, as the
-// tool does.
-struct RemoteFind {
-  std::vector<std::string> payloads;
-  std::promise<PEK_ReturnStatus> end;
-};
-
-int32_t RemoteResult(void *context, const TarneEntry *header, void *, PEK_ReturnStatus status) {
-  auto *find = static_cast<RemoteFind *>(context);
-  if (status != TARNE_STATUS_SUCCESS) {
-    find->end.set_value(status);
-    return 0;
-  }
-  const TarneQuery exact = Exact(*header);
-  std::vector<uint8_t> buffer(64 + header->valueLen);
-  EXPECT_EQ(TARNE_FindEntryRF(&exact, 0, AsEntry(buffer), uint32_t(buffer.size())), 0u);
-  find->payloads.push_back(PayloadOf(AsEntry(buffer)));
-  return 0;
-}
-
-TEST_P(TwoClusterLifecycleTest, RemoteFindDeliversTheOwnersLatestSymbolsThenNotFound) {
-  const OlvaUUID owner = Uuid(0x0a);
-  Put(Uuid(1), owner, 47, 1, kClusterA);
-  Put(Uuid(1), owner, 47, 2, kClusterA);  // only the latest revision is a result
-  Put(Uuid(2), owner, 47, 1, kClusterB);
-  Put(Uuid(3), owner, 46, 1, kClusterA);
-  Put(Uuid(4), Uuid(0x0b), 47, 1, kClusterA);
-  Put(Uuid(5), kSelfMarker, 47, 1, kClusterB);
-  const auto find = [](const OlvaUUID &owner, const OlvaUUID &uuid) {
-    TarneRemoteFindRequest request{owner, 47, uuid};
-    RemoteFind found;
-    EXPECT_EQ(TARNE_RemoteFindEntry(&request, 0, RemoteResult, &found), TARNE_STATUS_SUCCESS);
-    EXPECT_EQ(found.end.get_future().get(), TARNE_STATUS_NOT_FOUND);
-    return found.payloads;
-  };
-  EXPECT_EQ(find(owner, {}), (std::vector<std::string>{"entry 1/0 rev 2", "entry 2/0 rev 1"}));
-  EXPECT_EQ(find(owner, Uuid(2)), (std::vector<std::string>{"entry 2/0 rev 1"}));
-  EXPECT_EQ(find(kSelfMarker, {}), (std::vector<std::string>{"entry 5/0 rev 1"}));
-}
-
 INSTANTIATE_TEST_SUITE_P(Backends, LifecycleTest, kBothBackends, BackendName);
-INSTANTIATE_TEST_SUITE_P(Backends, TwoClusterLifecycleTest, kBothBackends, BackendName);
 
 }  // namespace
 }  // namespace olva::test
