@@ -9,6 +9,7 @@
 #include <cstring>
 
 #if defined(__x86_64__)
+#include <cpuid.h>
 #include <tmmintrin.h>
 #endif
 
@@ -137,8 +138,14 @@ __attribute__((target("ssse3"))) char *EscapeBlocks(char *out, const char *conte
   return EscapeBlock(out, _mm_shuffle_epi8(last, shift)) - done;
 }
 
+// One CPUID leaf, asked on the first long content only: __builtin_cpu_supports would link
+// libgcc's processor probe, a constructor that runs some twenty CPUID instructions at every
+// start of the tool, each a trap to the hypervisor on a virtual machine.
 bool HasSsse3() {
-  static const bool has = __builtin_cpu_supports("ssse3") != 0;
+  static const bool has = [] {
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    return __get_cpuid(1, &eax, &ebx, &ecx, &edx) != 0 && (ecx & bit_SSSE3) != 0;
+  }();
   return has;
 }
 #endif
