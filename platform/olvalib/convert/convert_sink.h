@@ -13,12 +13,9 @@ namespace olva {
 
 class TextSink {
  public:
-  // Room for the text is capacity - 1: the last byte is kept for the terminating NUL. No
-  // buffer has no room, whatever the capacity says.
+  // Room for the text is capacity - 1: the last byte is kept for the terminating NUL.
   TextSink(char *buffer, uint32_t capacity)
-      : buffer_(buffer),
-        limit_(buffer == nullptr || capacity == 0 ? 0 : capacity - 1),
-        hasRoomForNul_(buffer != nullptr && capacity != 0) {}
+      : buffer_(buffer), limit_(capacity == 0 ? 0 : capacity - 1), hasRoomForNul_(capacity != 0) {}
 
   void Put(char c) {
     if (length_ < limit_) buffer_[length_] = c;
